@@ -1,0 +1,183 @@
+#include "link/Dispatcher.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <thread>
+
+#include "link/CommandSet.h"
+#include "link/LinkState.h"
+#include "model/DebugLog.h"
+#include "model/ParameterImage.h"
+
+namespace dsptune {
+namespace {
+
+// Parameters of a packet: bytes from index 2 on, as many as were received.
+class Params {
+ public:
+  explicit Params(std::span<const std::uint8_t> packet) : bytes_(packet.size() > 2 ? packet.subspan(2) : decltype(packet){}) {}
+  std::size_t size() const { return bytes_.size(); }
+  bool Has(std::size_t n) const { return bytes_.size() >= n; }
+  std::uint8_t operator[](std::size_t i) const { return i < bytes_.size() ? bytes_[i] : 0; }
+  std::span<const std::uint8_t> From(std::size_t i, std::size_t n) const {
+    if (i >= bytes_.size()) return {};
+    return bytes_.subspan(i, std::min(n, bytes_.size() - i));
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+// Copies a text answer into a zero-padded field: until a zero byte or 58 bytes, cut so
+// that the field stays zero-terminated.
+template <std::size_t N>
+void CopyText(std::array<char, N>& field, const Params& p) {
+  field.fill('\0');
+  const std::size_t limit = std::min<std::size_t>({58, p.size(), N - 1});
+  for (std::size_t i = 0; i < limit && p[i] != 0; ++i) field[i] = static_cast<char>(p[i]);
+}
+
+void HandleLiveData(const Params& p) {
+  if (!p.Has(3)) return;
+  const int offset = (p[0] << 8) | p[1];
+  const std::span<const std::uint8_t> data = p.From(3, p[2]);
+  if (offset < kSsvcLevelsOffset) {
+    if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xFF) {
+      static const std::array<std::uint8_t, kSsvcLevelsOffset> zeros{};
+      StoreLiveBytes(0, zeros);
+    } else {
+      StoreLiveBytes(offset, data);
+    }
+  } else if (offset == kSsvcLevelsOffset || offset == kSubDecayLevelOffset) {
+    StoreLiveBytes(offset, data);
+  } else if (offset == kSsvcSettingsOffset) {
+    StoreLiveBytes(offset, data);
+    ApplySsvcSettingsRecordToEditor();
+  }
+}
+
+void HandleParameterError(const Params& p, LinkState& link) {
+  const std::uint8_t code = p[0];
+  if (code == 0 || link.parameterErrorShown.exchange(true)) return;
+  if (NotificationSink* sink = link.sink.load()) sink->ShowParameterError(FormatParameterError(code, p[1], p[2]));
+}
+
+void HandleStatus(const Params& p, LinkState& link) {
+  const auto data = p.From(0, kStatusBlockSize);
+  {
+    std::lock_guard lock(link.dataMutex);
+    std::copy(data.begin(), data.end(), link.statusBlock.begin());
+  }
+  if (data.size() > 7) {
+    const int pitch = (data[7] >> 4) - 5;
+    UpdateEditorValues([pitch](EditorValues& ev) { ev.musicPitch = pitch; });
+  }
+}
+
+void HandleLearnedKey(const Params& p, LinkState& link) {
+  if (!p.Has(3)) return;
+  const std::uint8_t status = p[0], key = p[1], code = p[2];
+  {
+    std::lock_guard lock(link.dataMutex);
+    link.remoteTable[0] = status;
+    if (key >= 1 && key <= 29) link.remoteTable[key] = code;
+  }
+  if (NotificationSink* sink = link.sink.load()) sink->Send(kMsgRemoteLearn, code, 0);
+}
+
+template <std::size_t N>
+void CopyInto(LinkState& link, std::array<std::uint8_t, N>& target, std::span<const std::uint8_t> data) {
+  std::lock_guard lock(link.dataMutex);
+  std::copy(data.begin(), data.end(), target.begin());
+}
+
+}  // namespace
+
+std::string FormatParameterError(std::uint8_t code, std::uint8_t command1, std::uint8_t command2) {
+  char text[96];
+  std::snprintf(text, sizeof text, "参数错误,代码0x:%02X,指令1:0x%02X,指令2:0x%02X ", code, command1, command2);
+  return text;
+}
+
+const char* StreamFormatName(int index) {
+  static constexpr const char* kNames[] = {"STEREO", "AC3",    "DTS",    "DTS-CD",      "E-AC3",
+                                           "DOLBY-HD", "DTS-HR", "DTS-HD", "LPCM MultiCh"};
+  return index >= 0 && index < 9 ? kNames[index] : "";
+}
+
+void DispatchPacket(std::span<const std::uint8_t> packet) {
+  LinkState& link = CurrentLink();
+  if (packet.size() < 2) {
+    link.replyEvent.Set();
+    return;
+  }
+  const std::uint8_t code = packet[1];
+  const Params p(packet);
+  switch (code) {
+    case kCmdLoadMode:
+    case kCmdFactoryMode:
+      link.replyEvent.Set();
+      DebugLog("Start thread:SynchronizeData\n");
+      if (link.readJobStarter) link.readJobStarter();
+      return;
+    case kCmdGetMode:
+      if (p.Has(1)) link.currentMode = p[0];
+      break;
+    case kCmdWriteDsp:
+      link.changedFlag = true;
+      break;
+    case kCmdParameterError:
+      HandleParameterError(p, link);
+      break;
+    case kCmdStatus:
+      HandleStatus(p, link);
+      break;
+    case kCmdZWave:
+      if (p.Has(2) && p[1] != kZWaveAck) {
+        std::this_thread::sleep_for(link.zwaveAckDelay);
+        const std::uint8_t ack = kZWaveAck;
+        SendZWave(std::span(&ack, 1));
+      }
+      break;
+    case kCmdReadImage:
+      if (p.Has(3)) {
+        const int offset = (p[0] << 8) | p[1];
+        if (offset < kImageSize) StoreImageBytes(offset, p.From(3, p[2]));
+      }
+      break;
+    case kCmdLearnKey:
+      HandleLearnedKey(p, link);
+      break;
+    case kCmdGetRemoteTable:
+      CopyInto(link, link.remoteTable, p.From(0, 16));
+      break;
+    case kCmdDspVersion:
+      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.dspVersion, p); });
+      break;
+    case kCmdProtocolCode:
+      if (p.Has(1)) UpdateIdentity([&](DeviceIdentity& id) { id.protocolCode = p[0]; });
+      break;
+    case kCmdModelName:
+      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.modelName, p); });
+      break;
+    case kCmdMcuVersion:
+      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.mcuVersion, p); });
+      break;
+    case kCmdLiveData:
+      HandleLiveData(p);
+      break;
+    case kCmdGetMachineSettings: {
+      const auto data = p.From(0, kMachineSettingsSize);
+      std::lock_guard lock(link.dataMutex);
+      std::copy(data.begin(), data.end(), link.deviceSettings.begin());
+      std::copy(data.begin(), data.end(), link.editedSettings.begin());
+      break;
+    }
+    default:
+      break;
+  }
+  link.replyEvent.Set();
+}
+
+}  // namespace dsptune

@@ -1,0 +1,97 @@
+#include "link/LinkState.h"
+
+#include <memory>
+
+#include "link/CommandSet.h"
+#include "model/ParameterImage.h"
+
+namespace dsptune {
+namespace {
+
+// The model's writes become device commands through the current link.
+class LinkDeviceWriter final : public DeviceWriter {
+ public:
+  void SendDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) override {
+    SendDspRecordCommand(block, address, values);
+  }
+  void SendLiveBytes(std::uint16_t offset, std::span<const std::uint8_t> bytes) override {
+    SendOffsetWrite(kCmdWriteLive, offset, bytes);
+  }
+  void SetCoalescingAllowed(bool allowed) override { CurrentLink().coalescingAllowed = allowed; }
+};
+
+LinkDeviceWriter& Writer() {
+  static LinkDeviceWriter writer;
+  return writer;
+}
+
+std::unique_ptr<LinkState>& LinkSlot() {
+  static std::unique_ptr<LinkState> link;
+  return link;
+}
+
+}  // namespace
+
+LinkState::LinkState() {
+  // Until the device has been read, the volume limits count as unlimited.
+  deviceSettings[5] = 99;
+  deviceSettings[6] = 99;
+}
+
+LinkState& CurrentLink() {
+  auto& slot = LinkSlot();
+  if (!slot) {
+    slot = std::make_unique<LinkState>();
+    SetDeviceWriter(&Writer());
+  }
+  return *slot;
+}
+
+void ResetLinkState() {
+  LinkSlot() = std::make_unique<LinkState>();
+  SetDeviceWriter(&Writer());
+}
+
+StatusBlock StatusBlockSnapshot() {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  return l.statusBlock;
+}
+
+void ClearStatusBlock() {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  l.statusBlock.fill(0);
+}
+
+MachineSettings DeviceSettingsSnapshot() {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  return l.deviceSettings;
+}
+
+MachineSettings EditedSettingsSnapshot() {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  return l.editedSettings;
+}
+
+void SetEditedSettings(const MachineSettings& settings) {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  l.editedSettings = settings;
+}
+
+RemoteCodeTable RemoteTableSnapshot() {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  return l.remoteTable;
+}
+
+void SetRemoteTable(const RemoteCodeTable& table) {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  l.remoteTable = table;
+}
+
+}  // namespace dsptune

@@ -1,0 +1,77 @@
+#pragma once
+// Everything the device link shares between the user interface, the job threads and
+// the receive thread: which link is up, the reply pacing, the send-mode switches and
+// the device's answers that are not part of the parameter image. One LinkState is
+// current for the process; CurrentLink() reaches it and ResetLinkState() gives tests
+// a fresh one.
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "link/FrameCodec.h"
+#include "link/Notifications.h"
+#include "link/PacketTransport.h"
+#include "link/ReplyEvent.h"
+
+namespace dsptune {
+
+inline constexpr int kStatusBlockSize = 30;
+inline constexpr int kMachineSettingsSize = 14;
+inline constexpr int kRemoteTableSize = 30;
+
+using StatusBlock = std::array<std::uint8_t, kStatusBlockSize>;
+using MachineSettings = std::array<std::uint8_t, kMachineSettingsSize>;
+using RemoteCodeTable = std::array<std::uint8_t, kRemoteTableSize>;
+
+class LinkState {
+ public:
+  LinkState();
+
+  std::atomic<LinkKind> kind{LinkKind::Usb};
+  std::atomic<bool> connected{false};
+  ReplyEvent replyEvent{true};
+  std::mutex linkLock;  // USB writes and direct network sends
+  std::atomic<bool> queuedSendMode{false};
+  std::atomic<bool> coalescingAllowed{true};
+  std::atomic<bool> statusPollingAllowed{true};
+  std::atomic<bool> pollingNotSuspended{true};
+  std::atomic<bool> changedFlag{false};
+  std::atomic<int> currentMode{0};
+  std::atomic<bool> parameterErrorShown{false};
+
+  // How long a synchronous send waits for the previous reply.
+  std::chrono::milliseconds replyTimeout{2000};
+  // Pause before a Z-Wave frame is acknowledged.
+  std::chrono::milliseconds zwaveAckDelay{20};
+
+  // Where packets go and where notifications go; set when a link opens.
+  std::atomic<PacketTransport*> transport{nullptr};
+  std::atomic<NotificationSink*> sink{nullptr};
+  // Starts a read job (the device reloaded a mode). Installed by the job runner.
+  std::function<void()> readJobStarter;
+
+  // Guards the device answers below.
+  std::mutex dataMutex;
+  StatusBlock statusBlock{};
+  MachineSettings deviceSettings{};  // as last read from the device
+  MachineSettings editedSettings{};  // the copy the machine-settings dialog edits
+  RemoteCodeTable remoteTable{};
+};
+
+LinkState& CurrentLink();
+// Fresh link state, installed as the model's device writer. Not while threads use the old one.
+void ResetLinkState();
+
+// ---- copies of the device answers, taken under the data lock ----
+StatusBlock StatusBlockSnapshot();
+void ClearStatusBlock();
+MachineSettings DeviceSettingsSnapshot();
+MachineSettings EditedSettingsSnapshot();
+void SetEditedSettings(const MachineSettings& settings);
+RemoteCodeTable RemoteTableSnapshot();
+void SetRemoteTable(const RemoteCodeTable& table);
+
+}  // namespace dsptune

@@ -1,0 +1,113 @@
+#pragma once
+// The device's whole configuration: the 3518-byte parameter image, the live block
+// (the editors' working copy of bytes 0..1421) and one UI value per parameter-table
+// entry, plus the editor values derived from the image. One DataModel instance is
+// current for the process; the free functions below act on it, so the application,
+// the command-line tool, the emulator and every test share the same code while each
+// test can start from a fresh model.
+//
+// Every function here is safe to call from any thread: the link's receive thread
+// copies device answers in while the user interface reads.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "model/DeviceIdentity.h"
+#include "model/EditorValues.h"
+#include "model/ParameterTable.h"
+
+namespace dsptune {
+
+inline constexpr int kImageSize = 3518;
+inline constexpr int kLiveBlockSize = 1422;
+inline constexpr int kRecordAreaOffset = 1422;
+inline constexpr int kBandRecordSize = 7;
+inline constexpr int kSsvcLevelsOffset = 1358;     // eight big-endian floats, CH1..CH8
+inline constexpr int kSsvcSettingsOffset = 1390;   // 20-byte SSVC settings record
+inline constexpr int kSsvcSettingsSize = 20;
+inline constexpr int kSubDecayLevelOffset = 1410;  // float dB
+inline constexpr int kSsvcLocateOffset = 1414;     // SSVC locate selector byte
+inline constexpr int kApplyCopySize = 1415;        // ApplyImage copies bytes 0..1414
+inline constexpr int kMaxLiveWrite = 56;           // most bytes one 0x85 write carries
+inline constexpr int kInputSourceOffset = 2017;    // last value byte of block 4 address 0x17
+
+using ParameterImageBytes = std::array<std::uint8_t, kImageSize>;
+using LiveBlockBytes = std::array<std::uint8_t, kLiveBlockSize>;
+
+// Where the model's writes go: the link installs itself here. Calls are made without
+// any model lock held, so an implementation may block (a synchronous send waits up to
+// 2000 ms for the previous reply).
+class DeviceWriter {
+ public:
+  virtual ~DeviceWriter() = default;
+  // Command 0x09: values are count x 4 bytes, already big-endian.
+  virtual void SendDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) = 0;
+  // Command 0x85: at most 56 bytes at a live-block offset.
+  virtual void SendLiveBytes(std::uint16_t offset, std::span<const std::uint8_t> bytes) = 0;
+  // Whether the network send queue may replace a pending packet with the same key.
+  virtual void SetCoalescingAllowed(bool allowed) = 0;
+};
+
+class DataModel {
+ public:
+  DataModel();
+
+  // All state is guarded by this mutex; the free functions take it.
+  std::mutex mutex;
+  ParameterImageBytes image{};
+  LiveBlockBytes live{};
+  std::array<std::int32_t, kParameterCount> ui{};
+  EditorValues editor;
+  DeviceIdentity identity;
+  DeviceWriter* writer = nullptr;
+};
+
+// The current model. Created on first use.
+DataModel& CurrentModel();
+// Replaces the current model with a fresh one (identity and image at their start values,
+// no writer). Not to be called while other threads use the model.
+void ResetDataModel();
+// Installs the writer that the model's write operations send through (nullptr: none).
+void SetDeviceWriter(DeviceWriter* writer);
+
+// ---- the data model's operations ----
+void LoadDefaultImage();
+void ApplyImage();
+void CommitLiveBlock();
+// Copies count x 4 bytes into the image when the table links (block, address), then sends 0x09.
+void WriteDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values, int count);
+// Stores a UI value, converts it into the image and sends 0x09 with one value.
+void SetParameter(std::uint8_t block, std::uint8_t address, std::int32_t uiValue);
+// Copies at most 56 bytes into the live block and sends 0x85. Bytes past the live
+// block's end are not copied (and the write is refused).
+bool WriteLiveBytes(int offset, std::span<const std::uint8_t> bytes);
+// Lets the network send queue coalesce again (true) or not (false) while a sequence runs.
+void AllowSendCoalescing(bool allowed);
+// Offset of band b of EQ n in the live block / image.
+int EqBandOffset(int eq, int band);
+
+// ---- readers (copies taken under the lock) ----
+ParameterImageBytes ImageSnapshot();
+LiveBlockBytes LiveBlockSnapshot();
+std::vector<std::uint8_t> ReadImageBytes(int offset, int length);
+std::vector<std::uint8_t> ReadLiveBytes(int offset, int length);
+std::int32_t UiValue(std::uint8_t block, std::uint8_t address);  // 0 when there is no slot
+EditorValues EditorSnapshot();
+DeviceIdentity IdentitySnapshot();
+
+// ---- writers without a device send (device answers, file loads, editor bookkeeping) ----
+// Copies into the image, cut at the image end; offsets outside it are ignored.
+void StoreImageBytes(int offset, std::span<const std::uint8_t> bytes);
+// Copies into the live block, cut at its end; offsets outside it are ignored.
+void StoreLiveBytes(int offset, std::span<const std::uint8_t> bytes);
+void ReplaceImage(const ParameterImageBytes& image);
+void UpdateEditorValues(const std::function<void(EditorValues&)>& change);
+void UpdateIdentity(const std::function<void(DeviceIdentity&)>& change);
+// Decodes the SSVC settings record of the live block into the SSVC editor values.
+void ApplySsvcSettingsRecordToEditor();
+
+}  // namespace dsptune

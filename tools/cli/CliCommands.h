@@ -1,0 +1,17 @@
+#pragma once
+// Sub-commands of dsptune-cli. Each returns the process exit status: 0 success,
+// 1 failure, 2 bad arguments (after printing a one-line message naming the argument).
+#include <string>
+#include <vector>
+
+namespace dsptune::cli {
+
+using Args = std::vector<std::string>;
+
+int RunShow(const Args& args);
+int RunResponse(const Args& args);
+
+// Prints "dsptune-cli: <message>" on stderr and returns 2.
+int UsageError(const std::string& message);
+
+}  // namespace dsptune::cli

@@ -1,0 +1,48 @@
+// dsptune-cli: the device's parameters and equaliser curves from a terminal.
+#include <cstdio>
+#include <string>
+
+#include "tools/cli/CliCommands.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: dsptune-cli COMMAND [options]\n"
+    "\n"
+    "commands:\n"
+    "  show [--csv | --hex]      print the default parameter set: every parameter-table\n"
+    "                            entry, every equaliser's bands and the SSVC record\n"
+    "                            --csv  one row per entry and per band record\n"
+    "                            --hex  the whole 3518-byte image, 16 bytes a line\n"
+    "  response --type T --freq F --gain G --q Q\n"
+    "                            one band's designed response on the 512-point grid\n"
+    "                            (T: PEQ, LP, HP, LS, HS or a code 0..21)\n"
+    "  response --eq N           the summed response of EQ N's default bands (N 0..15)\n"
+    "                            output: CSV rows frequency_hz,db\n"
+    "  --help                    this text\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace dsptune::cli;
+  if (argc < 2) {
+    std::fputs(kHelp, stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  const Args args(argv + 2, argv + argc);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (command == "show") return RunShow(args);
+  if (command == "response") return RunResponse(args);
+  return UsageError("unknown command '" + command + "' (try --help)");
+}
+
+namespace dsptune::cli {
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "dsptune-cli: %s\n", message.c_str());
+  return 2;
+}
+}  // namespace dsptune::cli
