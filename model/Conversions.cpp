@@ -58,8 +58,11 @@ std::uint32_t UiValueToWord(ConversionKind kind, std::int32_t ui) {
     case ConversionKind::Percent: {
       if (ui == 0) return 0;
       // Single-precision division, the small bias added in double, as the device tool does.
-      const float rule = static_cast<float>(static_cast<double>(static_cast<float>(ui) / 100.0f) + 0.0000001);
-      return FloatBits(NudgeToReadBack(rule, ui, 100.0f));
+      const float plain = static_cast<float>(ui) / 100.0f;
+      const float rule = static_cast<float>(static_cast<double>(plain) + 0.0000001);
+      if (ReadScaled(FloatBits(rule), 100.0f) == ui) return FloatBits(rule);
+      // The bias points toward zero for negative values; start from the plain quotient instead.
+      return FloatBits(NudgeToReadBack(plain, ui, 100.0f));
     }
     case ConversionKind::Raw: return static_cast<std::uint32_t>(ui);
     case ConversionKind::Byte: return static_cast<std::uint32_t>(ui) & 0xFF;

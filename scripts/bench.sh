@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds a Release configuration with the benchmarks and runs them. Prints the cost of
+# one band response relative to a bare loop of the same libm calls on the same grid.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DDSPTUNE_BUILD_BENCH=ON -DDSPTUNE_BUILD_TESTS=OFF >/dev/null
+cmake --build build/release -j "$(nproc)" --target dsptune_bench
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+build/release/bench/dsptune_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  --benchmark_format=console "$@" | tee "$out"
+# Median lines look like: BM_Name_median  <time> ns  <cpu> ns  <iterations>
+awk '
+  /^BM_ComputeBandResponse_median/ { band = $4 }
+  /^BM_BareLibmLoop_median/ { bare = $4 }
+  END {
+    if (band != "" && bare != "")
+      printf "\nband response / bare libm loop (CPU, median): %.2f (target <= 1.50)\n", band / bare
+  }' "$out"
