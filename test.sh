@@ -7,9 +7,12 @@ cd "$(dirname "$0")"
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1}
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 status=0
+# Builds one configuration and runs its tests; a failure is remembered, not fatal, so
+# every configuration reports.
 run_config() { # name, cmake options...
   local dir=build/$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
@@ -20,5 +23,6 @@ run_config() { # name, cmake options...
 
 run_config normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_config asan -DCMAKE_BUILD_TYPE=Debug -DDSPTUNE_CORE_ONLY=ON -DDSPTUNE_SANITIZE=address,undefined
+run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDSPTUNE_CORE_ONLY=ON -DDSPTUNE_SANITIZE=thread
 
 exit $status

@@ -13,10 +13,12 @@ void SendPacket(std::span<const std::uint8_t> packet, bool synchronous) {
   LinkState& link = CurrentLink();
   PacketTransport* transport = link.transport.load();
   if (link.kind == LinkKind::Usb) {
+    // Without an open device (or after its reads failed) the report would be refused;
+    // waiting first would only stall the caller for the whole reply time-out.
+    if (!link.connected || !transport || !transport->Writable()) return;
     if (synchronous && !link.replyEvent.Wait(link.replyTimeout))
       DebugLog("WaitForSingleObject Time Out \r\n ");
-    // The USB writer itself refuses to write while no device is open.
-    if (transport) transport->WriteReport(packet);
+    transport->WriteReport(packet);
     return;
   }
   if (!link.connected || !transport) return;

@@ -18,6 +18,9 @@ class PacketTransport {
   virtual int SendDirect(std::span<const std::uint8_t> payload) = 0;
   // Network: onto the send queue, keyed by the first 5 payload bytes for coalescing.
   virtual void EnqueuePacket(std::span<const std::uint8_t> payload) = 0;
+  // False while a write would be refused anyway (USB: no device, or its reads failed),
+  // so a synchronous send does not wait for a reply that cannot come.
+  virtual bool Writable() const { return true; }
 };
 
 }  // namespace dsptune
