@@ -30,6 +30,14 @@ std::unique_ptr<LinkState>& LinkSlot() {
   return link;
 }
 
+// Runs f on the current link's device answers under their lock.
+template <typename F>
+auto WithData(F&& f) {
+  LinkState& l = CurrentLink();
+  std::lock_guard lock(l.dataMutex);
+  return f(l);
+}
+
 }  // namespace
 
 LinkState::LinkState() {
@@ -53,45 +61,25 @@ void ResetLinkState() {
 }
 
 StatusBlock StatusBlockSnapshot() {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  return l.statusBlock;
+  return WithData([](LinkState& l) { return l.statusBlock; });
 }
-
 void ClearStatusBlock() {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  l.statusBlock.fill(0);
+  WithData([](LinkState& l) { l.statusBlock.fill(0); });
 }
-
 MachineSettings DeviceSettingsSnapshot() {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  return l.deviceSettings;
+  return WithData([](LinkState& l) { return l.deviceSettings; });
 }
-
 MachineSettings EditedSettingsSnapshot() {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  return l.editedSettings;
+  return WithData([](LinkState& l) { return l.editedSettings; });
 }
-
 void SetEditedSettings(const MachineSettings& settings) {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  l.editedSettings = settings;
+  WithData([&](LinkState& l) { l.editedSettings = settings; });
 }
-
 RemoteCodeTable RemoteTableSnapshot() {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  return l.remoteTable;
+  return WithData([](LinkState& l) { return l.remoteTable; });
 }
-
 void SetRemoteTable(const RemoteCodeTable& table) {
-  LinkState& l = CurrentLink();
-  std::lock_guard lock(l.dataMutex);
-  l.remoteTable = table;
+  WithData([&](LinkState& l) { l.remoteTable = table; });
 }
 
 }  // namespace dsptune

@@ -15,6 +15,14 @@ std::unique_ptr<DataModel>& ModelSlot() {
   return model;
 }
 
+// Runs f on the current model under its lock and returns what f returns.
+template <typename F>
+auto Locked(F&& f) {
+  DataModel& m = CurrentModel();
+  std::lock_guard lock(m.mutex);
+  return f(m);
+}
+
 std::array<std::uint32_t, 7> RecordWords(const ParameterImageBytes& image, const DspRecordLayout& r) {
   std::array<std::uint32_t, 7> words{};
   for (int i = 0; i < r.count && i < 7; ++i) words[std::size_t(i)] = GetU32(&image[r.ValueOffset() + 4u * i]);
@@ -109,28 +117,20 @@ DataModel& CurrentModel() {
 void ResetDataModel() { ModelSlot() = std::make_unique<DataModel>(); }
 
 void SetDeviceWriter(DeviceWriter* writer) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  m.writer = writer;
+  Locked([&](DataModel& m) { m.writer = writer; });
 }
 
 void LoadDefaultImage() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  m.image = DefaultImage();
-  ApplyImageLocked(m);
+  Locked([](DataModel& m) {
+    m.image = DefaultImage();
+    ApplyImageLocked(m);
+  });
 }
 
-void ApplyImage() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  ApplyImageLocked(m);
-}
+void ApplyImage() { Locked(ApplyImageLocked); }
 
 void CommitLiveBlock() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  std::copy(m.live.begin(), m.live.end(), m.image.begin());
+  Locked([](DataModel& m) { std::copy(m.live.begin(), m.live.end(), m.image.begin()); });
 }
 
 void WriteDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values, int count) {
@@ -185,93 +185,62 @@ bool WriteLiveBytes(int offset, std::span<const std::uint8_t> bytes) {
 }
 
 void AllowSendCoalescing(bool allowed) {
-  DataModel& m = CurrentModel();
-  DeviceWriter* writer = nullptr;
-  {
-    std::lock_guard lock(m.mutex);
-    writer = m.writer;
-  }
+  DeviceWriter* writer = Locked([](DataModel& m) { return m.writer; });
   if (writer) writer->SetCoalescingAllowed(allowed);
 }
 
 ParameterImageBytes ImageSnapshot() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return m.image;
+  return Locked([](DataModel& m) { return m.image; });
 }
 
 LiveBlockBytes LiveBlockSnapshot() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return m.live;
+  return Locked([](DataModel& m) { return m.live; });
 }
 
 std::vector<std::uint8_t> ReadImageBytes(int offset, int length) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return ReadClipped(m.image, offset, length);
+  return Locked([&](DataModel& m) { return ReadClipped(m.image, offset, length); });
 }
 
 std::vector<std::uint8_t> ReadLiveBytes(int offset, int length) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return ReadClipped(m.live, offset, length);
+  return Locked([&](DataModel& m) { return ReadClipped(m.live, offset, length); });
 }
 
 std::int32_t UiValue(std::uint8_t block, std::uint8_t address) {
   const ParameterEntry* e = FindParameter(block, address);
   if (!e || e->uiSlot < 0) return 0;
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return m.ui[std::size_t(e->uiSlot)];
+  return Locked([&](DataModel& m) { return m.ui[std::size_t(e->uiSlot)]; });
 }
 
 EditorValues EditorSnapshot() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return m.editor;
+  return Locked([](DataModel& m) { return m.editor; });
 }
 
 DeviceIdentity IdentitySnapshot() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  return m.identity;
+  return Locked([](DataModel& m) { return m.identity; });
 }
 
 void StoreImageBytes(int offset, std::span<const std::uint8_t> bytes) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  CopyClipped(m.image, offset, bytes);
+  Locked([&](DataModel& m) { CopyClipped(m.image, offset, bytes); });
 }
 
 void StoreLiveBytes(int offset, std::span<const std::uint8_t> bytes) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  CopyClipped(m.live, offset, bytes);
+  Locked([&](DataModel& m) { CopyClipped(m.live, offset, bytes); });
 }
 
 void ReplaceImage(const ParameterImageBytes& image) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  m.image = image;
+  Locked([&](DataModel& m) { m.image = image; });
 }
 
 void UpdateEditorValues(const std::function<void(EditorValues&)>& change) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  change(m.editor);
+  Locked([&](DataModel& m) { change(m.editor); });
 }
 
 void UpdateIdentity(const std::function<void(DeviceIdentity&)>& change) {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  change(m.identity);
+  Locked([&](DataModel& m) { change(m.identity); });
 }
 
 void ApplySsvcSettingsRecordToEditor() {
-  DataModel& m = CurrentModel();
-  std::lock_guard lock(m.mutex);
-  ApplySsvcRecord(&m.live[kSsvcSettingsOffset], m.editor.ssvc);
+  Locked([](DataModel& m) { ApplySsvcRecord(&m.live[kSsvcSettingsOffset], m.editor.ssvc); });
 }
 
 }  // namespace dsptune
