@@ -7,27 +7,16 @@
 
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
+#include "link/PacketParams.h"
 #include "model/DebugLog.h"
 #include "model/ParameterImage.h"
 
 namespace dsptune {
 namespace {
 
-// Parameters of a packet: bytes from index 2 on, as many as were received.
-class Params {
- public:
-  explicit Params(std::span<const std::uint8_t> packet) : bytes_(packet.size() > 2 ? packet.subspan(2) : decltype(packet){}) {}
-  std::size_t size() const { return bytes_.size(); }
-  bool Has(std::size_t n) const { return bytes_.size() >= n; }
-  std::uint8_t operator[](std::size_t i) const { return i < bytes_.size() ? bytes_[i] : 0; }
-  std::span<const std::uint8_t> From(std::size_t i, std::size_t n) const {
-    if (i >= bytes_.size()) return {};
-    return bytes_.subspan(i, std::min(n, bytes_.size() - i));
-  }
-
- private:
-  std::span<const std::uint8_t> bytes_;
-};
+// A received packet carries one leading byte (report id or destination) before its code.
+using Params = PacketParams;
+constexpr std::size_t kFirstParam = 2;
 
 // Copies a text answer into a zero-padded field: until a zero byte or 58 bytes, cut so
 // that the field stays zero-terminated.
@@ -113,7 +102,7 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
     return;
   }
   const std::uint8_t code = packet[1];
-  const Params p(packet);
+  const Params p(packet, kFirstParam);
   switch (code) {
     case kCmdLoadMode:
     case kCmdFactoryMode:

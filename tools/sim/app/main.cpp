@@ -1,0 +1,169 @@
+// dsptune-sim: an LQ830-family device on loopback TCP, for demos and tests without the
+// hardware. Runs until SIGINT or SIGTERM.
+#include <signal.h>
+
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "tools/sim/DeviceSimulator.h"
+#include "tools/sim/SimServer.h"
+
+namespace {
+
+using namespace dsptune;
+using std::chrono::milliseconds;
+
+constexpr const char* kHelp =
+    "usage: dsptune-sim [options]\n"
+    "\n"
+    "Serves one emulated device on 127.0.0.1 until interrupted.\n"
+    "\n"
+    "  --port N               TCP port (default 30303; 0 = any free port)\n"
+    "  --model NAME           model name answered to 0x80 (default LQ830)\n"
+    "  --protocol N           protocol code answered to 0x7F (default 20)\n"
+    "  --heartbeat MS         \"$HB$\" interval (default 1000; 0 = none)\n"
+    "  --zwave-every MS       send Z-Wave traffic this often (default 0 = never)\n"
+    "  --learn-delay MS       time until a learn request is answered (default 1500)\n"
+    "  --state FILE           keep modes, settings and remote codes in FILE across runs\n"
+    "  --transcript FILE      append every received packet to FILE as a hex line\n"
+    "faults:\n"
+    "  --latency MS           hold every answer back MS milliseconds\n"
+    "  --drop-every N         lose every Nth answer\n"
+    "  --silent-after MS      stop answering and heartbeating MS after a client connects\n"
+    "  --split-bytes          write frames one byte at a time\n"
+    "  --stray-bytes          write a few garbage bytes before every frame\n"
+    "  --bad-checksum-every N send every Nth frame with a wrong checksum\n"
+    "  --param-error-after N  refuse the Nth command with a parameter error (0x0A)\n"
+    "  --help                 this text\n";
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) { g_stop = 1; }
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "dsptune-sim: %s (try --help)\n", message.c_str());
+  return 2;
+}
+
+bool ParseNumber(std::string_view text, long long min, long long max, long long& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && !text.empty() && value >= min && value <= max;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  DeviceOptions device;
+  ServerOptions server;
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg == "--split-bytes") {
+      server.splitBytes = true;
+      continue;
+    }
+    if (arg == "--stray-bytes") {
+      server.strayBytes = true;
+      continue;
+    }
+    if (i + 1 >= argc) return UsageError("unknown option or missing value: " + std::string(arg));
+    const std::string_view value = argv[++i];
+    long long n = 0;
+    constexpr long long kMaxMs = 24LL * 3600 * 1000;
+    constexpr long long kMaxCount = 1000000000;
+    auto number = [&](long long min, long long max) {
+      if (ParseNumber(value, min, max, n)) return true;
+      UsageError("bad value for " + std::string(arg) + ": '" + std::string(value) + "' (expected " +
+                 std::to_string(min) + ".." + std::to_string(max) + ")");
+      return false;
+    };
+    if (arg == "--port") {
+      if (!number(0, 65535)) return 2;
+      server.port = std::uint16_t(n);
+    } else if (arg == "--model") {
+      if (value.empty() || value.size() > kSimMaxText) return UsageError("model name must be 1..58 characters");
+      device.modelName = value;
+    } else if (arg == "--protocol") {
+      if (!number(0, 255)) return 2;
+      device.protocolCode = int(n);
+    } else if (arg == "--latency") {
+      if (!number(0, kMaxMs)) return 2;
+      device.replyLatency = milliseconds(n);
+    } else if (arg == "--drop-every") {
+      if (!number(0, kMaxCount)) return 2;
+      device.dropEvery = int(n);
+    } else if (arg == "--silent-after") {
+      if (!number(0, kMaxMs)) return 2;
+      server.silentAfter = milliseconds(n);
+    } else if (arg == "--bad-checksum-every") {
+      if (!number(0, kMaxCount)) return 2;
+      server.badChecksumEvery = int(n);
+    } else if (arg == "--param-error-after") {
+      if (!number(0, kMaxCount)) return 2;
+      device.parameterErrorAfter = int(n);
+    } else if (arg == "--heartbeat") {
+      if (!number(0, kMaxMs)) return 2;
+      server.heartbeatInterval = milliseconds(n);
+    } else if (arg == "--zwave-every") {
+      if (!number(0, kMaxMs)) return 2;
+      server.zwaveInterval = milliseconds(n);
+    } else if (arg == "--learn-delay") {
+      if (!number(0, kMaxMs)) return 2;
+      device.learnDelay = milliseconds(n);
+    } else if (arg == "--state") {
+      device.statePath = value;
+    } else if (arg == "--transcript") {
+      device.transcriptPath = value;
+    } else {
+      return UsageError("unknown option: " + std::string(arg));
+    }
+  }
+
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  DeviceSimulator simulator(device);
+  std::string error;
+  if (!simulator.OpenFiles(error)) {
+    std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
+    return 1;
+  }
+  SimServer tcp(simulator, server);
+  if (!tcp.Start()) {
+    std::fprintf(stderr, "dsptune-sim: %s\n", tcp.LastError().c_str());
+    return 1;
+  }
+  std::printf("dsptune-sim listening on %s:%u\n", server.bindAddress.c_str(), unsigned(tcp.Port()));
+  std::fflush(stdout);
+
+  // The state is saved once a second when it changed, so a killed emulator loses at most
+  // the last second of edits, and once more on the way out.
+  auto lastSave = std::chrono::steady_clock::now();
+  while (!g_stop) {
+    std::this_thread::sleep_for(milliseconds(100));
+    if (std::chrono::steady_clock::now() - lastSave >= std::chrono::seconds(1)) {
+      lastSave = std::chrono::steady_clock::now();
+      if (!simulator.SaveStateIfChanged(error)) std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
+    }
+  }
+  tcp.Stop();
+  if (!simulator.SaveStateIfChanged(error)) {
+    std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
