@@ -1,0 +1,171 @@
+#include "files/ModeFile.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "link/SyncJobs.h"
+#include "model/DebugLog.h"
+#include "model/DeviceIdentity.h"
+#include "model/DeviceModels.h"
+#include "model/ParameterImage.h"
+
+namespace dsptune {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kProtocolOffset = 0;
+constexpr int kModelNameOffset = 4;
+constexpr int kMcuVersionOffset = 36;
+constexpr int kDspVersionOffset = 47;
+static_assert(kDspVersionOffset + kVersionTextSize + 2 == kModeFileHeaderSize);
+static_assert(kModeFileHeaderSize + kImageSize == kModeFileSize);
+static_assert(kModeFileHeaderSize == kIdentitySize);
+
+// The header stores the identity as it lay in the original program's memory, whose
+// integers are little-endian; it is spelled out so the file is the same on any host.
+void PutLittleEndian32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
+}
+
+std::uint32_t GetLittleEndian32(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+int LastError(int fallback) { return errno != 0 ? errno : fallback; }
+
+fs::path TemporarySibling(const fs::path& target) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  const unsigned n = counter.fetch_add(1);
+  fs::path name = target.filename();
+  name += ".tmp" + std::to_string(seed) + "-" + std::to_string(n);
+  return target.parent_path() / ("." + name.string());
+}
+
+// Writes the temporary file completely; 0 or the system error number.
+int WriteNewFile(const fs::path& file, std::span<const std::uint8_t> bytes) {
+  errno = 0;
+  std::FILE* f = std::fopen(file.c_str(), "wbx");
+  if (!f) return LastError(EIO);
+  int error = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) error = LastError(EIO);
+  if (std::fflush(f) != 0 && error == 0) error = LastError(EIO);
+  if (std::fclose(f) != 0 && error == 0) error = LastError(EIO);
+  return error;
+}
+
+}  // namespace
+
+std::string WriteErrorText(int errorNumber, const fs::path& path) {
+  return "Errcode=" + std::to_string(errorNumber) + ",Can't write to file:\n" + path.string() +
+         "\nProbaby it is write protected.";
+}
+
+std::string OpenErrorText(const fs::path& path) {
+  return "Can't write to file:\n" + path.string() + "\nProbaby it is write protected.";
+}
+
+int ReplaceFileContents(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  std::error_code ec;
+  fs::path target = path;
+  // Through a link the file it names is replaced, not the link.
+  if (fs::is_symlink(target, ec)) {
+    fs::path resolved = fs::canonical(target, ec);
+    if (!ec) target = std::move(resolved);
+  }
+  const fs::file_status status = fs::status(target, ec);
+  const bool exists = fs::exists(status);
+  if (exists) {
+    if (fs::is_directory(status)) return EISDIR;
+    // Renaming over a write-protected file would bypass its protection.
+    errno = 0;
+    std::FILE* probe = std::fopen(target.c_str(), "r+b");
+    if (!probe) return LastError(EACCES);
+    std::fclose(probe);
+  }
+
+  fs::path temp;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 8 && error == EEXIST; ++attempt) {
+    temp = TemporarySibling(target);
+    error = WriteNewFile(temp, bytes);
+  }
+  if (error == 0 && exists) fs::permissions(temp, status.permissions(), ec);  // best effort
+  if (error == 0) {
+    fs::rename(temp, target, ec);
+    if (ec) error = ec.value() != 0 ? ec.value() : EIO;
+  }
+  if (error != 0 && error != EEXIST) fs::remove(temp, ec);
+  return error;
+}
+
+int SaveModeFile(const fs::path& path, std::string* errorText) {
+  if (errorText) errorText->clear();
+  CommitLiveBlock();
+  std::array<std::uint8_t, kModeFileSize> file{};
+  const DeviceIdentity identity = IdentitySnapshot();
+  PutLittleEndian32(&file[kProtocolOffset], std::uint32_t(identity.protocolCode));
+  std::memcpy(&file[kModelNameOffset], identity.modelName.data(), kModelNameSize);
+  std::memcpy(&file[kMcuVersionOffset], identity.mcuVersion.data(), kVersionTextSize);
+  std::memcpy(&file[kDspVersionOffset], identity.dspVersion.data(), kVersionTextSize);
+  const ParameterImageBytes image = ImageSnapshot();
+  std::copy(image.begin(), image.end(), file.begin() + kModeFileHeaderSize);
+
+  if (const int error = ReplaceFileContents(path, file); error != 0) {
+    if (errorText) *errorText = WriteErrorText(error, path);
+    return 0;
+  }
+  return 1;
+}
+
+int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::string* errorText) {
+  if (errorText) errorText->clear();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    if (errorText) *errorText = OpenErrorText(path);
+    return 0;
+  }
+  std::array<std::uint8_t, kModeFileSize> file{};
+  const std::size_t got = std::fread(file.data(), 1, file.size(), f);
+  std::fclose(f);
+  if (got < 4 || GetLittleEndian32(&file[kProtocolOffset]) != std::uint32_t(kSupportedProtocol)) return 0;
+  // A short file would leave the image a mix of two settings that the write job then
+  // sends to the device; it is refused like a file of another version.
+  if (got < file.size()) return 0;
+  std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
+  return 1;
+}
+
+int LoadModeFile(const fs::path& path, std::string* errorText) {
+  ParameterImageBytes image;
+  if (ReadModeFileImage(path, image, errorText) != 1) return 0;
+  ReplaceImage(image);
+  ClampInputSource();
+  ApplyImage();
+  return 1;
+}
+
+int LoadModeFileToDevice(const fs::path& path, std::string* errorText) {
+  if (LoadModeFile(path, errorText) != 1) return 0;
+  DebugLog("Start thread:SynchronizeData\n");
+  StartWriteJob();
+  return 1;
+}
+
+int PendingModeSlot(std::string_view fileName) {
+  const std::size_t slash = fileName.find_last_of("/\\");
+  if (slash != std::string_view::npos) fileName.remove_prefix(slash + 1);
+  const std::size_t dot = fileName.rfind('.');
+  if (dot != std::string_view::npos) fileName = fileName.substr(0, dot);
+  if (fileName.size() < 2 || (fileName[0] != 'm' && fileName[0] != 'M')) return -1;
+  const char digit = fileName[1];
+  return digit >= '1' && digit <= '4' ? digit - '1' : -1;
+}
+
+}  // namespace dsptune

@@ -1,0 +1,28 @@
+#pragma once
+// Remote data files ("*.remo"): the 30-byte learned remote code table, byte for byte,
+// with no header or checksum, so a set of learned keys can move to another device.
+// The file dialogs belong to the user interface; these routines take the chosen name.
+#include <filesystem>
+#include <string>
+
+namespace dsptune {
+
+inline constexpr int kRemoteFileSize = 30;
+
+// The name a remote file is stored under: the chosen name with its extension replaced
+// by "remo" whatever was typed ("keys.txt" becomes "keys.remo").
+std::filesystem::path WithRemoteExtension(const std::filesystem::path& chosen);
+
+// Reads up to 30 bytes of WithRemoteExtension(path) into the table (a shorter file leaves
+// the rest unchanged) and sends the table to the device. Returns 1, or -1 when the file
+// cannot be opened, with *errorText (when given) set to OpenErrorText.
+int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText = nullptr);
+
+// Writes the table as WithRemoteExtension(path). Returns 1, or -1 when the file cannot be
+// written, with *errorText set to WriteErrorText; an existing file is then left as it was.
+int SaveRemoteFile(const std::filesystem::path& path, std::string* errorText = nullptr);
+
+// Command 0x63 followed by the 30 table bytes, synchronous.
+void SendRemoteTable();
+
+}  // namespace dsptune

@@ -1,0 +1,443 @@
+#include "link/SyncJobs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <thread>
+
+#include "link/CommandSet.h"
+#include "link/Dispatcher.h"
+#include "link/FrameCodec.h"
+#include "tests/link/RecordingTransport.h"
+#include "tools/sim/DeviceSimulator.h"
+
+namespace dsptune {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Path;
+
+constexpr auto kJobWait = 20s;  // generous bound; a job takes well under a second here
+
+// What the device saw of one packet, code first, with the link switches at that moment.
+struct SeenPacket {
+  Path path;
+  std::vector<std::uint8_t> packet;
+  bool queuedSendMode;
+  bool statusPollingAllowed;
+};
+
+// A transport in front of the device emulator. Its answers come back the way a real
+// link delivers them: on a receive thread of its own, through the dispatcher.
+class SimulatedDevice : public PacketTransport {
+ public:
+  explicit SimulatedDevice(DeviceOptions options = {}) : device(std::move(options)) {
+    receiver_ = std::thread([this] { Receive(); });
+  }
+  ~SimulatedDevice() override { StopReceiving(); }
+
+  int WriteReport(std::span<const std::uint8_t> packet) override {
+    return Take(Path::UsbReport, packet, {packet.begin(), packet.end()});
+  }
+  int SendDirect(std::span<const std::uint8_t> payload) override {
+    return Take(Path::NetworkDirect, payload, {payload.begin() + 1, payload.end()});
+  }
+  void EnqueuePacket(std::span<const std::uint8_t> payload) override {
+    Take(Path::NetworkQueue, payload, {payload.begin() + 1, payload.end()});
+  }
+
+  // The device goes away when it receives the given command for the nth time: the link
+  // reads as disconnected and nothing is answered any more.
+  void DisconnectOn(std::uint8_t code, int nth) {
+    std::lock_guard lock(mutex_);
+    dropCode_ = code;
+    dropAfter_ = nth;
+  }
+
+  // The first packet sent after this call is held (its sender blocks) until Release().
+  void HoldNextPacket() {
+    std::lock_guard lock(mutex_);
+    hold_ = true;
+  }
+  bool WaitUntilHeld() {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, kJobWait, [this] { return held_; });
+  }
+  void Release() {
+    {
+      std::lock_guard lock(mutex_);
+      hold_ = held_ = false;
+    }
+    cv_.notify_all();
+  }
+
+  void StopReceiving() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    if (receiver_.joinable()) receiver_.join();
+  }
+
+  std::vector<SeenPacket> Seen() const {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+  std::vector<int> Codes() const {
+    std::vector<int> codes;
+    for (const SeenPacket& s : Seen()) codes.push_back(s.packet.at(0));
+    return codes;
+  }
+
+  DeviceSimulator device;
+
+ private:
+  int Take(Path path, std::span<const std::uint8_t> wire, std::vector<std::uint8_t> packet) {
+    const LinkState& link = CurrentLink();
+    std::unique_lock lock(mutex_);
+    if (hold_) {
+      held_ = true;
+      cv_.notify_all();
+      cv_.wait(lock, [this] { return !hold_ || stop_; });
+    }
+    seen_.push_back({path, packet, link.queuedSendMode, link.statusPollingAllowed});
+    if (gone_) return 0;
+    if (packet.at(0) == dropCode_ && --dropAfter_ == 0) {
+      gone_ = true;
+      CurrentLink().connected = false;
+      return 1;
+    }
+    lock.unlock();
+    const auto replies = path == Path::UsbReport ? device.HandlePacket(wire) : device.HandleNetworkPayload(wire);
+    lock.lock();
+    for (const auto& r : replies) inbox_.push_back(r);
+    cv_.notify_all();
+    return 1;
+  }
+
+  void Receive() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      cv_.wait(lock, [this] { return stop_ || !inbox_.empty(); });
+      if (stop_) return;
+      std::vector<std::uint8_t> packet{kReportId};  // byte 0 as the dispatcher sees it
+      packet.insert(packet.end(), inbox_.front().begin(), inbox_.front().end());
+      inbox_.pop_front();
+      lock.unlock();
+      DispatchPacket(packet);
+      lock.lock();
+    }
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<SeenPacket> seen_;
+  std::deque<std::vector<std::uint8_t>> inbox_;
+  int dropCode_ = -1, dropAfter_ = 0;
+  bool gone_ = false, hold_ = false, held_ = false, stop_ = false;
+  std::thread receiver_;
+};
+
+class SyncJobsTest : public ::testing::Test, protected test::LinkFixtureBase {
+ protected:
+  ~SyncJobsTest() override {
+    if (simulated_) simulated_->StopReceiving();
+    ShutdownSyncJobs();
+  }
+
+  // Each row of a table starts from a fresh model and link with empty recorders.
+  void BeginRow() {
+    ShutdownSyncJobs();
+    if (simulated_) simulated_->StopReceiving();
+    ResetDataModel();
+    FreshLink();
+    ClearLog();
+    transport.Clear();
+    postMark_ = sink.Calls().size();
+  }
+
+  // Puts the emulator in front of the link.
+  SimulatedDevice& Simulate(DeviceOptions options = {}) {
+    simulated_ = std::make_unique<SimulatedDevice>(std::move(options));
+    CurrentLink().transport = simulated_.get();
+    return *simulated_;
+  }
+
+  // The link as it stands between jobs: queued sends on, unsaved changes, a status read.
+  static void PrepareLink(LinkKind kind) {
+    UseLink(kind, true, true);
+    LinkState& link = CurrentLink();
+    link.changedFlag = true;
+    std::lock_guard lock(link.dataMutex);
+    link.statusBlock.fill(0x5A);
+  }
+
+  std::vector<std::intptr_t> SyncDonePosts() const {
+    std::vector<std::intptr_t> out;
+    const auto calls = sink.Calls();
+    for (std::size_t i = postMark_; i < calls.size(); ++i)
+      if (const test::SinkCall& c = calls[i]; c.kind == test::SinkCall::Post && c.message == kMsgSyncDone)
+        out.push_back(c.wParam);
+    return out;
+  }
+
+  static std::vector<int> ReadJobCodes() {
+    std::vector<int> codes{0x80, 0x7F, 0x81, 0x7E, 0x07};
+    codes.insert(codes.end(), kImageChunkCount, 0x30);
+    codes.push_back(0x92);
+    codes.push_back(0x62);
+    return codes;
+  }
+  static std::vector<int> WriteJobCodes() {
+    std::vector<int> codes(kImageChunkCount, 0x31);
+    codes.push_back(0x32);
+    return codes;
+  }
+
+  std::unique_ptr<SimulatedDevice> simulated_;
+  std::size_t postMark_ = 0;
+};
+
+const char* Name(LinkKind kind) { return kind == LinkKind::Usb ? "USB" : "network"; }
+
+TEST_F(SyncJobsTest, ReadJobOnKnownModelReadsIdentityModeImageSettingsAndRemoteTable) {
+  for (const LinkKind kind : {LinkKind::Usb, LinkKind::Network}) {
+    SCOPED_TRACE(Name(kind));
+    BeginRow();
+    SimulatedDevice& sim = Simulate();
+    // Device and program hold different images, including in the last chunk.
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x03, 2});
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x31, 0x0D, 0xB0, 4, 0xDE, 0xAD, 0xBE, 0xEF});
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x31, 0x00, 0x00, 2, 0x01, 0x02});
+    PrepareLink(kind);
+
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    const auto seen = sim.Seen();
+    EXPECT_EQ(sim.Codes(), ReadJobCodes());
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(seen[i].path, kind == LinkKind::Usb ? Path::UsbReport : Path::NetworkDirect);
+      EXPECT_FALSE(seen[i].queuedSendMode);
+      EXPECT_FALSE(seen[i].statusPollingAllowed);
+    }
+    for (int c = 0; c < kImageChunkCount && 5 + c < int(seen.size()); ++c) {
+      const int offset = c * 56, length = c < 62 ? 56 : 46;
+      EXPECT_EQ(seen[std::size_t(5 + c)].packet,
+                test::Bytes({0x30, offset >> 8, offset & 0xFF, length}))
+          << "chunk " << c;
+    }
+
+    EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
+    const auto image = ImageSnapshot();
+    const auto live = LiveBlockSnapshot();
+    EXPECT_TRUE(std::equal(live.begin(), live.begin() + kApplyCopySize, image.begin())) << "ApplyImage ran";
+    const DeviceIdentity id = IdentitySnapshot();
+    EXPECT_EQ(id.ModelName(), "LQ830");
+    EXPECT_EQ(id.protocolCode, 20);
+    EXPECT_EQ(CurrentLink().currentMode, 2);
+    EXPECT_EQ(DeviceSettingsSnapshot(), sim.device.MachineSettings());
+    const auto remote = RemoteTableSnapshot();
+    const auto deviceRemote = sim.device.RemoteCodes();
+    EXPECT_TRUE(std::equal(remote.begin(), remote.begin() + 16, deviceRemote.begin()));
+
+    const LinkState& link = CurrentLink();
+    EXPECT_FALSE(link.changedFlag);
+    EXPECT_TRUE(link.queuedSendMode);
+    EXPECT_TRUE(link.statusPollingAllowed);
+    EXPECT_EQ(StatusBlockSnapshot(), StatusBlock{});
+    EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{0});
+    EXPECT_EQ(LogCount("End thread: Delay Read SynchronizeData\n"), 1);
+  }
+}
+
+TEST_F(SyncJobsTest, ReadJobStopsBeforeTheImageOnAForeignIdentity) {
+  struct Row {
+    const char* model;
+    int protocol;
+    int identityRounds;
+  };
+  const Row rows[] = {
+      {"XYZ", 17, 2},    // unknown model, old protocol: asked twice
+      {"LQ830", 21, 1},  // known model, other protocol
+      {"XYZ", 20, 1},    // unknown model on protocol 20
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.model << " / " << r.protocol);
+    BeginRow();
+    DeviceOptions options;
+    options.modelName = r.model;
+    options.protocolCode = r.protocol;
+    SimulatedDevice& sim = Simulate(options);
+    PrepareLink(LinkKind::Usb);
+    const auto imageBefore = ImageSnapshot();
+
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    std::vector<int> expected;
+    for (int i = 0; i < r.identityRounds; ++i) expected.insert(expected.end(), {0x80, 0x7F, 0x81, 0x7E});
+    EXPECT_EQ(sim.Codes(), expected);
+    EXPECT_EQ(ImageSnapshot(), imageBefore);
+    EXPECT_EQ(IdentitySnapshot().ModelName(), r.model);
+    const LinkState& link = CurrentLink();
+    EXPECT_FALSE(link.queuedSendMode) << "left direct when the sequence stops early";
+    EXPECT_TRUE(link.changedFlag) << "kept when the sequence stops early";
+    EXPECT_TRUE(link.statusPollingAllowed);
+    EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{0});
+    EXPECT_EQ(LogCount("End thread: Delay Read SynchronizeData\n"), 1);
+  }
+}
+
+TEST_F(SyncJobsTest, DroppedLinkStopsTheJobAtOnceAndStillNotifies) {
+  struct Row {
+    const char* name;
+    std::function<void()> start;
+    std::uint8_t dropCode;
+    std::intptr_t syncKind;
+  };
+  const Row rows[] = {
+      {"read", StartReadJob, 0x30, 0},
+      {"write", StartWriteJob, 0x31, 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BeginRow();
+    SimulatedDevice& sim = Simulate();
+    sim.DisconnectOn(r.dropCode, 10);
+    PrepareLink(LinkKind::Usb);
+
+    r.start();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    const auto codes = sim.Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), r.dropCode), 10) << "no chunk after the link dropped";
+    EXPECT_EQ(codes.back(), r.dropCode) << "nothing after the chunks either";
+    EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{r.syncKind});
+    EXPECT_TRUE(CurrentLink().statusPollingAllowed);
+  }
+}
+
+TEST_F(SyncJobsTest, WriteJobSendsTheImageInChunksThenEndOfWrite) {
+  for (const LinkKind kind : {LinkKind::Usb, LinkKind::Network}) {
+    SCOPED_TRACE(Name(kind));
+    BeginRow();
+    ParameterImageBytes pattern;
+    for (int i = 0; i < kImageSize; ++i) pattern[std::size_t(i)] = std::uint8_t(i * 7 + i / 251);
+    ReplaceImage(pattern);
+    PrepareLink(kind);
+
+    StartWriteJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    const auto calls = transport.Calls();
+    ASSERT_EQ(calls.size(), std::size_t(kImageChunkCount + 1));
+    const std::size_t head = kind == LinkKind::Network ? 1 : 0;  // destination byte
+    for (int c = 0; c < kImageChunkCount; ++c) {
+      SCOPED_TRACE(c);
+      const int offset = c * 56, length = c < 62 ? 56 : 46;
+      std::vector<std::uint8_t> expected = test::Bytes({0x31, offset >> 8, offset & 0xFF, length});
+      expected.insert(expected.end(), pattern.begin() + offset, pattern.begin() + offset + length);
+      const test::TransportCall& call = calls[std::size_t(c)];
+      EXPECT_EQ(call.path, kind == LinkKind::Usb ? Path::UsbReport : Path::NetworkDirect);
+      EXPECT_EQ(std::vector<std::uint8_t>(call.bytes.begin() + long(head), call.bytes.end()), expected);
+    }
+    EXPECT_EQ(std::vector<std::uint8_t>(calls.back().bytes.begin() + long(head), calls.back().bytes.end()),
+              test::Bytes({0x32}));
+
+    const LinkState& link = CurrentLink();
+    EXPECT_TRUE(link.queuedSendMode);
+    EXPECT_FALSE(link.changedFlag);
+    EXPECT_TRUE(link.statusPollingAllowed);
+    EXPECT_EQ(StatusBlockSnapshot(), StatusBlock{});
+    EXPECT_EQ(ImageSnapshot(), pattern) << "sent unchanged";
+    EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{1});
+    EXPECT_EQ(LogCount("End thread: SynchronizeWriteThreadProc\n"), 1);
+  }
+}
+
+TEST_F(SyncJobsTest, RequestsDuringAJobRunAfterItOneAtATime) {
+  struct Row {
+    const char* name;
+    bool firstIsWrite;
+    int laterReads;  // read requests made while the first job runs; they merge into one
+    std::vector<std::intptr_t> posts;
+  };
+  const Row rows[] = {
+      {"write, then two reads", true, 2, {1, 0}},
+      {"read, then a read", false, 1, {0, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BeginRow();
+    SimulatedDevice& sim = Simulate();
+    PrepareLink(LinkKind::Usb);
+    sim.HoldNextPacket();
+
+    r.firstIsWrite ? StartWriteJob() : StartReadJob();
+    ASSERT_TRUE(sim.WaitUntilHeld());
+    for (int i = 0; i < r.laterReads; ++i) StartReadJob();
+    sim.Release();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    std::vector<int> expected = r.firstIsWrite ? WriteJobCodes() : ReadJobCodes();
+    const auto read = ReadJobCodes();
+    expected.insert(expected.end(), read.begin(), read.end());
+    EXPECT_EQ(sim.Codes(), expected) << "jobs never interleave";
+    EXPECT_EQ(SyncDonePosts(), r.posts);
+    EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
+  }
+}
+
+TEST_F(SyncJobsTest, ModeReloadAnswerStartsAReadJobOnceInstalled) {
+  SimulatedDevice& sim = Simulate();
+  PrepareLink(LinkKind::Usb);
+  InstallSyncJobs();
+
+  SendCommand({kCmdLoadMode, 3});
+  const auto deadline = std::chrono::steady_clock::now() + kJobWait;
+  while (SyncDonePosts().empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+  std::vector<int> expected{0x05};
+  const auto read = ReadJobCodes();
+  expected.insert(expected.end(), read.begin(), read.end());
+  EXPECT_EQ(sim.Codes(), expected);
+  EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{0});
+  EXPECT_EQ(CurrentLink().currentMode, 3);
+  EXPECT_EQ(LogCount("Start thread:SynchronizeData\n"), 1);
+}
+
+TEST_F(SyncJobsTest, ShutdownStopsARunningJobWithoutNotifying) {
+  SimulatedDevice& sim = Simulate();
+  PrepareLink(LinkKind::Usb);
+  sim.HoldNextPacket();
+  StartReadJob();
+  ASSERT_TRUE(sim.WaitUntilHeld());
+  StartWriteJob();  // waiting; dropped by the shutdown
+
+  std::thread release([&] {
+    std::this_thread::sleep_for(200ms);  // the shutdown has asked the job to stop by then
+    sim.Release();
+  });
+  ShutdownSyncJobs();
+  release.join();
+
+  EXPECT_LE(sim.Codes().size(), 2u) << "stopped at the first connected check";
+  EXPECT_TRUE(SyncDonePosts().empty());
+  EXPECT_TRUE(CurrentLink().statusPollingAllowed);
+  EXPECT_TRUE(WaitForSyncJobsIdle(0ms));
+
+  // The runner takes jobs again afterwards.
+  StartWriteJob();
+  ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+  EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{1});
+}
+
+}  // namespace
+}  // namespace dsptune
