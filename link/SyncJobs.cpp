@@ -39,6 +39,25 @@ static_assert(ImageChunk(kImageChunkCount - 1).offset == 3472 && ImageChunk(kIma
 // One worker thread runs the jobs in order. It is created when a job is requested and
 // leaves when nothing waits; the next request joins the finished thread and starts a
 // new one. Nothing is detached: ShutdownSyncJobs and the destructor join the worker.
+std::mutex& ProgressMutex() {
+  static std::mutex m;
+  return m;
+}
+SyncProgressObserver& ProgressObserver() {
+  static SyncProgressObserver observer;
+  return observer;
+}
+
+// Tells the observer, if any, that a chunk went out (called on the job thread).
+void ReportChunk(int job, int chunk) {
+  SyncProgressObserver observer;
+  {
+    std::lock_guard lock(ProgressMutex());
+    observer = ProgressObserver();
+  }
+  if (observer) observer(job, chunk + 1, kImageChunkCount);
+}
+
 class JobRunner {
  public:
   ~JobRunner() { Shutdown(); }
@@ -165,6 +184,7 @@ class JobRunner {
       if (!MayContinue()) return;
       const Chunk c = ImageChunk(i);
       SendCommand({kCmdReadImage, std::uint8_t(c.offset >> 8), std::uint8_t(c.offset), c.length});
+      ReportChunk(0, i);
     }
     SendCommand({kCmdGetMachineSettings});
     if (!MayContinue()) return;
@@ -187,6 +207,7 @@ class JobRunner {
       if (!sent) break;
       const Chunk c = ImageChunk(i);
       SendOffsetWrite(kCmdWriteImage, c.offset, std::span(image).subspan(c.offset, c.length));
+      ReportChunk(1, i);
     }
     if (sent) SendCommand({kCmdEndImageWrite});
     link.queuedSendMode = true;
@@ -226,5 +247,10 @@ void InstallSyncJobs() {
 void ShutdownSyncJobs() { Runner().Shutdown(); }
 
 bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout) { return Runner().WaitIdle(timeout); }
+
+void SetSyncProgressObserver(SyncProgressObserver observer) {
+  std::lock_guard lock(ProgressMutex());
+  ProgressObserver() = std::move(observer);
+}
 
 }  // namespace dsptune

@@ -12,6 +12,7 @@
 // waiting is merged into the waiting one (at most one read and one write wait), because
 // the waiting job reads or sends the state as it is when it starts anyway.
 #include <chrono>
+#include <functional>
 
 namespace dsptune {
 
@@ -36,6 +37,10 @@ void ShutdownSyncJobs();
 bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout);
 
 // Image transfers: chunks 0..61 of 56 bytes, chunk 62 of 46 bytes at offset 3472.
+// Called on the job thread after each image chunk is sent: job 0 read, 1 write; chunk 1..total.
+using SyncProgressObserver = std::function<void(int job, int chunk, int total)>;
+void SetSyncProgressObserver(SyncProgressObserver observer);
+
 inline constexpr int kImageChunkCount = 63;
 inline constexpr int kImageChunkSize = 56;
 

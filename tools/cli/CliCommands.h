@@ -10,6 +10,8 @@ using Args = std::vector<std::string>;
 
 int RunShow(const Args& args);
 int RunResponse(const Args& args);
+// info, read, write, remote-save, remote-load (args still hold --tcp/--usb).
+int RunDeviceCommand(const std::string& command, Args args);
 
 // Prints "dsptune-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

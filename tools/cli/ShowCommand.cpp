@@ -3,6 +3,7 @@
 #include <string>
 
 #include "dsp/Biquad.h"
+#include "files/ModeFile.h"
 #include "model/BigEndian.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
@@ -96,12 +97,26 @@ void PrintReadable(const ParameterImageBytes& image, const LiveBlockBytes& live)
 
 int RunShow(const Args& args) {
   enum class Form { Readable, Csv, Hex } form = Form::Readable;
+  std::string file;
   for (const std::string& a : args) {
     if (a == "--csv") form = Form::Csv;
     else if (a == "--hex") form = Form::Hex;
+    else if (!a.empty() && a[0] != '-' && file.empty()) file = a;
     else return UsageError("show: unknown argument '" + a + "'");
   }
   LoadDefaultImage();
+  if (!file.empty()) {
+    // Shown as stored: no model clamp, since no device is connected.
+    std::string error;
+    ParameterImageBytes fileImage;
+    if (ReadModeFileImage(file, fileImage, &error) != 1) {
+      std::fprintf(stderr, "dsptune-cli: %s: %s\n", file.c_str(),
+                   error.empty() ? std::string(kModeVersionText).c_str() : error.c_str());
+      return 1;
+    }
+    ReplaceImage(fileImage);
+    ApplyImage();
+  }
   const ParameterImageBytes image = ImageSnapshot();
   const LiveBlockBytes live = LiveBlockSnapshot();
   switch (form) {

@@ -10,8 +10,9 @@ constexpr const char* kHelp =
     "usage: dsptune-cli COMMAND [options]\n"
     "\n"
     "commands:\n"
-    "  show [--csv | --hex]      print the default parameter set: every parameter-table\n"
-    "                            entry, every equaliser's bands and the SSVC record\n"
+    "  show [--csv | --hex] [FILE.mode]\n"
+    "                            print the default parameter set (or a mode file's): every\n"
+    "                            parameter-table entry, every equaliser's bands, the SSVC record\n"
     "                            --csv  one row per entry and per band record\n"
     "                            --hex  the whole 3518-byte image, 16 bytes a line\n"
     "  response --type T --freq F --gain G --q Q\n"
@@ -19,6 +20,13 @@ constexpr const char* kHelp =
     "                            (T: PEQ, LP, HP, LS, HS or a code 0..21)\n"
     "  response --eq N           the summed response of EQ N's default bands (N 0..15)\n"
     "                            output: CSV rows frequency_hz,db\n"
+    "\n"
+    "device commands (with --tcp HOST[:PORT] or --usb; the device is read first):\n"
+    "  info                      identity, current mode, converters, About lines\n"
+    "  read -o FILE.mode         save the device's parameters as a mode file\n"
+    "  write FILE.mode           load a mode file and write it to the device\n"
+    "  remote-save FILE.remo     save the learned remote codes\n"
+    "  remote-load FILE.remo     load remote codes and send them to the device\n"
     "  --help                    this text\n";
 
 }  // namespace
@@ -37,6 +45,9 @@ int main(int argc, char** argv) {
   }
   if (command == "show") return RunShow(args);
   if (command == "response") return RunResponse(args);
+  if (command == "info" || command == "read" || command == "write" || command == "remote-save" ||
+      command == "remote-load")
+    return RunDeviceCommand(command, args);
   return UsageError("unknown command '" + command + "' (try --help)");
 }
 

@@ -1,0 +1,68 @@
+#pragma once
+// The HID-access interface the USB link works through: list the system's HID
+// interfaces, open one by path, read its ids, and exchange 61-byte reports. The hidapi
+// hidraw backend is the default; tests install an in-process fake with SetHidAccess.
+//
+// Reports are always the full USB report: byte 0 is the report id (0x02 on output; on
+// input whatever the device sent, 0 when it does not number its reports), bytes 1..60
+// the packet, command or response code first.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dsptune {
+
+struct HidInterfaceInfo {
+  std::string path;  // what Open takes; "/dev/hidrawN" with the hidapi backend
+  // Ids as the enumeration saw them; 0 when the backend cannot tell before opening.
+  // The link still reads the ids from the opened device before it accepts one.
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+};
+
+enum class HidOpenError {
+  None,
+  PermissionDenied,  // the interface exists but this user may not open it (udev rule missing)
+  Failed,            // gone, busy or any other reason
+};
+
+// Read results besides a byte count.
+inline constexpr int kHidReadTimedOut = 0;
+inline constexpr int kHidReadError = -1;
+inline constexpr int kHidReadDeviceGone = -2;
+
+// One opened interface. Read is called by one thread (the link's read thread) while
+// Write may be called by another; an implementation serialises them as it needs to.
+// Destroying the object closes the interface; no call may be running at that moment.
+class HidDevice {
+ public:
+  virtual ~HidDevice() = default;
+  // The interface's vendor and product id, read from the opened device.
+  virtual bool ReadAttributes(std::uint16_t& vendorId, std::uint16_t& productId) = 0;
+  // Waits up to timeoutMs for one input report and stores it in report61 (61 bytes,
+  // report id first). Returns the bytes stored (1..61), kHidReadTimedOut,
+  // kHidReadDeviceGone when the device has been unplugged, or kHidReadError.
+  virtual int Read(std::uint8_t* report61, int timeoutMs) = 0;
+  // Writes one 61-byte output report (report id first). Returns the bytes written or -1.
+  virtual int Write(const std::uint8_t* report61) = 0;
+};
+
+class HidAccess {
+ public:
+  virtual ~HidAccess() = default;
+  // Every HID interface present, in the system's order. Empty when there are none or
+  // when the list could not be read.
+  virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
+  // Opens the interface for reading and writing. On failure returns null and, when
+  // error is given, says why.
+  virtual std::unique_ptr<HidDevice> Open(const std::string& path, HidOpenError* error) = 0;
+};
+
+// The access the USB link uses. Null restores the hidapi backend, which is created on
+// first use. The object must outlive every link opened through it; switch only while no
+// USB link is open.
+void SetHidAccess(HidAccess* access);
+HidAccess& CurrentHidAccess();
+
+}  // namespace dsptune

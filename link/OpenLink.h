@@ -1,0 +1,13 @@
+#pragma once
+// The connect entry of the main view: opens the link of the given kind.
+#include "link/FrameCodec.h"
+#include "link/Notifications.h"
+
+namespace dsptune {
+
+// Network: OpenNetworkLink(target), 1 when connected, otherwise 0 or the socket error
+// (link/NetworkLink.h). USB: OpenUsbLink(target), 1 when opened, otherwise 0. Anything
+// but 1 is a failure.
+int OpenLink(NotificationSink* target, LinkKind kind);
+
+}  // namespace dsptune

@@ -1,0 +1,353 @@
+#include "link/UsbLink.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/CommandSet.h"
+#include "link/Dispatcher.h"
+#include "link/FrameCodec.h"
+#include "link/HidAccess.h"
+#include "link/HidapiAccess.h"
+#include "link/LinkState.h"
+#include "model/DebugLog.h"
+
+namespace dsptune {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Each read waits at most this long, so the read thread sees a close well within the
+// close's wait for it.
+constexpr int kReadTimeoutMs = 100;
+constexpr auto kReaderExitWait = 1000ms;
+
+std::atomic<HidAccess*>& AccessSlot() {
+  static std::atomic<HidAccess*> slot{nullptr};
+  return slot;
+}
+
+// One opened device and its read thread.
+struct Session {
+  std::unique_ptr<HidDevice> device;
+  std::string path;
+  std::atomic<bool> stop{false};
+  std::thread reader;
+
+  std::mutex exitMutex;
+  std::condition_variable exitCv;
+  bool exited = false;
+
+  void MarkExited() {
+    {
+      std::lock_guard lock(exitMutex);
+      exited = true;
+    }
+    exitCv.notify_all();
+  }
+  bool WaitExited(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(exitMutex);
+    return exitCv.wait_for(lock, timeout, [this] { return exited; });
+  }
+  bool HasExited() {
+    std::lock_guard lock(exitMutex);
+    return exited;
+  }
+  bool OnReaderThread() const { return reader.get_id() == std::this_thread::get_id(); }
+};
+
+// What SendPacket calls on a USB link. It has already waited for the reply.
+class UsbTransport final : public PacketTransport {
+ public:
+  int WriteReport(std::span<const std::uint8_t> packet) override {
+    return dsptune::WriteReport(packet, false) == int(kReportSize) ? 1 : 0;
+  }
+  int SendDirect(std::span<const std::uint8_t>) override { return 0; }
+  void EnqueuePacket(std::span<const std::uint8_t>) override {}
+  bool Writable() const override;
+};
+
+struct UsbLinkData {
+  // The link state is created first, so it is destroyed after this.
+  UsbLinkData() { CurrentLink(); }
+
+  // Only reached when the program ends with the link still open: stop and join every
+  // read thread, because a joinable std::thread must not be destroyed.
+  ~UsbLinkData() {
+    exiting = true;
+    if (session) retired.push_back(std::move(session));
+    for (auto& s : retired) {
+      s->stop = true;
+      if (s->reader.joinable() && !s->OnReaderThread()) s->reader.join();
+    }
+  }
+
+  std::mutex mutex;  // open, close and removal, one at a time
+  std::unique_ptr<Session> session;
+  // Sessions whose read thread had not ended when their link closed (it closed its own
+  // link, or it was held up in the dispatcher). Joined once they have ended.
+  std::vector<std::unique_ptr<Session>> retired;
+  std::atomic<bool> exiting{false};
+
+  // The device writers use; guarded by CurrentLink().linkLock, so a close never pulls
+  // the device from under a write.
+  HidDevice* writeDevice = nullptr;
+  std::atomic<bool> deviceOpen{false};  // writeDevice != nullptr, readable without the lock
+  // Set when the read thread stopped on a read error; writes are refused until the next open.
+  std::atomic<bool> readThreadEnded{false};
+
+  UsbTransport transport;
+
+  std::mutex problemMutex;
+  UsbOpenProblem problem;
+};
+
+UsbLinkData& Data() {
+  static UsbLinkData data;
+  return data;
+}
+
+bool UsbTransport::Writable() const {
+  const UsbLinkData& data = Data();
+  return CurrentLink().connected && data.deviceOpen && !data.readThreadEnded;
+}
+
+std::string HexLine(const char* head, const std::uint8_t* bytes, std::size_t first, std::size_t last) {
+  std::string line(head);
+  line.reserve(line.size() + (last - first + 1) * 3 + 1);
+  char hex[4];
+  for (std::size_t i = first; i <= last; ++i) {
+    std::snprintf(hex, sizeof hex, "%02X ", bytes[i]);
+    line += hex;
+  }
+  line += '\n';
+  return line;
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+void ReadUsbThreadProc(Session* session, LinkState* link, UsbLinkData* data) {
+  std::array<std::uint8_t, kReportSize> buffer{};
+  while (link->connected && !session->stop) {
+    buffer.fill(0);
+    const int n = session->device->Read(buffer.data(), kReadTimeoutMs);
+    if (n == kHidReadTimedOut) continue;
+    if (n < 0) {
+      DebugLog("Read Usb Error will return !\n");
+      link->statusPollingAllowed = false;
+      data->readThreadEnded = true;
+      // Release a sender waiting for a reply that will not come.
+      link->replyEvent.Set();
+      break;
+    }
+    {
+      std::lock_guard lock(link->linkLock);
+      DebugLog(HexLine("Read:", buffer.data(), 1, kReportSize - 1));
+    }
+    DispatchPacket(buffer);
+  }
+  if (!data->exiting) DebugLog("End thread: ReadUsbThreadProc \n");
+  session->MarkExited();
+}
+
+// Joins the retired read threads that have ended. Call with data.mutex held.
+void ReapRetired(UsbLinkData& data) {
+  std::erase_if(data.retired, [](std::unique_ptr<Session>& s) {
+    if (s->OnReaderThread() || !s->HasExited()) return false;
+    if (s->reader.joinable()) s->reader.join();
+    return true;
+  });
+}
+
+// Clears connected, stops the read thread and closes the device. Call with data.mutex held.
+void ShutDown(UsbLinkData& data, LinkState& link) {
+  std::unique_ptr<Session> session = std::move(data.session);
+  link.connected = false;
+  session->stop = true;
+  {
+    std::lock_guard lock(link.linkLock);
+    data.writeDevice = nullptr;
+    data.deviceOpen = false;
+  }
+  PacketTransport* ours = &data.transport;
+  link.transport.compare_exchange_strong(ours, nullptr);
+
+  if (session->OnReaderThread()) {
+    // The read thread is closing its own link: it ends when this call returns to it.
+    data.retired.push_back(std::move(session));
+    return;
+  }
+  if (!session->WaitExited(kReaderExitWait)) {
+    DebugLog("wait read thread exited time out !\n");
+    // Still inside the dispatcher (a blocking notification, say). Joining could wait
+    // for the caller itself; the thread has been told to stop and is joined later.
+    data.retired.push_back(std::move(session));
+    return;
+  }
+  session->reader.join();
+  session.reset();  // closes the device
+}
+
+bool MaybeOurDevice(const HidInterfaceInfo& info) {
+  const bool idsUnknown = info.vendorId == 0 && info.productId == 0;
+  return idsUnknown || (info.vendorId == kUsbVendorId && info.productId == kUsbProductId);
+}
+
+// Opens one interface and keeps it if it is the device.
+std::unique_ptr<HidDevice> TryInterface(HidAccess& access, const HidInterfaceInfo& info, UsbOpenProblem& problem) {
+  if (info.path.empty()) {
+    DebugLog("查找设备路径时出错!");
+    return nullptr;
+  }
+  HidOpenError error = HidOpenError::None;
+  std::unique_ptr<HidDevice> device = access.Open(info.path, &error);
+  if (!device) {
+    DebugLog("无法打开通信端口。不能读取设备信息!(设备连接可能不正确?)\n");
+    if (error == HidOpenError::PermissionDenied && MaybeOurDevice(info)) {
+      DebugLog("Permission denied opening " + info.path + ": install " + kUdevRuleFile + " into " +
+               kUdevRuleDir + " (see docs/usb-permissions.md)\n");
+      if (!problem.permissionDenied) problem = {info.path, true};
+    }
+    return nullptr;
+  }
+  std::uint16_t vendorId = 0, productId = 0;
+  if (!device->ReadAttributes(vendorId, productId)) {
+    DebugLog("查询设备信息出错!\n");
+    return nullptr;
+  }
+  if (vendorId == kUsbVendorId && productId == kUsbProductId) return device;
+  return nullptr;
+}
+
+void SetProblem(UsbLinkData& data, UsbOpenProblem problem) {
+  std::lock_guard lock(data.problemMutex);
+  data.problem = std::move(problem);
+}
+
+void CloseUsb(bool sendCloseNotice) {
+  UsbLinkData& data = Data();
+  std::lock_guard lock(data.mutex);
+  ReapRetired(data);
+  if (!data.session) return;
+  LinkState& link = CurrentLink();
+  ClearStatusBlock();
+  if (sendCloseNotice) {
+    const std::uint8_t notice[] = {kCmdDisconnect};
+    SendPacket(notice, true);
+  }
+  ShutDown(data, link);
+}
+
+}  // namespace
+
+void SetHidAccess(HidAccess* access) { AccessSlot() = access; }
+
+HidAccess& CurrentHidAccess() {
+  HidAccess* access = AccessSlot();
+  return access ? *access : HidapiAccess();
+}
+
+int OpenUsbLink(NotificationSink* target) {
+  LinkState& link = CurrentLink();
+  UsbLinkData& data = Data();
+  std::lock_guard lock(data.mutex);
+  ReapRetired(data);
+  if (link.connected) return 0;
+  // An earlier session that lost connected to someone else still holds its device.
+  if (data.session) ShutDown(data, link);
+
+  HidAccess& access = CurrentHidAccess();
+  const std::vector<HidInterfaceInfo> interfaces = access.Enumerate();
+  UsbOpenProblem problem;
+  std::unique_ptr<HidDevice> device;
+  std::string path;
+  for (std::size_t i = 0; i < std::size_t(kMaxUsbInterfaces); ++i) {
+    if (i >= interfaces.size()) {
+      DebugLog("枚举usb设备出错,usb设备接口可能枚举完成了");
+      break;
+    }
+    device = TryInterface(access, interfaces[i], problem);
+    if (device) {
+      path = interfaces[i].path;
+      break;
+    }
+  }
+  if (!device) {
+    DebugLog("连接目标设备失败，没有找到目标设备");
+    SetProblem(data, std::move(problem));
+    return 0;
+  }
+  SetProblem(data, {});
+  DebugLog("连接目标设备成功!");
+
+  auto session = std::make_unique<Session>();
+  session->device = std::move(device);
+  session->path = std::move(path);
+  {
+    std::lock_guard writeLock(link.linkLock);
+    data.writeDevice = session->device.get();
+    data.deviceOpen = true;
+  }
+  data.readThreadEnded = false;
+  link.replyEvent.Set();  // nothing is outstanding on a fresh link
+  link.kind = LinkKind::Usb;
+  link.sink = target;
+  link.transport = &data.transport;
+  link.connected = true;
+  session->reader = std::thread(ReadUsbThreadProc, session.get(), &link, &data);
+  data.session = std::move(session);
+  return 1;
+}
+
+void CloseUsbLink(bool sendCloseNotice) { CloseUsb(sendCloseNotice); }
+
+void OnUsbRemoved() { CloseUsb(false); }
+
+bool IsOurDevicePath(const std::string& removedPath) {
+  UsbLinkData& data = Data();
+  std::lock_guard lock(data.mutex);
+  return data.session && SameTextIgnoringCase(data.session->path, removedPath);
+}
+
+int WriteReport(std::span<const std::uint8_t> packet, bool synchronous) {
+  LinkState& link = CurrentLink();
+  UsbLinkData& data = Data();
+  if (!link.connected) return 0;
+  if (data.readThreadEnded) {
+    DebugLog("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
+    return 0;
+  }
+  const std::array<std::uint8_t, kReportSize> report = EncodeReport(packet);
+  if (synchronous && !link.replyEvent.Wait(link.replyTimeout)) DebugLog("WaitForSingleObject Time Out \r\n ");
+
+  int written = 0;
+  {
+    std::lock_guard lock(link.linkLock);
+    // Closed while this writer waited for the reply.
+    if (!data.writeDevice) return 0;
+    written = std::max(data.writeDevice->Write(report.data()), 0);
+    DebugLog(HexLine("Write:", report.data(), 1, kReportSize - 2));
+  }
+  if (written != int(kReportSize)) DebugLog("usb数据写入出错");
+  return written;
+}
+
+UsbOpenProblem LastUsbOpenProblem() {
+  UsbLinkData& data = Data();
+  std::lock_guard lock(data.problemMutex);
+  return data.problem;
+}
+
+}  // namespace dsptune
