@@ -1,0 +1,424 @@
+#include "shell/CMainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolButton>
+
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "link/OpenLink.h"
+#include "link/SyncJobs.h"
+#include "link/UsbHotplug.h"
+#include "link/UsbLink.h"
+#include "model/DeviceModels.h"
+#include "model/ParameterImage.h"
+#include "shell/AboutBox.h"
+#include "shell/AppSettings.h"
+#include "shell/DialogService.h"
+#include "shell/LanguageTables.h"
+#include "shell/ProgressWindows.h"
+#include "shell/QtNotificationBridge.h"
+#include "shell/ShellLanguage.h"
+#include "shell/TrayNotice.h"
+#include "ui/Ribbon.h"
+#include "ui/RibbonPanel.h"
+
+namespace dsptune {
+namespace {
+
+constexpr int kMinWidth = 1040, kMinHeight = 700;
+constexpr int kArrivalNoticeMs = 4000;
+constexpr int kConnectNoticeMs = 5000;
+constexpr int kRemovalNoticeMs = 5000;
+constexpr int kHostBusyNoticeMs = 3000;
+constexpr int kPaneRefreshMs = 200;
+constexpr int kAfterSyncPauseMs = 150;
+
+const QColor kStartRed(255, 0, 0), kLinkGreen(0, 150, 0), kNoLinkRed(220, 0, 0);
+
+struct PanelTitles {
+  const char* creationZh;
+  const char* creationEn;
+  const char* renameZh;
+  const char* renameEn;
+};
+// Creation titles, and the titles a language switch writes (Mic/Effect differ on purpose).
+constexpr PanelTitles kPanelTitles[8] = {
+    {"话筒音量", "Mic Vol", "话筒音量", "Mic  Vol"},        {"效果总音量", "Efx Vol", "效果总音量", "Effect Vol"},
+    {"混响音量", "Reverb Vol", "混响音量", "Reverb Vol"},   {"回声音量", "Echo Vol", "回声音量", "Echo Vol"},
+    {"音乐音量", "Music Vol", "音乐音量", "Music Vol"},     {"音乐变调", "Music Pitch", "音乐变调", "Music Pitch"},
+    {"调用", "Load", "调用", "Load"},                       {"保存", "Save", "保存", "Save"},
+};
+
+struct PairText {
+  const char* zh;
+  const char* en;
+};
+constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
+                                    {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
+
+QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
+
+}  // namespace
+
+struct CMainFrame::RibbonTexts {
+  QList<QToolButton*> tabButtons;
+  QToolButton* languageButton = nullptr;
+  QToolButton* aboutButton = nullptr;
+  QAction* open = nullptr;
+  QAction* save = nullptr;
+  QAction* exit = nullptr;
+  QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
+};
+
+CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), progress_(progress), bridge_(bridge), texts_(std::make_unique<RibbonTexts>()) {
+  // The view comes first: it loads the defaults and the stored language before the
+  // ribbon is built in that language.
+  UpdateIdentity([](DeviceIdentity& identity) { identity = DeviceIdentity{}; });
+  LoadDefaultImage();
+  SetCurrentLanguage(settings_.Language());
+  view_ = new CKR5530v13View(progress_, this);
+  setCentralWidget(view_);
+  view_->ShowEditor(kEditorMicMusic, 0);
+  WriteCurrentLanguageFile(CurrentLanguage());
+
+  setProperty(kSettingsName, 1);
+  settings_.WriteApplicationLook();
+  setWindowTitle(QString::fromUtf8("效果器调音软件v1.3.3"));
+  setMinimumSize(kMinWidth, kMinHeight);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, QColor(240, 250, 255));
+  setPalette(p);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+
+  BuildRibbon();
+  BuildStatusBar();
+  tray_ = std::make_unique<TrayNotice>(&progress_, this);
+
+  connect(&bridge_, &QtNotificationBridge::syncDone, this, &CMainFrame::OnSyncDone);
+  connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &CMainFrame::OnHostTimeout);
+  connect(&bridge_, &QtNotificationBridge::hostBusy, this, &CMainFrame::OnHostBusy);
+  connect(&bridge_, &QtNotificationBridge::parameterError, this, [this](const QString& text) {
+    Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Critical);
+  });
+  connect(&progress_, &ProgressWindows::syncTimedOut, this, &CMainFrame::OnSyncTimedOut);
+  connect(view_, &CKR5530v13View::firstUsbAttempt, this, &CMainFrame::OnFirstUsbAttempt);
+  connect(&view_->Host(), &EditorHost::editorChanged, this, &CMainFrame::UpdateEqControls);
+  InstallSyncJobs();
+
+  // Arrival and removal come on the monitor's thread; they are handled on this one.
+  hotplug_ = std::make_unique<UsbHotplug>();
+  hotplug_->Start([this](UsbHotplug::Event event, const std::string& path) {
+    const QString devicePath = QString::fromStdString(path);
+    QMetaObject::invokeMethod(this, [this, event, devicePath] {
+      if (event == UsbHotplug::Event::Arrival) OnUsbArrival();
+      else OnUsbRemoval(devicePath);
+    }, Qt::QueuedConnection);
+  });
+
+  paneRefresh_.setInterval(kPaneRefreshMs);
+  connect(&paneRefresh_, &QTimer::timeout, this, &CMainFrame::RefreshStatusPanes);
+  paneRefresh_.start();
+}
+
+CMainFrame::~CMainFrame() {
+  if (hotplug_) hotplug_->Stop();
+  ShutdownSyncJobs();
+}
+
+void CMainFrame::BuildRibbon() {
+  ribbon_ = new Ribbon(this);
+  setMenuWidget(ribbon_);
+  RibbonTexts& t = *texts_;
+  QMenu* menu = ribbon_->ApplicationMenu();
+  t.open = menu->addAction(PickText("打开(&O)", "Open(&O)"));
+  t.save = menu->addAction(PickText("保存(&S)", "Save(&S)"));
+  // Opening and saving mode files arrive with the mode commands.
+  t.open->setEnabled(false);
+  t.save->setEnabled(false);
+  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
+  menu->addSeparator();
+  t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
+  connect(t.exit, &QAction::triggered, this, &QWidget::close);
+
+  const int input = ribbon_->AddCategory(PickText("输入控制", "Input"));
+  const int output = ribbon_->AddCategory(PickText("输出调节", "Output"));
+  for (int category : {input, output}) {
+    for (const PanelTitles& title : kPanelTitles) ribbon_->AddPanel(category, PickText(title.creationZh, title.creationEn));
+    const QList<RibbonPanel*> panels = ribbon_->Panels(category);
+    auto modeButton = [](const QString& text) {
+      auto* b = new QToolButton;
+      b->setText(text);
+      b->setPopupMode(QToolButton::InstantPopup);
+      auto* m = new QMenu(b);
+      for (int mode = 0; mode < 4; ++mode) m->addAction(ModeName(mode));
+      b->setMenu(m);
+      b->setMinimumWidth(84);  // room for the menu arrow beside the text
+      b->setEnabled(false);  // the mode commands arrive with their own change
+      return b;
+    };
+    auto plainButton = [](const QString& text) {
+      auto* b = new QToolButton;
+      b->setText(text);
+      b->setEnabled(false);
+      return b;
+    };
+    t.loadMode << modeButton(PickText("载入模式", "LoadMode"));
+    t.loadFile << plainButton(PickText("载入文件", "LoadFile"));
+    t.saveMode << modeButton(PickText("保存模式", "SaveMode"));
+    t.saveFile << plainButton(PickText("保存文件", "SaveFile"));
+    panels.value(6)->AddWidget(t.loadMode.back());
+    panels.value(6)->AddWidget(t.loadFile.back());
+    panels.value(7)->AddWidget(t.saveMode.back());
+    panels.value(7)->AddWidget(t.saveFile.back());
+  }
+  view_->BuildMasterControls(*ribbon_, input, CKR5530v13View::kInput);
+  view_->BuildMasterControls(*ribbon_, output, CKR5530v13View::kOutput);
+
+  for (const PairText& text : kTabButtons) {
+    QToolButton* b = ribbon_->AddTabRowButton(PickText(text.zh, text.en));
+    b->setEnabled(false);  // each dialog enables its button when it exists
+    t.tabButtons << b;
+  }
+  t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
+  connect(t.languageButton, &QToolButton::clicked, this, &CMainFrame::SwitchLanguage);
+  t.aboutButton = ribbon_->AddTabRowButton(QStringLiteral("?"));
+  t.aboutButton->setToolTip(PickText("关于", "About"));
+  connect(t.aboutButton, &QToolButton::clicked, this, &CMainFrame::ShowAboutBox);
+
+  ribbon_->SetActiveCategory(input);
+  connect(ribbon_, &Ribbon::activeCategoryChanged, view_, &CKR5530v13View::OnCategoryChanged);
+  connect(ribbon_, &Ribbon::wheelOverPanel, this, [this](RibbonPanel* panel, QWidget* child, int steps) {
+    MasterControl control;
+    if (view_->ControlForWheel(panel, child, control)) view_->StepControl(control, steps);
+  });
+}
+
+void CMainFrame::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  connectionPane_ = new QLabel(QString::fromUtf8("USB:未连接"));
+  QPalette p = connectionPane_->palette();
+  p.setColor(QPalette::WindowText, kStartRed);
+  connectionPane_->setPalette(p);
+  modePane_ = new QLabel(QString::fromUtf8("当前模式：模式一"));
+  modePane_->setPalette(p);
+  auto* separator = new QFrame;
+  separator->setFrameShape(QFrame::VLine);
+  bypass_ = new QCheckBox(PickText("均衡旁路", "Bypass"));
+  resetEq_ = new QPushButton(PickText("重置均衡", "Reset EQ"));
+  bar->addWidget(connectionPane_);
+  bar->addWidget(separator);
+  bar->addWidget(modePane_);
+  bar->addPermanentWidget(bypass_);
+  bar->addPermanentWidget(resetEq_);
+  connect(bypass_, &QCheckBox::clicked, this, [this](bool checked) {
+    if (EditorPage* page = view_->Host().Editor(); page && page->HasEq()) {
+      page->SetEqBypass(checked);
+      page->update();
+    }
+  });
+  connect(resetEq_, &QPushButton::clicked, this, [this] {
+    EditorPage* page = view_->Host().Editor();
+    if (!page || !page->HasEq()) return;
+    const auto answer = Dialogs().Message(this, QString::fromUtf8("提示"),
+                                          PickText("您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
+                                          QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) page->ResetCurrentEq();
+  });
+  UpdateEqControls();
+}
+
+void CMainFrame::UpdateEqControls() {
+  EditorPage* page = view_->Host().Editor();
+  const bool eq = page && page->HasEq();
+  bypass_->setEnabled(eq);
+  resetEq_->setEnabled(eq);
+  bypass_->setChecked(eq && page->EqBypassed());
+}
+
+void CMainFrame::RefreshStatusPanes() {
+  const LinkState& link = CurrentLink();
+  QString text;
+  QColor colour;
+  if (link.connected) {
+    text = link.kind == LinkKind::Network ? PickText("IP：已连接", "IP:Connected") : PickText("USB：已连接", "USB:Connected");
+    colour = kLinkGreen;
+    everConnected_ = true;
+  } else if (everConnected_) {
+    text = PickText("未连接", "Disconnected");
+    colour = kNoLinkRed;
+  } else {
+    text = QString::fromUtf8("USB:未连接");
+    colour = kStartRed;
+  }
+  if (connectionPane_->text() != text) connectionPane_->setText(text);
+  QPalette p = connectionPane_->palette();
+  if (p.color(QPalette::WindowText) != colour) {
+    p.setColor(QPalette::WindowText, colour);
+    connectionPane_->setPalette(p);
+  }
+  if (everConnected_) {
+    const QString mode = PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
+    if (modePane_->text() != mode) modePane_->setText(mode);
+  }
+}
+
+void CMainFrame::OnFirstUsbAttempt() {
+  if (CurrentLink().connected) return;
+  if (OpenLink(&bridge_, LinkKind::Usb) == 1) OnDeviceConnected(kConnectNoticeMs);
+}
+
+bool CMainFrame::ConnectNetwork(const QString& host, int port) {
+  view_->FirstUsbAttemptTimer().stop();
+  SetNetworkPeer(host.toStdString(), std::uint16_t(port));
+  if (OpenLink(&bridge_, LinkKind::Network) != 1) return false;
+  settings_.SetNetworkPeer(host, port);
+  OnDeviceConnected(kConnectNoticeMs);
+  return true;
+}
+
+void CMainFrame::OnDeviceConnected(int noticeMs) {
+  CurrentLink().sink = &bridge_;
+  tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
+  justConnected_ = true;
+  StartReadJob();
+  progress_.RunSyncDialog(QString());
+  // The end of synchronisation runs inside the dialog's loop; when it closed the link
+  // (a foreign device) there is nothing to poll.
+  if (CurrentLink().connected) view_->StartLinkTimers();
+}
+
+void CMainFrame::OnUsbArrival() {
+  if (CurrentLink().connected) return;
+  if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
+  OnDeviceConnected(kArrivalNoticeMs);
+}
+
+void CMainFrame::OnUsbRemoval(const QString& path) {
+  const LinkState& link = CurrentLink();
+  if (link.connected && link.kind == LinkKind::Network) return;
+  if (!IsOurDevicePath(path.toStdString())) return;
+  OnUsbRemoved();
+  view_->StopLinkTimers();
+  progress_.CloseSyncDialog();
+  tray_->Show(PickText("信息", "Information"), PickText("设备已断开!", "Device Disconnected!"), kRemovalNoticeMs);
+}
+
+void CMainFrame::CloseActiveLink(bool sendNotice) {
+  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(sendNotice);
+  else CloseUsbLink(sendNotice);
+}
+
+void CMainFrame::OnSyncDone(int wParam) {
+  progress_.CloseSyncDialog();
+  const DeviceIdentity identity = IdentitySnapshot();
+  if (IdentityAccepted(identity)) {
+    view_->RefreshOpenEditors();
+    QThread::msleep(kAfterSyncPauseMs);
+    justConnected_ = false;
+    return;
+  }
+  (void)wParam;
+  const QString text = QString::fromStdString(IdentityMismatchText(identity));
+  CloseActiveLink(true);
+  view_->StopLinkTimers();
+  if (identityBoxOpen_) return;
+  identityBoxOpen_ = true;
+  Dialogs().Message(this, QString::fromUtf8("错误"), text, QMessageBox::Critical);
+  identityBoxOpen_ = false;
+}
+
+void CMainFrame::OnHostTimeout() {
+  view_->StopLinkTimers();
+  progress_.CloseSyncDialog();
+  Dialogs().Message(this, PickText("信息", "Information"), PickText("主机超时，网络断开!", "Host timeout,Disconnected!"),
+                    QMessageBox::Information);
+}
+
+void CMainFrame::OnHostBusy() {
+  progress_.CloseSyncDialog();
+  progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
+}
+
+void CMainFrame::OnSyncTimedOut() {
+  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
+}
+
+void CMainFrame::SwitchLanguage() {
+  SetCurrentLanguage(1 - CurrentLanguage());
+  settings_.SetLanguage(CurrentLanguage());
+  ApplyLanguage();
+}
+
+void CMainFrame::ApplyLanguage() {
+  const bool written = WriteCurrentLanguageFile(CurrentLanguage());
+  RenameRibbon();
+  if (!written) return;
+  if (EditorPage* page = view_->Host().Editor()) page->ApplyTexts();
+}
+
+void CMainFrame::RenameRibbon() {
+  const bool english = CurrentLanguage() == kEnglish;
+  const QString inputZh = QString::fromUtf8("输入控制"), outputZh = QString::fromUtf8("输出调节");
+  const int pitch = CurrentValue(MasterControl::Pitch);
+  for (int c = 0; c < ribbon_->CategoryCount(); ++c) {
+    const QString name = ribbon_->CategoryName(c);
+    QString renamed;
+    if (!english && name == "Input") renamed = inputZh;
+    else if (!english && name == "Output") renamed = outputZh;
+    else if (english && name == inputZh) renamed = "Input";
+    else if (english && name == outputZh) renamed = "Output";
+    if (renamed.isEmpty()) continue;
+    ribbon_->SetCategoryName(c, renamed);
+    const QList<RibbonPanel*> panels = ribbon_->Panels(c);
+    for (int i = 0; i < panels.size() && i < 8; ++i) {
+      if (i == 5) {
+        panels[i]->SetTitle(PitchTitle(pitch, CurrentLanguage(), false));
+        continue;
+      }
+      panels[i]->SetTitle(PickText(kPanelTitles[i].renameZh, kPanelTitles[i].renameEn));
+    }
+  }
+  view_->RelabelMasterControls();
+  RibbonTexts& t = *texts_;
+  for (auto* b : t.loadFile) b->setText(PickText("载入文件", "LoadFile"));
+  for (auto* b : t.saveFile) b->setText(PickText("保存文件", "SaveFile"));
+  for (auto* b : t.loadMode) b->setText(PickText("载入模式", "LoadMode"));
+  for (auto* b : t.saveMode) b->setText(PickText("保存模式", "SaveMode"));
+  for (int i = 0; i < t.tabButtons.size(); ++i) t.tabButtons[i]->setText(PickText(kTabButtons[i].zh, kTabButtons[i].en));
+  t.open->setText(PickText("打开(&O)", "Open(&O)"));
+  t.save->setText(PickText("保存(&S)", "Save(&S)"));
+  t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
+  bypass_->setText(PickText("均衡旁路", "Bypass"));
+  resetEq_->setText(PickText("重置均衡", "Reset EQ"));
+  ribbon_->Relayout();
+  RefreshStatusPanes();
+}
+
+void CMainFrame::ShowAboutBox() {
+  AboutBox box(this);
+  box.exec();
+}
+
+void CMainFrame::Activate() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // The unsaved-changes question joins here with the mode commands.
+  view_->StopLinkTimers();
+  paneRefresh_.stop();
+  if (CurrentLink().connected) CloseActiveLink(true);
+  ShutdownSyncJobs();
+  event->accept();
+}
+
+}  // namespace dsptune

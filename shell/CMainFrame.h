@@ -1,0 +1,88 @@
+#pragma once
+// The main window: ribbon on top, the main view in the middle, the status bar below.
+// It runs everything the interface does when a link opens or closes: the
+// device-connected sequence, USB arrival and removal, the end of synchronisation with
+// the identity check, host time-out and host busy, and the About box.
+#include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+#include "shell/CKR5530v13View.h"
+
+namespace dsptune {
+
+class AppSettings;
+class ProgressWindows;
+class QtNotificationBridge;
+class Ribbon;
+class TrayNotice;
+class UsbHotplug;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+ public:
+  CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
+             QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  CKR5530v13View& View() { return *view_; }
+  Ribbon& RibbonBar() { return *ribbon_; }
+  QLabel& ConnectionPane() { return *connectionPane_; }
+  QLabel& ModePane() { return *modePane_; }
+  QCheckBox& BypassBox() { return *bypass_; }
+  QPushButton& ResetEqButton() { return *resetEq_; }
+
+  // Opens the network link to the stored peer and runs the device-connected sequence.
+  bool ConnectNetwork(const QString& host, int port);
+  // The device-connected sequence with a tray notice of the given duration.
+  void OnDeviceConnected(int noticeMs);
+  void OnUsbArrival();
+  void OnUsbRemoval(const QString& path);
+  void SwitchLanguage();
+  void ApplyLanguage();
+  void ShowAboutBox();
+  // Brings the window to the front, restoring it when minimised (a second copy asked).
+  void Activate();
+  // Refreshes the status bar panes (also runs on a timer while idle).
+  void RefreshStatusPanes();
+  bool IdentityBoxOpen() const { return identityBoxOpen_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildRibbon();
+  void BuildStatusBar();
+  void RenameRibbon();
+  void OnSyncDone(int wParam);
+  void OnHostTimeout();
+  void OnHostBusy();
+  void OnSyncTimedOut();
+  void OnFirstUsbAttempt();
+  void CloseActiveLink(bool sendNotice);
+  void UpdateEqControls();
+
+  AppSettings& settings_;
+  ProgressWindows& progress_;
+  QtNotificationBridge& bridge_;
+  CKR5530v13View* view_;
+  Ribbon* ribbon_ = nullptr;
+  QLabel* connectionPane_ = nullptr;
+  QLabel* modePane_ = nullptr;
+  QCheckBox* bypass_ = nullptr;
+  QPushButton* resetEq_ = nullptr;
+  std::unique_ptr<TrayNotice> tray_;
+  std::unique_ptr<UsbHotplug> hotplug_;
+  QTimer paneRefresh_;
+  bool justConnected_ = true;
+  bool identityBoxOpen_ = false;
+  bool everConnected_ = false;
+  struct RibbonTexts;
+  std::unique_ptr<RibbonTexts> texts_;
+};
+
+}  // namespace dsptune

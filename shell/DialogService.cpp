@@ -1,0 +1,34 @@
+#include "shell/DialogService.h"
+
+#include <QFileDialog>
+
+namespace dsptune {
+namespace {
+
+class QtDialogs final : public DialogService {
+ public:
+  QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
+                                      QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) override {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+  }
+  QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override {
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+  }
+  QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override {
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+  }
+};
+
+DialogService* g_service = nullptr;
+
+}  // namespace
+
+DialogService& Dialogs() {
+  static QtDialogs production;
+  return g_service ? *g_service : production;
+}
+
+void SetDialogService(DialogService* service) { g_service = service; }
+
+}  // namespace dsptune

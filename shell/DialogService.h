@@ -1,0 +1,51 @@
+#pragma once
+// Message boxes and file dialogs go through this one service, so tests can answer them
+// without a human and without hanging in a modal loop. Production uses QMessageBox and
+// QFileDialog.
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace dsptune {
+
+class DialogService {
+ public:
+  virtual ~DialogService() = default;
+  // A modal message box; returns the button pressed.
+  virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
+                                              QMessageBox::Icon icon,
+                                              QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+  // File dialogs; an empty result means cancelled.
+  virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+  virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+};
+
+// The current service (QMessageBox/QFileDialog unless a test installed another).
+DialogService& Dialogs();
+// nullptr restores the production service.
+void SetDialogService(DialogService* service);
+
+// A service for tests: records every message and answers with preset replies.
+class ScriptedDialogs : public DialogService {
+ public:
+  struct Shown {
+    QString caption, text;
+    QMessageBox::Icon icon;
+  };
+  QMessageBox::StandardButton Message(QWidget*, const QString& caption, const QString& text, QMessageBox::Icon icon,
+                                      QMessageBox::StandardButtons buttons) override {
+    shown.push_back({caption, text, icon});
+    if (buttons & answer) return answer;
+    return buttons & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::NoButton;
+  }
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return openAnswer; }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return saveAnswer; }
+
+  QList<Shown> shown;
+  QMessageBox::StandardButton answer = QMessageBox::Yes;
+  QString openAnswer, saveAnswer;
+};
+
+}  // namespace dsptune

@@ -1,0 +1,49 @@
+#pragma once
+// One embedded editor of the main view, identified by its dialog number (its kind).
+// The editor pages derive from this; until a kind has its page, the host shows a blank
+// page of that kind.
+#include <QWidget>
+
+namespace dsptune {
+
+enum EditorKind : int {
+  kEditorMicMusic = 313,
+  kEditorOutput = 385,
+  kEditorEffectsEq = 421,
+  kEditorCompressor = 346,
+  kEditorSurround = 334,
+  kEditorRecord = 522,
+};
+
+class EditorPage : public QWidget {
+  Q_OBJECT
+ public:
+  EditorPage(int kind, int channel, QWidget* parent) : QWidget(parent), kind_(kind), channel_(channel) {}
+  int Kind() const { return kind_; }
+  int Channel() const { return channel_; }
+  // The same kind requested again with another channel (mic/music, output, effects EQ).
+  virtual void SetChannel(int channel) { channel_ = channel; }
+  // Reloads every control from the model.
+  virtual void RefreshPage() {}
+  // Re-applies the page's texts in the current language.
+  virtual void ApplyTexts() {}
+  // Pages with an equaliser enable the status bar's "Bypass" and "Reset EQ".
+  virtual bool HasEq() const { return false; }
+  virtual bool EqBypassed() const { return false; }
+  virtual void SetEqBypass(bool) {}
+  virtual void ResetCurrentEq() {}
+
+ private:
+  int kind_;
+  int channel_;
+};
+
+// Stands in for an editor whose page is not built yet: the host mechanism (same kind,
+// replace, resize) works the same with it.
+class BlankEditorPage : public EditorPage {
+  Q_OBJECT
+ public:
+  using EditorPage::EditorPage;
+};
+
+}  // namespace dsptune

@@ -1,0 +1,74 @@
+#include "shell/InfoPopup.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "shell/ProgressWindows.h"
+#include "shell/ShellLanguage.h"
+
+namespace dsptune {
+namespace {
+
+// "宋体" is a Song (serif) face; where it is missing the closest CJK serif takes its place.
+QFont NoticeFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                    QStringLiteral("Noto Sans CJK SC")});
+  font.setPixelSize(18);
+  font.setWeight(QFont::Weight(500));
+  return font;
+}
+
+}  // namespace
+
+CInfoDlg::CInfoDlg(QWidget* parent) : QDialog(parent) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setModal(false);
+  setWindowTitle(PickText("信息", "Information"));
+
+  QPalette background = palette();
+  background.setColor(QPalette::Window, QColor(240, 250, 255));
+  setPalette(background);
+  setAutoFillBackground(true);
+
+  m_text = new QLabel(this);
+  m_text->setObjectName(QStringLiteral("text1223"));
+  m_text->setAlignment(Qt::AlignCenter);
+  m_text->setWordWrap(true);
+  m_text->setFont(NoticeFont());
+  m_text->setMinimumHeight(80);
+
+  m_close = new QPushButton(PickText("关闭", "Close"), this);
+  m_close->setObjectName(QStringLiteral("button2"));
+  m_close->setDefault(true);
+  connect(m_close, &QPushButton::clicked, this, &QDialog::close);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(m_close);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_text, 1);
+  layout->addLayout(buttons);
+  setFixedSize(360, 170);
+
+  m_timer.setSingleShot(true);
+  connect(&m_timer, &QTimer::timeout, this, &QDialog::close);
+
+  CentreOverOwner(this);
+}
+
+void CInfoDlg::ShowNotice(const QString& text, int milliseconds) {
+  m_text->setText(text);
+  if (isVisible())
+    raise();
+  else
+    show();
+  m_timer.start(qMax(0, milliseconds));
+}
+
+QString CInfoDlg::Text() const { return m_text->text(); }
+
+}  // namespace dsptune

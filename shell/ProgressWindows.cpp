@@ -1,0 +1,76 @@
+#include "shell/ProgressWindows.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "shell/DialogService.h"
+#include "shell/InfoPopup.h"
+#include "shell/SyncDialog.h"
+
+namespace dsptune {
+
+void CentreOverOwner(QWidget* window) {
+  QRect area;
+  if (QWidget* owner = window->parentWidget()) {
+    area = QRect(owner->mapToGlobal(QPoint(0, 0)), owner->size());
+  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    area = screen->availableGeometry();
+  }
+  if (area.isValid()) window->move(area.center() - window->rect().center());
+}
+
+ProgressWindows::ProgressWindows(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+
+ProgressWindows::~ProgressWindows() {
+  delete m_popup.data();
+  // A RunSyncDialog further up the stack returns once control gets back to its loop.
+  CloseSyncDialog();
+}
+
+void ProgressWindows::ShowInfoPopup(const QString& text, int milliseconds) {
+  if (!m_popup) m_popup = new CInfoDlg(m_window);
+  m_popup->ShowNotice(text, milliseconds);
+}
+
+int ProgressWindows::RunSyncDialog(const QString& text) {
+  if (m_sync) {
+    if (m_sync->isVisible()) {
+      m_sync->raise();
+      m_sync->activateWindow();
+    } else {
+      m_sync->show();
+    }
+    return kSyncAlreadyRunning;
+  }
+
+  QPointer<ProgressWindows> self(this);
+  QPointer<CSynDlg> dialog = new CSynDlg(text, m_syncTimeoutMs, m_window);
+  m_sync = dialog;
+  // Forgotten as soon as it ends, so that a request made before exec() has returned
+  // starts a new dialog instead of re-showing the one that is going away.
+  connect(dialog, &QDialog::finished, this, [this, raw = dialog.data()] {
+    if (m_sync == raw) m_sync = nullptr;
+  });
+
+  dialog->exec();
+  // Destroyed inside its own loop (its window went away) or hidden by someone: not a timeout.
+  const bool timedOut = dialog && dialog->TimedOut();
+  delete dialog.data();
+  if (!self) return timedOut ? kSyncTimedOut : kSyncClosed;
+  if (!timedOut) return kSyncClosed;
+
+  Dialogs().Message(m_window, QStringLiteral("错误"), QStringLiteral("发生错误，与设备数据同步超时……"),
+                    QMessageBox::Critical);
+  if (self) emit syncTimedOut();
+  return kSyncTimedOut;
+}
+
+void ProgressWindows::CloseSyncDialog() {
+  if (CSynDlg* dialog = m_sync) {
+    m_sync = nullptr;
+    dialog->Finish();
+  }
+}
+
+}  // namespace dsptune

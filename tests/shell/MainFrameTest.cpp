@@ -1,0 +1,275 @@
+// The main window against the device emulator on loopback: start-up defaults, the
+// connection pane, the master controls' sends, the language switch, and the link
+// notices. Message boxes are answered by ScriptedDialogs.
+#include <QCheckBox>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTcpSocket>
+#include <QtTest>
+#include <thread>
+
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "link/SyncJobs.h"
+#include "model/ParameterImage.h"
+#include "shell/AppSettings.h"
+#include "shell/CMainFrame.h"
+#include "shell/DialogService.h"
+#include "shell/InfoPopup.h"
+#include "shell/ProgressWindows.h"
+#include "shell/QtNotificationBridge.h"
+#include "shell/ShellLanguage.h"
+#include "shell/SingleInstance.h"
+#include "tools/sim/DeviceSimulator.h"
+#include "tools/sim/SimServer.h"
+#include "ui/Ribbon.h"
+#include "ui/RibbonPanel.h"
+#include "ui/StepSlider.h"
+
+using namespace dsptune;
+
+namespace {
+
+struct Emulator {
+  explicit Emulator(DeviceOptions device = {}, ServerOptions server = {}) : sim(std::move(device)), net(sim, Port0(server)) {
+    started = net.Start();
+  }
+  ~Emulator() { net.Stop(); }
+  static ServerOptions Port0(ServerOptions o) {
+    o.port = 0;
+    return o;
+  }
+  int CountLines(const QString& prefix) const {
+    int n = 0;
+    for (const std::string& line : sim.Transcript()) n += QString::fromStdString(line).startsWith(prefix);
+    return n;
+  }
+  DeviceSimulator sim;
+  SimServer net;
+  bool started = false;
+};
+
+QString PopupText(ProgressWindows& progress) {
+  auto popup = progress.CurrentPopup();
+  return popup ? popup->Text() : QString();
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    SetDialogService(&dialogs_);
+  }
+  void init() {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation, kSettingsName).clear();
+    dialogs_.shown.clear();
+  }
+  void cleanup() {
+    frame_.reset();
+    CloseNetworkLink(false);
+    ShutdownSyncJobs();
+    ResetLinkState();
+    progress_.reset();
+    bridge_.reset();
+    settings_.reset();
+  }
+
+  void firstStartUsesTheDefaultsAndRewritesTheLook() {
+    {
+      QSettings store(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation, kSettingsName);
+      store.setValue("ApplicationLook", 100);
+    }
+    MakeFrame();
+    QCOMPARE(CurrentLanguage(), 0);
+    QCOMPARE(settings_->OptionRecord(), QByteArray::fromHex("0101010000000000"));
+    QCOMPARE(settings_->IpPort(), 30303);
+    QCOMPARE(settings_->ApplicationLook(), 215);
+    QCOMPARE(frame_->windowTitle(), QString::fromUtf8("效果器调音软件v1.3.3"));
+    QVERIFY(frame_->minimumWidth() >= 1040 && frame_->minimumHeight() >= 700);
+    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("USB:未连接"));
+    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(frame_->View().Host().EditorKind(), 313);
+  }
+
+  void secondInstanceActivatesTheFirst() {
+    const QString name = QStringLiteral("dsptune-test-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(name);
+    QCOMPARE(first.Check(), SingleInstance::Result::First);
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    SingleInstance::Result second = SingleInstance::Result::First;
+    // The second copy blocks while it waits for the answer; run it on another thread.
+    std::thread other([&] {
+      SingleInstance copy(name);
+      second = copy.Check();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, 5000);
+    other.join();
+    QCOMPARE(second, SingleInstance::Result::ActivatedOther);
+  }
+
+  void connectionPaneFollowsTheLink() {
+    Emulator emu;
+    QVERIFY(emu.started);
+    MakeFrame();
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    frame_->RefreshStatusPanes();
+    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("IP：已连接"));
+    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(0, 150, 0));
+    QCOMPARE(frame_->ModePane().text(), QString::fromUtf8("当前模式:M1"));
+    QVERIFY(frame_->View().LinkTimersRunning());
+    emu.net.Stop();  // the device goes away
+    QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 5000);
+    frame_->RefreshStatusPanes();
+    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("未连接"));
+    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(220, 0, 0));
+  }
+
+  void microphoneLimitClampsBothTwinsAndSendsOnce() {
+    Emulator emu;
+    MakeFrame();
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    {
+      std::lock_guard lock(CurrentLink().dataMutex);
+      CurrentLink().deviceSettings[5] = 60;
+    }
+    const int before = emu.CountLines("81 09 00 01 0E");
+    StepSlider* input = frame_->View().Slider(MasterControl::Mic, CKR5530v13View::kInput);
+    input->setValue(80);
+    emit input->stepApplied(80);
+    QCOMPARE(input->value(), 60);
+    QCOMPARE(frame_->View().Slider(MasterControl::Mic, CKR5530v13View::kOutput)->value(), 60);
+    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString::fromUtf8("话筒音量: 60"));
+    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kOutput)->text(), QString::fromUtf8("话筒音量: 60"));
+    QCOMPARE(PopupText(*progress_), QString::fromUtf8("不能超过最大话筒音量!"));
+    QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 09 00 01 0E") - before, 1, 3000);
+    QTest::qWait(300);
+    QCOMPARE(emu.CountLines("81 09 00 01 0E") - before, 1);
+  }
+
+  void mutedPathGetsTheNoticeButTheValueIsSent() {
+    MakeFrame();
+    frame_->View().MuteBox(MasterControl::Echo, CKR5530v13View::kOutput)->click();
+    QCOMPARE(UiValue(2, 0x1D), 0);
+    QVERIFY(frame_->View().MuteBox(MasterControl::Echo, CKR5530v13View::kInput)->isChecked());
+    frame_->RibbonBar().SetActiveCategory(1);
+    StepSlider* echo = frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput);
+    echo->setValue(40);
+    emit echo->stepApplied(40);
+    QCOMPARE(UiValue(2, 0x1C), 40);
+    QCOMPARE(PopupText(*progress_), QString::fromUtf8("当前是静音状态"));
+  }
+
+  void pitchIsSentAsItsRawRecord() {
+    Emulator emu;
+    MakeFrame();
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    StepSlider* pitch = frame_->View().Slider(MasterControl::Pitch, CKR5530v13View::kInput);
+    // One at a time: the send queue would rightly replace a pending write of the same record.
+    for (const auto& [value, line] : {std::pair{-5, "81 09 00 04 15 01 00 00 00 00"}, {5, "81 09 00 04 15 01 00 00 00 0A"}}) {
+      pitch->setValue(value);
+      emit pitch->stepApplied(value);
+      QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines(line), 1, 3000);
+    }
+    QCOMPARE(frame_->RibbonBar().Panels(0).value(5)->Title(), QString::fromUtf8("音乐变调:+5"));
+  }
+
+  void categorySwitchBringsBackMicMusicOnChannelZero() {
+    MakeFrame();
+    frame_->View().ShowEditor(313, 2);
+    frame_->RibbonBar().SetActiveCategory(1);
+    QCOMPARE(frame_->View().Host().EditorKind(), 385);
+    frame_->RibbonBar().SetActiveCategory(0);
+    QCOMPARE(frame_->View().Host().EditorKind(), 313);
+    QCOMPARE(frame_->View().Host().Editor()->Channel(), 0);
+    frame_->View().ShowEditor(346, 0);
+    auto* compressor = frame_->View().Host().Editor();
+    frame_->View().ShowEditor(346, 3);
+    QCOMPARE(frame_->View().Host().Editor(), compressor);
+  }
+
+  void twoLanguageSwitchesFromEnglishRenameThePanels() {
+    {
+      QSettings store(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation, kSettingsName);
+      store.setValue("language", 1);
+    }
+    MakeFrame();
+    Ribbon& ribbon = frame_->RibbonBar();
+    QCOMPARE(ribbon.CategoryName(0), QString("Input"));
+    QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic Vol"));
+    QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Efx Vol"));
+    frame_->SwitchLanguage();
+    QCOMPARE(ribbon.CategoryName(0), QString::fromUtf8("输入控制"));
+    QCOMPARE(settings_->Language(), 0);
+    frame_->SwitchLanguage();
+    QCOMPARE(ribbon.CategoryName(0), QString("Input"));
+    QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic  Vol"));
+    QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Effect Vol"));
+    QCOMPARE(ribbon.Panels(0).value(2)->Title(), QString("Reverb Vol"));
+    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString("Mic    Vol: 100"));
+  }
+
+  void identityMismatchShowsOneBoxAndClosesTheLink() {
+    DeviceOptions foreign;
+    foreign.protocolCode = 17;  // a known model on an old protocol
+    Emulator emu(foreign);
+    MakeFrame();
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 5000);
+    QCOMPARE(dialogs_.shown.size(), 1);
+    QCOMPARE(dialogs_.shown[0].caption, QString::fromUtf8("错误"));
+    QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("E:LQ830_11 通信版本不匹配!"));
+    QVERIFY(!frame_->View().LinkTimersRunning());
+  }
+
+  void hostBusyShowsThePopup() {
+    Emulator emu;
+    MakeFrame();
+    // Another host holds the module.
+    QTcpSocket holder;
+    holder.connectToHost(QHostAddress::LocalHost, emu.net.Port());
+    QVERIFY(holder.waitForConnected(2000));
+    QTRY_VERIFY_WITH_TIMEOUT(emu.net.ClientConnected(), 2000);
+    frame_->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*progress_), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
+    QVERIFY(!progress_->SyncDialogRunning());
+  }
+
+  void synchronisationTimeoutClosesTheNetworkLink() {
+    ServerOptions silent;
+    silent.silentAfter = std::chrono::milliseconds(1);
+    silent.heartbeatInterval = std::chrono::milliseconds(0);
+    Emulator emu({}, silent);
+    MakeFrame();
+    progress_->SetSyncTimeout(500);
+    frame_->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QCOMPARE(dialogs_.shown.size(), 1);
+    QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
+    QVERIFY(!CurrentLink().connected);
+  }
+
+ private:
+  void MakeFrame() {
+    settings_ = std::make_unique<AppSettings>();
+    progress_ = std::make_unique<ProgressWindows>();
+    bridge_ = std::make_unique<QtNotificationBridge>();
+    frame_ = std::make_unique<CMainFrame>(*settings_, *progress_, *bridge_);
+    progress_->SetWindow(frame_.get());
+    frame_->show();
+  }
+
+  QTemporaryDir settingsDir_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<AppSettings> settings_;
+  std::unique_ptr<ProgressWindows> progress_;
+  std::unique_ptr<QtNotificationBridge> bridge_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"
