@@ -90,6 +90,7 @@ bool CKR5530v13App::InitInstance(int& exitCode) {
   frame_ = std::make_unique<CMainFrame>(*settings_, *progress_, *bridge_);
   progress_->SetWindow(frame_.get());
   connect(instance_.get(), &SingleInstance::activationRequested, frame_.get(), &CMainFrame::Activate);
+  if (!options_.modeFile.isEmpty()) frame_->SetStartupModeFile(options_.modeFile);
   frame_->show();
 
   if (!options_.connectHost.isEmpty()) {

@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolButton>
+#include <utility>
 
+#include "files/ModeFile.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/OpenLink.h"
@@ -321,9 +324,10 @@ void CMainFrame::OnSyncDone(int wParam) {
     view_->RefreshOpenEditors();
     QThread::msleep(kAfterSyncPauseMs);
     justConnected_ = false;
+    if (wParam == 0 && !startupModeFile_.isEmpty())
+      QTimer::singleShot(0, this, &CMainFrame::OpenStartupModeFile);
     return;
   }
-  (void)wParam;
   const QString text = QString::fromStdString(IdentityMismatchText(identity));
   CloseActiveLink(true);
   view_->StopLinkTimers();
@@ -331,6 +335,32 @@ void CMainFrame::OnSyncDone(int wParam) {
   identityBoxOpen_ = true;
   Dialogs().Message(this, QString::fromUtf8("错误"), text, QMessageBox::Critical);
   identityBoxOpen_ = false;
+}
+
+// Opened as a recent-file open: an existing "*.mode" file, only while a link is open.
+void CMainFrame::OpenStartupModeFile() {
+  const QString path = std::exchange(startupModeFile_, QString());
+  if (!QFileInfo::exists(path)) {
+    Dialogs().Message(this, QString::fromUtf8("文件打开错误"), QString::fromUtf8("文件不存在！"),
+                      QMessageBox::Information);
+    return;
+  }
+  if (QFileInfo(path).suffix().compare("mode", Qt::CaseInsensitive) != 0 || !CurrentLink().connected) return;
+  std::string error;
+  if (LoadModeFileToDevice(path.toStdString(), &error) != 1) {
+    // A file that cannot be opened gets its own warning before the version notice.
+    if (!error.empty())
+      Dialogs().Message(this, QString::fromUtf8(kCantWriteTitle.data(), int(kCantWriteTitle.size())),
+                        QString::fromStdString(error), QMessageBox::Warning);
+    Dialogs().Message(this, QString::fromUtf8(kModeVersionTitle.data(), int(kModeVersionTitle.size())),
+                      QString::fromUtf8(kModeVersionText.data(), int(kModeVersionText.size())),
+                      QMessageBox::Information);
+    return;
+  }
+  settings_.AddRecentFile(path);
+  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
+  view_->RefreshOpenEditors();
+  progress_.RunSyncDialog(QString());
 }
 
 void CMainFrame::OnHostTimeout() {

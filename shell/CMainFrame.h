@@ -50,6 +50,9 @@ class CMainFrame : public QMainWindow {
   // Refreshes the status bar panes (also runs on a timer while idle).
   void RefreshStatusPanes();
   bool IdentityBoxOpen() const { return identityBoxOpen_; }
+  // A mode file named on the command line: loaded into the device after the first
+  // accepted synchronisation, then kept in the recent-file list.
+  void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -81,6 +84,8 @@ class CMainFrame : public QMainWindow {
   bool justConnected_ = true;
   bool identityBoxOpen_ = false;
   bool everConnected_ = false;
+  QString startupModeFile_;
+  void OpenStartupModeFile();
   struct RibbonTexts;
   std::unique_ptr<RibbonTexts> texts_;
 };

@@ -9,10 +9,16 @@
 #include <QtTest>
 #include <thread>
 
+#include "link/HidAccess.h"
 #include "link/LinkState.h"
+#include "link/UsbLink.h"
+#include "tests/link/FakeHidBus.h"
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
+#include "files/ModeFile.h"
+#include "model/BigEndian.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterTable.h"
 #include "shell/AppSettings.h"
 #include "shell/CMainFrame.h"
 #include "shell/DialogService.h"
@@ -251,6 +257,89 @@ class MainFrameTest : public QObject {
     QCOMPARE(dialogs_.shown.size(), 1);
     QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
     QVERIFY(!CurrentLink().connected);
+  }
+
+  void wheelOverAPanelMovesBothTwinsByOne() {
+    MakeFrame();
+    Ribbon& ribbon = frame_->RibbonBar();
+    ribbon.SetActiveCategory(1);
+    frame_->View().StepControl(MasterControl::Echo, -10);
+    const int before = frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value();
+    emit ribbon.wheelOverPanel(ribbon.Panels(1).value(3), nullptr, +1);  // "Echo Vol" of Output
+    QCOMPARE(frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value(), before + 1);
+    QCOMPARE(frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kInput)->value(), before + 1);
+    QCOMPARE(UiValue(2, 0x1C), before + 1);
+    // Over the pitch slider the pitch moves.
+    emit ribbon.wheelOverPanel(ribbon.Panels(1).value(5), frame_->View().Slider(MasterControl::Pitch, CKR5530v13View::kOutput), -1);
+    QCOMPARE(EditorSnapshot().musicPitch, -1);
+  }
+
+  void usbArrivalConnectsAndRemovalOfOurPathDisconnects() {
+    test::FakeHidBus bus;
+    DeviceSimulator device;
+    const std::string path = "/dev/hidraw3";
+    bus.Add(path, kUsbVendorId, kUsbProductId);
+    bus.SetResponder(path, [&device](std::span<const std::uint8_t> report) {
+      std::vector<test::Report> replies;
+      for (const auto& packet : device.HandlePacket(report.subspan(1))) {
+        test::Report r(61, 0);
+        std::copy_n(packet.begin(), std::min<std::size_t>(packet.size(), 60), r.begin() + 1);
+        replies.push_back(r);
+      }
+      return replies;
+    });
+    SetHidAccess(&bus);
+    MakeFrame();
+    frame_->OnUsbArrival();
+    QVERIFY(CurrentLink().connected);
+    QCOMPARE(CurrentLink().kind.load(), LinkKind::Usb);
+    QCOMPARE(IdentitySnapshot().ModelName(), std::string("LQ830"));
+    frame_->RefreshStatusPanes();
+    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("USB：已连接"));
+
+    frame_->OnUsbRemoval("/dev/hidraw9");  // another device
+    QVERIFY(CurrentLink().connected);
+    frame_->OnUsbRemoval("/DEV/HIDRAW3");  // ours, compared without regard to case
+    QVERIFY(!CurrentLink().connected);
+    QVERIFY(!frame_->View().LinkTimersRunning());
+    QCOMPARE(PopupText(*progress_), QString::fromUtf8("设备已断开!"));  // no tray here: the popup
+    frame_.reset();
+    SetHidAccess(nullptr);
+  }
+
+  void usbArrivalWhileTheNetworkIsUpIsIgnored() {
+    Emulator emu;
+    test::FakeHidBus bus;
+    bus.Add("/dev/hidraw1", kUsbVendorId, kUsbProductId);
+    SetHidAccess(&bus);
+    MakeFrame();
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    frame_->OnUsbArrival();
+    QCOMPARE(bus.OpenAttempts("/dev/hidraw1"), 0);
+    frame_->OnUsbRemoval("/dev/hidraw1");
+    QVERIFY(CurrentLink().connected);
+    QCOMPARE(CurrentLink().kind.load(), LinkKind::Network);
+    frame_.reset();
+    SetHidAccess(nullptr);
+  }
+
+  void modeFileFromTheCommandLineIsWrittenOnceConnected() {
+    Emulator emu;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("studio.mode");
+    ResetDataModel();
+    ResetLinkState();
+    UpdateIdentity([](DeviceIdentity& id) { id.protocolCode = kSupportedProtocol; });  // as read from a device
+    SetParameter(4, 0x0C, 42);  // music volume in the file
+    QCOMPARE(SaveModeFile(path.toStdString()), 1);
+    MakeFrame();
+    frame_->SetStartupModeFile(path);
+    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 32"), 1, 10000);
+    const DspRecordLayout* record = FindRecord(4, 0x0C);
+    QTRY_COMPARE_WITH_TIMEOUT(GetU32(&emu.sim.WorkingImage()[record->ValueOffset()]),
+                              UiValueToWord(ConversionKind::Percent, 42), 3000);
+    QCOMPARE(settings_->RecentFiles().value(0), path);
   }
 
  private:
