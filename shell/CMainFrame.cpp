@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStatusBar>
-#include <QThread>
 #include <QToolButton>
 #include <utility>
 
@@ -322,8 +321,9 @@ void CMainFrame::OnSyncDone(int wParam) {
   const DeviceIdentity identity = IdentitySnapshot();
   if (IdentityAccepted(identity)) {
     view_->RefreshOpenEditors();
-    QThread::msleep(kAfterSyncPauseMs);
-    justConnected_ = false;
+    // The pause before the just-connected flag clears runs on a timer, not as a sleep
+    // that would freeze the window.
+    QTimer::singleShot(kAfterSyncPauseMs, this, [this] { justConnected_ = false; });
     if (wParam == 0 && !startupModeFile_.isEmpty())
       QTimer::singleShot(0, this, &CMainFrame::OpenStartupModeFile);
     return;
