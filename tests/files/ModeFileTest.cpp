@@ -15,32 +15,20 @@
 #include "model/ParameterImage.h"
 #include "tests/link/RecordingTransport.h"
 
+#include "tests/files/FileBytes.h"
+
 namespace dsptune {
 namespace {
+
+using test::ReadFile;
+using test::WriteFile;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 void SetIdentity(const char* model, std::int32_t protocol, const char* mcu = "V1.02", const char* dsp = "D2.10") {
-  UpdateIdentity([&](DeviceIdentity& id) {
-    id.protocolCode = protocol;
-    id.modelName.fill('\0');
-    id.mcuVersion.fill('\0');
-    id.dspVersion.fill('\0');
-    std::memcpy(id.modelName.data(), model, std::strlen(model));
-    std::memcpy(id.mcuVersion.data(), mcu, std::strlen(mcu));
-    std::memcpy(id.dspVersion.data(), dsp, std::strlen(dsp));
-  });
+  UpdateIdentity([&](DeviceIdentity& id) { id = DeviceIdentity::With(model, protocol, mcu, dsp); });
 }
 
 // A mode file: the protocol code as given (4 bytes), an empty identity and the image.

@@ -10,20 +10,16 @@
 #include "link/FrameCodec.h"
 #include "tests/link/RecordingTransport.h"
 
+#include "tests/files/FileBytes.h"
+
 namespace dsptune {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 RemoteCodeTable Table(std::uint8_t first) {
   RemoteCodeTable t;

@@ -12,15 +12,7 @@ namespace dsptune {
 namespace {
 
 DeviceIdentity Identity(const char* model, std::int32_t protocol, const char* mcu = "V1.02", const char* dsp = "D2.10") {
-  DeviceIdentity id;
-  id.protocolCode = protocol;
-  id.modelName.fill('\0');
-  id.mcuVersion.fill('\0');
-  id.dspVersion.fill('\0');
-  std::memcpy(id.modelName.data(), model, std::strlen(model));
-  std::memcpy(id.mcuVersion.data(), mcu, std::strlen(mcu));
-  std::memcpy(id.dspVersion.data(), dsp, std::strlen(dsp));
-  return id;
+  return DeviceIdentity::With(model, protocol, mcu, dsp);
 }
 
 TEST(DeviceModelsTest, KnownNamesAndTheirMusicInputTemplates) {
