@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "shell/AppSettings.h"
+#include "editors/EditorFactory.h"
 #include "shell/CKR5530v13App.h"
+#include "shell/EditorHost.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dsptune: %s\nusage: dsptune [--connect HOST[:PORT]] [FILE.mode]\n", qPrintable(error));
     return 2;
   }
+  dsptune::EditorHost::SetDefaultInstaller([](dsptune::EditorHost& host) { dsptune::InstallEditorPages(host); });
   dsptune::CKR5530v13App app(options);
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;

@@ -1,0 +1,11 @@
+#pragma once
+// The editor pages this library provides, installed into the main view's editor host.
+// Kinds without a page here get the host's blank page.
+namespace dsptune {
+
+class EditorHost;
+
+// Makes the host create CDialogMusic for kind 313 (on the channel it is asked for).
+void InstallEditorPages(EditorHost& host);
+
+}  // namespace dsptune
