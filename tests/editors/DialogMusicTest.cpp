@@ -89,6 +89,7 @@ class DialogMusicTest : public QObject {
     ResetDataModel();
     LoadDefaultImage();
     SetDeviceWriter(&writer_);
+    writer_.sent.clear();
     SetCopySourceEq(-1);
   }
 
@@ -226,7 +227,7 @@ class DialogMusicTest : public QObject {
     emit delegate->closeEditor(combo);
     QTRY_VERIFY(!list.findChild<QComboBox*>());
     QCOMPARE(page_->EqPanel().Model().BandAt(6)->type, 1);
-    QVERIFY(LiveWrites() == 0);
+    QCOMPARE(LiveWrites(), 0);
     list.setCurrentIndex(cell);
     list.edit(cell);
     combo = list.findChild<QComboBox*>();
