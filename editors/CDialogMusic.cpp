@@ -194,6 +194,8 @@ QProgressBar* MakeMeter(QWidget* parent) {
 CDialogMusic::CDialogMusic(int channel, QWidget* parent)
     : EditorPage(kEditorMicMusic, (channel >= 0 && channel <= 2) ? channel : 0, parent) {
   setAutoFillBackground(true);
+  connect(this, &CDialogMusic::eqBypassChanged, this, &EditorPage::eqStateChanged);
+  connect(this, &CDialogMusic::channelSelected, this, &EditorPage::eqStateChanged);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, kPageBackground);
   setPalette(palette);

@@ -237,6 +237,7 @@ void CMainFrame::BuildStatusBar() {
 
 void CMainFrame::UpdateEqControls() {
   EditorPage* page = view_->Host().Editor();
+  if (page) connect(page, &EditorPage::eqStateChanged, this, &CMainFrame::UpdateEqControls, Qt::UniqueConnection);
   const bool eq = page && page->HasEq();
   bypass_->setEnabled(eq);
   resetEq_->setEnabled(eq);

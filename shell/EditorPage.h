@@ -33,6 +33,10 @@ class EditorPage : public QWidget {
   virtual void SetEqBypass(bool) {}
   virtual void ResetCurrentEq() {}
 
+ signals:
+  // The page's equaliser or its bypass flag changed (the status bar follows).
+  void eqStateChanged();
+
  private:
   int kind_;
   int channel_;
