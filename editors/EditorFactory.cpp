@@ -6,10 +6,13 @@
 namespace dsptune {
 
 void InstallEditorPages(EditorHost& host) {
-  host.SetFactory([](int kind, int channel, QWidget* parent) -> EditorPage* {
+  host.SetFactory([&host](int kind, int channel, QWidget* parent) -> EditorPage* {
     switch (kind) {
-      case kEditorMicMusic:
-        return new CDialogMusic(channel, parent);
+      case kEditorMicMusic: {
+        auto* page = new CDialogMusic(channel, parent);
+        QObject::connect(page, &CDialogMusic::channelSelected, &host, &EditorHost::SetMicMusicChannel);
+        return page;
+      }
       default:
         return nullptr;
     }

@@ -5,7 +5,8 @@ namespace dsptune {
 
 class EditorHost;
 
-// Makes the host create CDialogMusic for kind 313 (on the channel it is asked for).
+// Makes the host create CDialogMusic for kind 313 (on the channel it is asked for);
+// the page's selector changes become the host's remembered mic/music channel.
 void InstallEditorPages(EditorHost& host);
 
 }  // namespace dsptune

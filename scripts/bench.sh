@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DDSPTUNE_BUILD_BENCH=ON -DDSPTUNE_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)" --target dsptune_bench dsptune_ui_bench
+cmake --build build/release -j "$(nproc)" --target dsptune_bench dsptune_ui_bench dsptune_eqpanel_bench dsptune_dragsend_bench
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 build/release/bench/dsptune_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
@@ -22,3 +22,10 @@ awk '
 echo
 echo "== front end (offscreen, emulator on loopback)"
 QT_QPA_PLATFORM=offscreen build/release/bench/dsptune_ui_bench
+
+echo
+echo "== EQ graph drag step (offscreen)"
+QT_QPA_PLATFORM=offscreen build/release/bench/dsptune_eqpanel_bench
+echo
+echo "== sends during a drag (offscreen, emulator on loopback)"
+QT_QPA_PLATFORM=offscreen build/release/bench/dsptune_dragsend_bench

@@ -27,7 +27,10 @@ class EditorHost : public QWidget {
   using Installer = std::function<void(EditorHost&)>;
   static void SetDefaultInstaller(Installer installer);
   QRect ClientRect() const { return clientRect_; }
+  // The mic/music selection, kept for the whole application: the page reports every
+  // change of its selector here, and a page made later opens on it.
   int MicMusicChannel() const { return micMusicChannel_; }
+  void SetMicMusicChannel(int channel) { micMusicChannel_ = channel; }
 
  signals:
   void editorChanged(int kind);

@@ -512,6 +512,10 @@ class DialogMusicTest : public QObject {
     host.ShowEditor(kEditorMicMusic, 2);
     QCOMPARE(host.Editor(), page);
     QCOMPARE(page->EqNumber(), 6);
+    page->SelectorButton(0).click();  // the host remembers the user's choice
+    QCOMPARE(host.MicMusicChannel(), 0);
+    page->SelectorButton(1).click();
+    QCOMPARE(host.MicMusicChannel(), 1);
     host.ShowEditor(kEditorOutput, 0);
     QVERIFY(!qobject_cast<CDialogMusic*>(host.Editor()));
   }
@@ -568,6 +572,21 @@ class DialogMusicTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
         if (channel == 1) emit page_->EqPanel().BandPressed(2);
         const QString name = QString("music-%1-%2.png").arg(language == kEnglish ? "en" : "zh").arg(channel);
+        QVERIFY(page_->grab().save(QDir(dir).filePath(name)));
+      }
+      // Mic CH B with a band selected on the graph and its equaliser bypassed.
+      MakePage(CDialogMusic::kMicB);
+      page_->resize(1024, 520);
+      page_->show();
+      QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+      if (!page_->EqBypassed()) page_->ToggleEqBypass();
+      page_->ReloadEqPanel();
+      CEqPanel& panel = page_->EqPanel();
+      const EqBand& band = *panel.Model().BandAt(3);
+      const QPoint marker(int(panel.Model().Plot().left + band.x), int(panel.Model().Plot().top + band.y));
+      QTest::mouseClick(&panel, Qt::LeftButton, Qt::NoModifier, marker);
+      {
+        const QString name = QString("music-%1-bypass.png").arg(language == kEnglish ? "en" : "zh");
         QVERIFY(page_->grab().save(QDir(dir).filePath(name)));
       }
     }

@@ -1,6 +1,7 @@
 // The EQ graph widget: pointer and key routing into its model, its notifications and
 // menus, and what it paints.
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -328,7 +329,11 @@ class EqPanelTest : public QObject {
     QVERIFY(dsptune::CardinalSplinePath({}, 0.1).isEmpty());
   }
 
+  // Pictures for looking at, written to DSPTUNE_SHOT_DIR when that is set.
   void screenshots() {
+    const QString dir = qEnvironmentVariable("DSPTUNE_SHOT_DIR");
+    if (dir.isEmpty()) QSKIP("DSPTUNE_SHOT_DIR not set");
+    auto save = [&](const char* name) { return panel_->grab().save(QDir(dir).filePath(QString::fromLatin1(name))); };
     panel_->resize(1024, 520);
     // A music EQ with a few bands moved and band 3 selected, in both languages.
     panel_->SetBandGain(1, 6.5f);
@@ -339,11 +344,11 @@ class EqPanelTest : public QObject {
     panel_->SetBandType(0, 3);
     panel_->SetBandFrequency(0, 40.0f);
     QTest::mouseClick(panel_, Qt::LeftButton, Qt::NoModifier, MarkerPos(*panel_, 3));
-    QVERIFY(panel_->grab().save("/tmp/eqpanel-music-en.png"));
+    QVERIFY(save("eqpanel-music-en.png"));
     panel_->SetLanguage(0);
-    QVERIFY(panel_->grab().save("/tmp/eqpanel-music-zh.png"));
+    QVERIFY(save("eqpanel-music-zh.png"));
     QTest::mouseMove(panel_, MarkerPos(*panel_, 1) + QPoint(3, 3));
-    QVERIFY(panel_->grab().save("/tmp/eqpanel-music-hover.png"));
+    QVERIFY(save("eqpanel-music-hover.png"));
     QTest::mouseMove(panel_, QPoint(5, 5));
 
     // A channel EQ whose crossover head is a 24 dB low-pass, selected.
@@ -353,9 +358,9 @@ class EqPanelTest : public QObject {
     panel_->SetBandFrequency(9, 3000.0f);
     panel_->Model().ApplyMenuType(9, 2);
     QTest::mouseClick(panel_, Qt::LeftButton, Qt::NoModifier, MarkerPos(*panel_, 9));
-    QVERIFY(panel_->grab().save("/tmp/eqpanel-ch-lp.png"));
+    QVERIFY(save("eqpanel-ch-lp.png"));
     panel_->SetBypass(true);
-    QVERIFY(panel_->grab().save("/tmp/eqpanel-bypass.png"));
+    QVERIFY(save("eqpanel-bypass.png"));
   }
 
  private:

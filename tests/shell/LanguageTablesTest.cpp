@@ -80,10 +80,7 @@ const DialogKeys kDialogKeys[] = {
 // Controls whose dialogs give them no text (or give no control number for a text): their
 // keys are left out so those controls keep the text their dialog gives them.
 const DialogKeys kWithoutText[] = {
-    {313,
-     "1068, 1069, 1070, 1132, 1142, 1145, 1146, 1153, 1155, 1157, 1159, 1161, 1163, 1165, 1167, 1182..1197, "
-     "1199..1202, 1204..1208, 1215, 1281, 1282",
-     "", ""},
+    {313, "1215, 1281, 1282", "", ""},
     {335,
      "1012, 1013, 1022, 1023, 1041..1045, 1068, 1069, 1070, 1143, 1144, 1148, 1184, 1185, 1193, 1194, 1200, 1241",
      "", ""},
@@ -291,6 +288,8 @@ void LanguageTablesTest::knownTexts_data() {
       {"IDD515_title", "特色功能", "Features"},
       {"idd521_TITLE", "网络连接", "Connect IP"},
       {"IDD385_1132", nullptr, nullptr},
+      {"IDD313_1159", "通道B", "CH B"},
+      {"IDD313_1195", "点击下面方框进入混响均衡调节界面", "Click to enter reverb EQ"},
   };
   for (const Row& row : rows) {
     for (int language : {int(kChinese), int(kEnglish)}) {
