@@ -761,7 +761,11 @@ void CDialogMusic::OnThumbnailClicked(bool reverb) {
 void CDialogMusic::WriteBand(int band) {
   const EqBand* b = eqPanel_->Model().BandAt(band);
   if (!b || band >= eqPanel_->Model().BandCount()) return;
-  WriteEqBand(EqNumber(), band, b->type, static_cast<int>(b->frequency), b->gain, b->q, 0.0f);
+  // The device takes whole hertz; the graph and the list keep to what it was sent, so
+  // the drawn curve is the one the device plays and a later reload shows no jump.
+  const int wholeHz = static_cast<int>(b->frequency);
+  if (b->frequency != static_cast<float>(wholeHz)) eqPanel_->SetBandFrequency(band, static_cast<float>(wholeHz));
+  WriteEqBand(EqNumber(), band, b->type, wholeHz, b->gain, b->q, 0.0f);
 }
 
 void CDialogMusic::OnBandChanged(int band) {

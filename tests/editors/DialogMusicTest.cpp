@@ -77,6 +77,30 @@ QString HexLine(std::initializer_list<int> bytes) {
 
 }  // namespace
 
+// The emulator on a free loopback port with the network link open to it; the link is
+// the model's writer while it lasts.
+struct Emulator {
+  Emulator() : server(sim, [] {
+    ServerOptions options;
+    options.port = 0;
+    return options;
+  }()) {}
+  ~Emulator() {
+    CloseNetworkLink(false);
+    server.Stop();
+  }
+  bool Connect() {
+    if (!server.Start()) return false;
+    SetDeviceWriter(nullptr);
+    ResetLinkState();
+    SetNetworkPeer("127.0.0.1", server.Port());
+    return OpenNetworkLink(&sink) == 1;
+  }
+  DeviceSimulator sim;
+  SimServer server;
+  test::RecordingSink sink;
+};
+
 class DialogMusicTest : public QObject {
   Q_OBJECT
 
@@ -595,16 +619,9 @@ class DialogMusicTest : public QObject {
   // A band change goes to the device as exactly one 25-byte coefficient write and one
   // 0x85 write of the 7-byte band record, as the emulator receives them.
   void bandChangeOnTheWire() {
-    DeviceSimulator sim;
-    ServerOptions options;
-    options.port = 0;
-    SimServer server(sim, options);
-    QVERIFY(server.Start());
-    SetDeviceWriter(nullptr);
-    ResetLinkState();  // the link is the model's writer again
-    test::RecordingSink sink;
-    SetNetworkPeer("127.0.0.1", server.Port());
-    QCOMPARE(OpenNetworkLink(&sink), 1);
+    Emulator device;
+    QVERIFY(device.Connect());
+    DeviceSimulator& sim = device.sim;
     MakePage(CDialogMusic::kMusic);
     const int before = int(sim.Transcript().size());
 
@@ -631,8 +648,59 @@ class DialogMusicTest : public QObject {
     QCOMPARE(sent[0].split(' ').size(), 1 + 25);
     QCOMPARE(sent[1], record);
     page_.reset();
-    CloseNetworkLink(false);
-    server.Stop();
+  }
+
+  // The device ends up holding what the page shows: a drag on the graph, a band typed
+  // into the list, a wheel turn on the effect list, a routing click and an input slider,
+  // all against the emulator, leave its working image equal to the program's.
+  void emulatorHoldsWhatThePageShows() {
+    Emulator device;
+    ReplaceImage(device.sim.WorkingImage());  // as after the read job
+    QVERIFY(device.Connect());
+    DeviceSimulator& sim = device.sim;
+    MakePage(CDialogMusic::kMicB);
+    page_->resize(1024, 520);
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+
+    CEqPanel& panel = page_->EqPanel();
+    const EqBand& band = *panel.Model().BandAt(5);
+    const QPointF marker(panel.Model().Plot().left + band.x, panel.Model().Plot().top + band.y);
+    auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+      QMouseEvent event(type, at, panel.mapToGlobal(at), button, held, Qt::NoModifier);
+      QApplication::sendEvent(&panel, &event);
+    };
+    mouse(QEvent::MouseButtonPress, marker, Qt::LeftButton, Qt::LeftButton);
+    for (int step = 1; step <= 10; ++step)
+      mouse(QEvent::MouseMove, marker + QPointF(4 * step, -5 * step), Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, marker + QPointF(40, -50), Qt::LeftButton, Qt::NoButton);
+    QVERIFY(panel.Model().BandAt(5)->gain > 3.0f);
+    const EqBand dragged = *panel.Model().BandAt(5);
+
+    page_->BandList().item(8, 2)->setText("-7.5");
+    EffectParameterList& effects = page_->Effects();
+    effects.SelectRow(2);
+    Wheel(effects.List().viewport(), 3);
+    page_->RouteRadio(1, 0).click();
+    page_->VolumeSlider(0).setValue(63);
+
+    // The program's view of the device: its image with the editors' live block over the
+    // bytes the live block covers.
+    auto shown = [] {
+      ParameterImageBytes image = ImageSnapshot();
+      const LiveBlockBytes live = LiveBlockSnapshot();
+      std::copy(live.begin(), live.end(), image.begin());
+      return image;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(sim.WorkingImage() == shown(), 5000);
+    const BandRecord stored = StoredBand(kEqMicB, 5);
+    QCOMPARE(stored.frequency, int(dragged.frequency));
+    QCOMPARE(stored.gainField, int(std::lround((dragged.gain + 15.0f) * 10.0f)));
+    // Graph and list show the whole hertz the device was sent, not the pointer's fraction.
+    QCOMPARE(dragged.frequency, float(stored.frequency));
+    QCOMPARE(Cell(page_->BandList(), 5, 3), QString("%1Hz").arg(stored.frequency));
+    QCOMPARE(StoredBand(kEqMicB, 8).gainField, 75);
+    page_.reset();
   }
 
  private:
