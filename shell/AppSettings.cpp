@@ -32,6 +32,8 @@ void AppSettings::SetOptionRecord(const QByteArray& record) {
   store_.setValue("QtOption", bytes);
 }
 
+void AppSettings::ResetOptionRecord() { SetOptionRecord(kDefaultOptionRecord); }
+
 int AppSettings::ApplicationLook() const { return store_.value("ApplicationLook", kApplicationLook).toInt(); }
 void AppSettings::WriteApplicationLook() { store_.setValue("ApplicationLook", kApplicationLook); }
 
@@ -62,6 +64,11 @@ void AppSettings::AddRecentFile(const QString& path) {
   files.removeAll(path);
   files.prepend(path);
   SetRecentFiles(files.mid(0, kRecentFileCount));
+}
+
+void AppSettings::RemoveRecentFile(const QString& path) {
+  QStringList files = RecentFiles();
+  if (files.removeAll(path) > 0) SetRecentFiles(files);
 }
 
 void AppSettings::SetRecentFiles(const QStringList& files) {

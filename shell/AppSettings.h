@@ -22,6 +22,7 @@ class AppSettings {
   void SetLanguage(int language);
   QByteArray OptionRecord() const;      // 8 bytes; 01 01 01 00 00 00 00 00 when absent or unreadable
   void SetOptionRecord(const QByteArray& record);
+  void ResetOptionRecord();             // back to the default, stored
   int ApplicationLook() const;
   void WriteApplicationLook();          // always 215
   QString IpAddress() const;            // empty when absent
@@ -29,6 +30,7 @@ class AppSettings {
   void SetNetworkPeer(const QString& address, int port);
   QStringList RecentFiles() const;      // most recent first, at most 10
   void AddRecentFile(const QString& path);
+  void RemoveRecentFile(const QString& path);
   void Sync() { store_.sync(); }
 
  private:

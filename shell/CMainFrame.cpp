@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QStatusBar>
 #include <QToolButton>
@@ -22,6 +23,7 @@
 #include "shell/AppSettings.h"
 #include "shell/DialogService.h"
 #include "shell/LanguageTables.h"
+#include "shell/ModeCommands.h"
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 #include "shell/ShellLanguage.h"
@@ -62,6 +64,7 @@ struct PairText {
 };
 constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
                                     {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
+constexpr int kResetButton = 3;
 
 QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
 
@@ -98,6 +101,8 @@ CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotif
   setPalette(p);
   setAttribute(Qt::WA_InputMethodEnabled, false);
 
+  modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
+  connect(modes_.get(), &ModeCommands::recentFilesChanged, this, &CMainFrame::ShowRecentFiles);
   BuildRibbon();
   BuildStatusBar();
   tray_ = std::make_unique<TrayNotice>(&progress_, this);
@@ -140,10 +145,15 @@ void CMainFrame::BuildRibbon() {
   QMenu* menu = ribbon_->ApplicationMenu();
   t.open = menu->addAction(PickText("打开(&O)", "Open(&O)"));
   t.save = menu->addAction(PickText("保存(&S)", "Save(&S)"));
-  // Opening and saving mode files arrive with the mode commands.
-  t.open->setEnabled(false);
-  t.save->setEnabled(false);
-  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
+  t.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  t.save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  // The shortcuts work anywhere in the window, also while the menu is closed.
+  addAction(t.open);
+  addAction(t.save);
+  connect(t.open, &QAction::triggered, modes_.get(), &ModeCommands::LoadModeFile);
+  connect(t.save, &QAction::triggered, modes_.get(), &ModeCommands::SaveModeFile);
+  ShowRecentFiles();
+  connect(ribbon_, &Ribbon::recentFileChosen, modes_.get(), [this](const QString& path) { modes_->OpenRecentFile(path); });
   menu->addSeparator();
   t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
   connect(t.exit, &QAction::triggered, this, &QWidget::close);
@@ -153,27 +163,35 @@ void CMainFrame::BuildRibbon() {
   for (int category : {input, output}) {
     for (const PanelTitles& title : kPanelTitles) ribbon_->AddPanel(category, PickText(title.creationZh, title.creationEn));
     const QList<RibbonPanel*> panels = ribbon_->Panels(category);
-    auto modeButton = [](const QString& text) {
+    // The button itself does nothing; its items M1..M4 act, the current mode checked.
+    auto modeButton = [this](const QString& text, void (ModeCommands::*command)(int)) {
       auto* b = new QToolButton;
       b->setText(text);
       b->setPopupMode(QToolButton::InstantPopup);
       auto* m = new QMenu(b);
-      for (int mode = 0; mode < 4; ++mode) m->addAction(ModeName(mode));
+      for (int mode = 0; mode < 4; ++mode) {
+        QAction* item = m->addAction(ModeName(mode));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, modes_.get(), [this, command, mode] { (modes_.get()->*command)(mode); });
+      }
+      connect(m, &QMenu::aboutToShow, m, [m] {
+        const QList<QAction*> items = m->actions();
+        for (int mode = 0; mode < items.size(); ++mode) items[mode]->setChecked(mode == CurrentLink().currentMode);
+      });
       b->setMenu(m);
       b->setMinimumWidth(84);  // room for the menu arrow beside the text
-      b->setEnabled(false);  // the mode commands arrive with their own change
       return b;
     };
-    auto plainButton = [](const QString& text) {
+    auto plainButton = [this](const QString& text, void (ModeCommands::*command)()) {
       auto* b = new QToolButton;
       b->setText(text);
-      b->setEnabled(false);
+      connect(b, &QToolButton::clicked, modes_.get(), command);
       return b;
     };
-    t.loadMode << modeButton(PickText("载入模式", "LoadMode"));
-    t.loadFile << plainButton(PickText("载入文件", "LoadFile"));
-    t.saveMode << modeButton(PickText("保存模式", "SaveMode"));
-    t.saveFile << plainButton(PickText("保存文件", "SaveFile"));
+    t.loadMode << modeButton(PickText("载入模式", "LoadMode"), &ModeCommands::LoadDeviceMode);
+    t.loadFile << plainButton(PickText("载入文件", "LoadFile"), &ModeCommands::LoadModeFile);
+    t.saveMode << modeButton(PickText("保存模式", "SaveMode"), &ModeCommands::SaveDeviceMode);
+    t.saveFile << plainButton(PickText("保存文件", "SaveFile"), &ModeCommands::SaveModeFile);
     panels.value(6)->AddWidget(t.loadMode.back());
     panels.value(6)->AddWidget(t.loadFile.back());
     panels.value(7)->AddWidget(t.saveMode.back());
@@ -187,6 +205,8 @@ void CMainFrame::BuildRibbon() {
     b->setEnabled(false);  // each dialog enables its button when it exists
     t.tabButtons << b;
   }
+  t.tabButtons[kResetButton]->setEnabled(true);
+  connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
   t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
   connect(t.languageButton, &QToolButton::clicked, this, &CMainFrame::SwitchLanguage);
   t.aboutButton = ribbon_->AddTabRowButton(QStringLiteral("?"));
@@ -233,6 +253,10 @@ void CMainFrame::BuildStatusBar() {
     if (answer == QMessageBox::Yes) page->ResetCurrentEq();
   });
   UpdateEqControls();
+}
+
+void CMainFrame::ShowRecentFiles() {
+  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
 }
 
 void CMainFrame::UpdateEqControls() {
@@ -321,6 +345,7 @@ void CMainFrame::OnSyncDone(int wParam) {
   progress_.CloseSyncDialog();
   const DeviceIdentity identity = IdentitySnapshot();
   if (IdentityAccepted(identity)) {
+    modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
     // The pause before the just-connected flag clears runs on a timer, not as a sleep
     // that would freeze the window.
@@ -338,30 +363,14 @@ void CMainFrame::OnSyncDone(int wParam) {
   identityBoxOpen_ = false;
 }
 
-// Opened as a recent-file open: an existing "*.mode" file, only while a link is open.
+// Opened as a recent-file open; a file the device accepted joins the recent-file list.
 void CMainFrame::OpenStartupModeFile() {
   const QString path = std::exchange(startupModeFile_, QString());
-  if (!QFileInfo::exists(path)) {
-    Dialogs().Message(this, QString::fromUtf8("文件打开错误"), QString::fromUtf8("文件不存在！"),
-                      QMessageBox::Information);
-    return;
+  bool written = false;
+  if (modes_->OpenRecentFile(path, &written) && written) {
+    settings_.AddRecentFile(path);
+    ShowRecentFiles();
   }
-  if (QFileInfo(path).suffix().compare("mode", Qt::CaseInsensitive) != 0 || !CurrentLink().connected) return;
-  std::string error;
-  if (LoadModeFileToDevice(path.toStdString(), &error) != 1) {
-    // A file that cannot be opened gets its own warning before the version notice.
-    if (!error.empty())
-      Dialogs().Message(this, QString::fromUtf8(kCantWriteTitle.data(), int(kCantWriteTitle.size())),
-                        QString::fromStdString(error), QMessageBox::Warning);
-    Dialogs().Message(this, QString::fromUtf8(kModeVersionTitle.data(), int(kModeVersionTitle.size())),
-                      QString::fromUtf8(kModeVersionText.data(), int(kModeVersionText.size())),
-                      QMessageBox::Information);
-    return;
-  }
-  settings_.AddRecentFile(path);
-  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
-  view_->RefreshOpenEditors();
-  progress_.RunSyncDialog(QString());
 }
 
 void CMainFrame::OnHostTimeout() {
@@ -444,7 +453,10 @@ void CMainFrame::Activate() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  // The unsaved-changes question joins here with the mode commands.
+  if (!modes_->ConfirmClose()) {
+    event->ignore();
+    return;
+  }
   view_->StopLinkTimers();
   paneRefresh_.stop();
   if (CurrentLink().connected) CloseActiveLink(true);

@@ -18,6 +18,7 @@ namespace dsptune {
 class AppSettings;
 class ProgressWindows;
 class QtNotificationBridge;
+class ModeCommands;
 class Ribbon;
 class TrayNotice;
 class UsbHotplug;
@@ -35,6 +36,7 @@ class CMainFrame : public QMainWindow {
   QLabel& ModePane() { return *modePane_; }
   QCheckBox& BypassBox() { return *bypass_; }
   QPushButton& ResetEqButton() { return *resetEq_; }
+  ModeCommands& Modes() { return *modes_; }
 
   // Opens the network link to the stored peer and runs the device-connected sequence.
   bool ConnectNetwork(const QString& host, int port);
@@ -68,6 +70,7 @@ class CMainFrame : public QMainWindow {
   void OnFirstUsbAttempt();
   void CloseActiveLink(bool sendNotice);
   void UpdateEqControls();
+  void ShowRecentFiles();
 
   AppSettings& settings_;
   ProgressWindows& progress_;
@@ -79,6 +82,7 @@ class CMainFrame : public QMainWindow {
   QCheckBox* bypass_ = nullptr;
   QPushButton* resetEq_ = nullptr;
   std::unique_ptr<TrayNotice> tray_;
+  std::unique_ptr<ModeCommands> modes_;
   std::unique_ptr<UsbHotplug> hotplug_;
   QTimer paneRefresh_;
   bool justConnected_ = true;

@@ -15,8 +15,15 @@ class QtDialogs final : public DialogService {
   QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override {
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
   }
-  QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override {
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+  QString SaveFileName(QWidget* parent, const QString& caption, const QString& proposedName,
+                       const QString& defaultSuffix, const QString& filter) override {
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
   }
 };
 

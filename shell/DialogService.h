@@ -19,7 +19,10 @@ class DialogService {
                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
   // File dialogs; an empty result means cancelled.
   virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
-  virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+  // A file to write: `proposedName` is offered, `defaultSuffix` is added to a name typed
+  // without one, and an existing file is only chosen after the overwrite question.
+  virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& proposedName,
+                               const QString& defaultSuffix, const QString& filter) = 0;
 };
 
 // The current service (QMessageBox/QFileDialog unless a test installed another).
@@ -41,7 +44,15 @@ class ScriptedDialogs : public DialogService {
     return buttons & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::NoButton;
   }
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return openAnswer; }
-  QString SaveFileName(QWidget*, const QString&, const QString&) override { return saveAnswer; }
+  QString SaveFileName(QWidget*, const QString&, const QString& proposedName, const QString& defaultSuffix,
+                       const QString& filter) override {
+    saveRequests.push_back({proposedName, defaultSuffix, filter});
+    return saveAnswer;
+  }
+  struct SaveRequest {
+    QString proposedName, defaultSuffix, filter;
+  };
+  QList<SaveRequest> saveRequests;
 
   QList<Shown> shown;
   QMessageBox::StandardButton answer = QMessageBox::Yes;

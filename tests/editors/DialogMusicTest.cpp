@@ -39,8 +39,7 @@
 #include "shell/ShellLanguage.h"
 #include "tests/link/RecordingTransport.h"
 #include "tests/model/RecordingWriter.h"
-#include "tools/sim/DeviceSimulator.h"
-#include "tools/sim/SimServer.h"
+#include "tests/sim/LoopbackEmulator.h"
 
 using namespace dsptune;
 
@@ -80,24 +79,16 @@ QString HexLine(std::initializer_list<int> bytes) {
 // The emulator on a free loopback port with the network link open to it; the link is
 // the model's writer while it lasts.
 struct Emulator {
-  Emulator() : server(sim, [] {
-    ServerOptions options;
-    options.port = 0;
-    return options;
-  }()) {}
-  ~Emulator() {
-    CloseNetworkLink(false);
-    server.Stop();
-  }
+  ~Emulator() { CloseNetworkLink(false); }
   bool Connect() {
-    if (!server.Start()) return false;
+    if (!device.started) return false;
     SetDeviceWriter(nullptr);
     ResetLinkState();
-    SetNetworkPeer("127.0.0.1", server.Port());
+    SetNetworkPeer("127.0.0.1", device.net.Port());
     return OpenNetworkLink(&sink) == 1;
   }
-  DeviceSimulator sim;
-  SimServer server;
+  test::LoopbackEmulator device;
+  DeviceSimulator& sim = device.sim;
   test::RecordingSink sink;
 };
 

@@ -27,6 +27,8 @@
 #include "shell/QtNotificationBridge.h"
 #include "shell/ShellLanguage.h"
 #include "shell/SingleInstance.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/sim/LoopbackEmulator.h"
 #include "tools/sim/DeviceSimulator.h"
 #include "tools/sim/SimServer.h"
 #include "ui/Ribbon.h"
@@ -37,29 +39,9 @@ using namespace dsptune;
 
 namespace {
 
-struct Emulator {
-  explicit Emulator(DeviceOptions device = {}, ServerOptions server = {}) : sim(std::move(device)), net(sim, Port0(server)) {
-    started = net.Start();
-  }
-  ~Emulator() { net.Stop(); }
-  static ServerOptions Port0(ServerOptions o) {
-    o.port = 0;
-    return o;
-  }
-  int CountLines(const QString& prefix) const {
-    int n = 0;
-    for (const std::string& line : sim.Transcript()) n += QString::fromStdString(line).startsWith(prefix);
-    return n;
-  }
-  DeviceSimulator sim;
-  SimServer net;
-  bool started = false;
-};
+using Emulator = test::LoopbackEmulator;
 
-QString PopupText(ProgressWindows& progress) {
-  auto popup = progress.CurrentPopup();
-  return popup ? popup->Text() : QString();
-}
+using test::PopupText;
 
 }  // namespace
 
@@ -68,12 +50,11 @@ class MainFrameTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    test::UseSettingsFolder(settingsDir_.path());
     SetDialogService(&dialogs_);
   }
   void init() {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, kSettingsOrganisation, kSettingsName).clear();
+    test::ClearSettingsStore();
     dialogs_.shown.clear();
   }
   void cleanup() {

@@ -1,0 +1,180 @@
+#include "shell/ModeCommands.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <chrono>
+#include <utility>
+
+#include "files/ModeFile.h"
+#include "link/CommandSet.h"
+#include "link/LinkState.h"
+#include "link/ModeSlots.h"
+#include "shell/AppSettings.h"
+#include "shell/DialogService.h"
+#include "shell/ProgressWindows.h"
+#include "shell/ShellLanguage.h"
+
+namespace dsptune {
+namespace {
+
+const QString kModeFilter = QStringLiteral("Mode Files (*.mode)");
+constexpr std::uint8_t kResetKey = 0xAA;
+
+// "一".."四" in Chinese, "1".."4" in English.
+QString ModeNumeral(int mode) {
+  static const char* const kChinese[kModeSlots] = {"一", "二", "三", "四"};
+  const int m = ClampModeSlot(mode);
+  return PickText(QString::fromUtf8(kChinese[m]), QString::number(m + 1));
+}
+
+QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+}  // namespace
+
+ModeCommands::ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window)
+    : settings_(settings), progress_(progress), window_(window) {}
+
+bool ModeCommands::RequireLink() {
+  if (CurrentLink().connected) return true;
+  progress_.ShowInfoPopup(PickText("请先连接设备!", "Please connect device!"), kConnectFirstNoticeMs);
+  return false;
+}
+
+void ModeCommands::LoadDeviceMode(int mode) {
+  LinkState& link = CurrentLink();
+  if (!link.connected) return;
+  if (link.changedFlag) {
+    const QString question = PickText("参数已更改，确定要直接载入模式", "Setting changed ! Are you sure load mode") +
+                             ModeNumeral(mode) + QLatin1Char('?');
+    if (Dialogs().Message(window_, PickText("信息", "Information"), question, QMessageBox::Question,
+                          QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+      return;
+  }
+  RequestModeReload(kCmdLoadMode, mode, std::chrono::milliseconds(kLoadSettleMs));
+  progress_.RunSyncDialog();
+}
+
+void ModeCommands::SaveDeviceMode(int mode) {
+  if (!CurrentLink().connected) return;
+  const QString question =
+      PickText("确定要保存至机器模式", "Save to machine mode ") + ModeNumeral(mode) + QLatin1Char('?');
+  if (Dialogs().Message(window_, PickText("信息", "Information"), question, QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    return;
+  SaveIntoDeviceMode(mode);
+  // The device needs a moment to store the mode; the window stays live meanwhile.
+  const QString notice = PickText("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeNumeral(mode));
+  QTimer::singleShot(kAfterStoreMs, this, [this, notice] { progress_.ShowInfoPopup(notice, kSavingNoticeMs); });
+}
+
+void ModeCommands::RestoreFactoryMode(int mode) {
+  if (!CurrentLink().connected) return;
+  RequestModeReload(kCmdFactoryMode, mode, std::chrono::milliseconds(kLoadSettleMs));
+  progress_.RunSyncDialog();
+}
+
+void ModeCommands::ReportRefusedFile(const std::string& error) {
+  // A file that cannot be opened gets its own warning before the version notice.
+  if (!error.empty())
+    Dialogs().Message(window_, FromView(kCantWriteTitle), QString::fromStdString(error), QMessageBox::Warning);
+  Dialogs().Message(window_, FromView(kModeVersionTitle), FromView(kModeVersionText), QMessageBox::Information);
+}
+
+bool ModeCommands::WriteFileToDevice(const QString& path) {
+  std::string error;
+  if (LoadModeFileToDevice(QFile::encodeName(path).toStdString(), &error) != 1) {
+    ReportRefusedFile(error);
+    return false;
+  }
+  progress_.RunSyncDialog();
+  return true;
+}
+
+void ModeCommands::LoadModeFile() {
+  if (!RequireLink()) return;
+  const QString path = Dialogs().OpenFileName(window_, PickText("打开", "Open"), kModeFilter);
+  if (path.isEmpty()) return;
+  // Taken from the name before the file is read, since the end of the write job (inside
+  // the synchronisation dialog) consumes it; a refused file leaves none behind.
+  pendingSlot_ = dsptune::PendingModeSlot(QFileInfo(path).fileName().toStdString());
+  if (!WriteFileToDevice(path)) {
+    pendingSlot_ = -1;
+    return;
+  }
+  settings_.AddRecentFile(path);
+  emit recentFilesChanged();
+}
+
+bool ModeCommands::SaveDeviceAndFile(const QString& path) {
+  SaveIntoDeviceMode(CurrentLink().currentMode);
+  std::string error;
+  if (dsptune::SaveModeFile(QFile::encodeName(path).toStdString(), &error) == 1) return true;
+  Dialogs().Message(window_, FromView(kCantWriteTitle), QString::fromStdString(error), QMessageBox::Warning);
+  return false;
+}
+
+void ModeCommands::SaveModeFile() {
+  if (!RequireLink()) return;
+  const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), QStringLiteral("name"),
+                                              QStringLiteral("mode"), kModeFilter);
+  if (path.isEmpty() || !SaveDeviceAndFile(path)) return;
+  settings_.AddRecentFile(path);
+  emit recentFilesChanged();
+}
+
+bool ModeCommands::OpenRecentFile(const QString& path, bool* written) {
+  if (written) *written = false;
+  const QFileInfo file(path);
+  if (!file.exists()) {
+    Dialogs().Message(window_, QString::fromUtf8("文件打开错误"), QString::fromUtf8("文件不存在！"),
+                      QMessageBox::Information);
+    settings_.RemoveRecentFile(path);
+    emit recentFilesChanged();
+    return false;
+  }
+  if (file.suffix().compare(QLatin1String("mode"), Qt::CaseInsensitive) != 0) {
+    settings_.RemoveRecentFile(path);
+    emit recentFilesChanged();
+    return false;
+  }
+  if (CurrentLink().connected) {
+    const bool taken = WriteFileToDevice(path);
+    if (written) *written = taken;
+  }
+  return true;
+}
+
+bool ModeCommands::ConfirmClose() {
+  if (!CurrentLink().changedFlag) return true;
+  const auto answer = Dialogs().Message(
+      window_, PickText("保存?", "Save?"),
+      PickText("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
+               "parameter value is changed, do you want save it ?"),
+      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer != QMessageBox::Yes) return true;
+  const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), QStringLiteral("preset"),
+                                              QStringLiteral("mode"), kModeFilter);
+  if (!path.isEmpty()) SaveDeviceAndFile(path);
+  return true;
+}
+
+void ModeCommands::MachineReset() {
+  if (!CurrentLink().connected) return;
+  const QString question = PickText("您确定要将机器复位吗? \n机器复位后请手动重启机器.", "Are you sure reset machine? ");
+  if (Dialogs().Message(window_, QString::fromUtf8("提示"), question, QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    return;
+  SendCommand({kCmdResetMachine, kResetKey});
+  settings_.ResetOptionRecord();
+  progress_.ShowInfoPopup(PickText("请手动重启……", "Please restart……"), kRestartNoticeMs);
+}
+
+void ModeCommands::ApplyPendingModeSlot() {
+  if (pendingSlot_ < 0) return;
+  const int slot = std::exchange(pendingSlot_, -1);
+  SelectAndStoreMode(slot);
+}
+
+}  // namespace dsptune

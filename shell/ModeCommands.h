@@ -1,0 +1,68 @@
+#pragma once
+// The commands that move whole parameter sets around: the device's modes M1..M4, mode
+// files on disk and their recent-file list, the unsaved-changes question when the main
+// window closes, and the machine reset. Questions and file choices go through Dialogs(),
+// notices through the progress windows; the device is reached through the link.
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace dsptune {
+
+class AppSettings;
+class ProgressWindows;
+
+class ModeCommands : public QObject {
+  Q_OBJECT
+ public:
+  static constexpr int kLoadSettleMs = 50;
+  static constexpr int kAfterStoreMs = 500;
+  static constexpr int kSavingNoticeMs = 2500;
+  static constexpr int kConnectFirstNoticeMs = 1100;
+  static constexpr int kRestartNoticeMs = 10000;
+
+  ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window);
+
+  // Device modes (slots 0..3, clamped). Without an open link they do nothing.
+  void LoadDeviceMode(int mode);
+  void SaveDeviceMode(int mode);
+  void RestoreFactoryMode(int mode);
+
+  // "LoadFile" / "SaveFile": ask for a file, then write it to the device or save the
+  // device's settings into it.
+  void LoadModeFile();
+  void SaveModeFile();
+  // A path from the recent-file list (or the command line). False when the open failed
+  // and the entry left the list; *written (when given) tells whether the device took it.
+  bool OpenRecentFile(const QString& path, bool* written = nullptr);
+
+  // Asked before the main window closes: false keeps the window open.
+  bool ConfirmClose();
+
+  void MachineReset();
+
+  // End of an accepted synchronisation: a mode file named for a slot is stored there.
+  void ApplyPendingModeSlot();
+  int PendingModeSlot() const { return pendingSlot_; }
+
+ signals:
+  // The recent-file list in the settings changed.
+  void recentFilesChanged();
+
+ private:
+  bool RequireLink();
+  // Reads a mode file and starts writing it to the device; tells the user when refused.
+  bool WriteFileToDevice(const QString& path);
+  void ReportRefusedFile(const std::string& error);
+  // `SaveIntoDeviceMode` for the current mode, then the file; false (after telling the
+  // user) when the file could not be written.
+  bool SaveDeviceAndFile(const QString& path);
+
+  AppSettings& settings_;
+  ProgressWindows& progress_;
+  QWidget* window_;
+  int pendingSlot_ = -1;
+};
+
+}  // namespace dsptune
