@@ -21,6 +21,7 @@
 #include "model/ParameterImage.h"
 #include "shell/AboutBox.h"
 #include "shell/AppSettings.h"
+#include "shell/CDialogIP.h"
 #include "shell/DialogService.h"
 #include "shell/LanguageTables.h"
 #include "shell/ModeCommands.h"
@@ -64,7 +65,7 @@ struct PairText {
 };
 constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
                                     {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
-constexpr int kResetButton = 3;
+constexpr int kNetworkButton = 0, kResetButton = 3;
 
 QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
 
@@ -206,6 +207,8 @@ void CMainFrame::BuildRibbon() {
     t.tabButtons << b;
   }
   t.tabButtons[kResetButton]->setEnabled(true);
+  t.tabButtons[kNetworkButton]->setEnabled(true);
+  connect(t.tabButtons[kNetworkButton], &QToolButton::clicked, this, &CMainFrame::ShowNetworkDialog);
   connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
   t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
   connect(t.languageButton, &QToolButton::clicked, this, &CMainFrame::SwitchLanguage);
@@ -300,13 +303,35 @@ void CMainFrame::OnFirstUsbAttempt() {
   if (OpenLink(&bridge_, LinkKind::Usb) == 1) OnDeviceConnected(kConnectNoticeMs);
 }
 
-bool CMainFrame::ConnectNetwork(const QString& host, int port) {
+int CMainFrame::OpenNetwork(const QString& host, int port) {
   view_->FirstUsbAttemptTimer().stop();
+  LinkState& link = CurrentLink();
+  if (link.connected && link.kind == LinkKind::Usb) {
+    CloseUsbLink(false);
+    view_->StopLinkTimers();
+  }
+  link.kind = LinkKind::Network;
   SetNetworkPeer(host.toStdString(), std::uint16_t(port));
-  if (OpenLink(&bridge_, LinkKind::Network) != 1) return false;
-  settings_.SetNetworkPeer(host, port);
+  const int result = OpenLink(&bridge_, LinkKind::Network);
+  if (result == 1) settings_.SetNetworkPeer(host, port);
+  return result;
+}
+
+bool CMainFrame::ConnectNetwork(const QString& host, int port) {
+  if (OpenNetwork(host, port) != 1) return false;
   OnDeviceConnected(kConnectNoticeMs);
   return true;
+}
+
+CDialogIP* CMainFrame::NetworkDialog() const { return ipDialog_.data(); }
+
+void CMainFrame::ShowNetworkDialog() {
+  if (!ipDialog_) {
+    ipDialog_ = new CDialogIP(settings_, [this](const QString& host, int port) { return OpenNetwork(host, port); }, this);
+    ipDialog_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(ipDialog_, &CDialogIP::connected, this, [this] { OnDeviceConnected(kConnectNoticeMs); });
+  }
+  ipDialog_->Open();
 }
 
 void CMainFrame::OnDeviceConnected(int noticeMs) {
@@ -323,6 +348,8 @@ void CMainFrame::OnDeviceConnected(int noticeMs) {
 void CMainFrame::OnUsbArrival() {
   if (CurrentLink().connected) return;
   if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
+  // Modeless dialogs are made again for the new device when next opened.
+  delete ipDialog_;
   OnDeviceConnected(kArrivalNoticeMs);
 }
 
@@ -399,6 +426,7 @@ void CMainFrame::ApplyLanguage() {
   const bool written = WriteCurrentLanguageFile(CurrentLanguage());
   RenameRibbon();
   if (!written) return;
+  if (ipDialog_) ipDialog_->ApplyTexts();
   if (EditorPage* page = view_->Host().Editor()) page->ApplyTexts();
 }
 

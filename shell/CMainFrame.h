@@ -18,6 +18,7 @@ namespace dsptune {
 class AppSettings;
 class ProgressWindows;
 class QtNotificationBridge;
+class CDialogIP;
 class ModeCommands;
 class Ribbon;
 class TrayNotice;
@@ -38,8 +39,15 @@ class CMainFrame : public QMainWindow {
   QPushButton& ResetEqButton() { return *resetEq_; }
   ModeCommands& Modes() { return *modes_; }
 
-  // Opens the network link to the stored peer and runs the device-connected sequence.
+  // Closes an open USB link (without the disconnect command) and opens the network link
+  // to host:port, storing the peer on success. 1 when connected, otherwise the
+  // transport's error number (0 or the socket error).
+  int OpenNetwork(const QString& host, int port);
+  // OpenNetwork, then the device-connected sequence.
   bool ConnectNetwork(const QString& host, int port);
+  // The "Connect IP" button: made on first use, shown again later.
+  void ShowNetworkDialog();
+  CDialogIP* NetworkDialog() const;
   // The device-connected sequence with a tray notice of the given duration.
   void OnDeviceConnected(int noticeMs);
   void OnUsbArrival();
@@ -83,6 +91,7 @@ class CMainFrame : public QMainWindow {
   QPushButton* resetEq_ = nullptr;
   std::unique_ptr<TrayNotice> tray_;
   std::unique_ptr<ModeCommands> modes_;
+  QPointer<CDialogIP> ipDialog_;
   std::unique_ptr<UsbHotplug> hotplug_;
   QTimer paneRefresh_;
   bool justConnected_ = true;

@@ -57,15 +57,7 @@ class MainFrameTest : public QObject {
     test::ClearSettingsStore();
     dialogs_.shown.clear();
   }
-  void cleanup() {
-    frame_.reset();
-    CloseNetworkLink(false);
-    ShutdownSyncJobs();
-    ResetLinkState();
-    progress_.reset();
-    bridge_.reset();
-    settings_.reset();
-  }
+  void cleanup() { parts_.TearDown(); }
 
   void firstStartUsesTheDefaultsAndRewritesTheLook() {
     {
@@ -74,14 +66,14 @@ class MainFrameTest : public QObject {
     }
     MakeFrame();
     QCOMPARE(CurrentLanguage(), 0);
-    QCOMPARE(settings_->OptionRecord(), QByteArray::fromHex("0101010000000000"));
-    QCOMPARE(settings_->IpPort(), 30303);
-    QCOMPARE(settings_->ApplicationLook(), 215);
-    QCOMPARE(frame_->windowTitle(), QString::fromUtf8("效果器调音软件v1.3.3"));
-    QVERIFY(frame_->minimumWidth() >= 1040 && frame_->minimumHeight() >= 700);
-    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("USB:未连接"));
-    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    QCOMPARE(frame_->View().Host().EditorKind(), 313);
+    QCOMPARE(parts_.settings->OptionRecord(), QByteArray::fromHex("0101010000000000"));
+    QCOMPARE(parts_.settings->IpPort(), 30303);
+    QCOMPARE(parts_.settings->ApplicationLook(), 215);
+    QCOMPARE(parts_.frame->windowTitle(), QString::fromUtf8("效果器调音软件v1.3.3"));
+    QVERIFY(parts_.frame->minimumWidth() >= 1040 && parts_.frame->minimumHeight() >= 700);
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("USB:未连接"));
+    QCOMPARE(parts_.frame->ConnectionPane().palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), 313);
   }
 
   void secondInstanceActivatesTheFirst() {
@@ -104,36 +96,36 @@ class MainFrameTest : public QObject {
     Emulator emu;
     QVERIFY(emu.started);
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
-    frame_->RefreshStatusPanes();
-    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("IP：已连接"));
-    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(0, 150, 0));
-    QCOMPARE(frame_->ModePane().text(), QString::fromUtf8("当前模式:M1"));
-    QVERIFY(frame_->View().LinkTimersRunning());
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("IP：已连接"));
+    QCOMPARE(parts_.frame->ConnectionPane().palette().color(QPalette::WindowText), QColor(0, 150, 0));
+    QCOMPARE(parts_.frame->ModePane().text(), QString::fromUtf8("当前模式:M1"));
+    QVERIFY(parts_.frame->View().LinkTimersRunning());
     emu.net.Stop();  // the device goes away
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 5000);
-    frame_->RefreshStatusPanes();
-    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("未连接"));
-    QCOMPARE(frame_->ConnectionPane().palette().color(QPalette::WindowText), QColor(220, 0, 0));
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("未连接"));
+    QCOMPARE(parts_.frame->ConnectionPane().palette().color(QPalette::WindowText), QColor(220, 0, 0));
   }
 
   void microphoneLimitClampsBothTwinsAndSendsOnce() {
     Emulator emu;
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
     {
       std::lock_guard lock(CurrentLink().dataMutex);
       CurrentLink().deviceSettings[5] = 60;
     }
     const int before = emu.CountLines("81 09 00 01 0E");
-    StepSlider* input = frame_->View().Slider(MasterControl::Mic, CKR5530v13View::kInput);
+    StepSlider* input = parts_.frame->View().Slider(MasterControl::Mic, CKR5530v13View::kInput);
     input->setValue(80);
     emit input->stepApplied(80);
     QCOMPARE(input->value(), 60);
-    QCOMPARE(frame_->View().Slider(MasterControl::Mic, CKR5530v13View::kOutput)->value(), 60);
-    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString::fromUtf8("话筒音量: 60"));
-    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kOutput)->text(), QString::fromUtf8("话筒音量: 60"));
-    QCOMPARE(PopupText(*progress_), QString::fromUtf8("不能超过最大话筒音量!"));
+    QCOMPARE(parts_.frame->View().Slider(MasterControl::Mic, CKR5530v13View::kOutput)->value(), 60);
+    QCOMPARE(parts_.frame->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString::fromUtf8("话筒音量: 60"));
+    QCOMPARE(parts_.frame->View().Label(MasterControl::Mic, CKR5530v13View::kOutput)->text(), QString::fromUtf8("话筒音量: 60"));
+    QCOMPARE(PopupText(*parts_.progress), QString::fromUtf8("不能超过最大话筒音量!"));
     QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 09 00 01 0E") - before, 1, 3000);
     QTest::qWait(300);
     QCOMPARE(emu.CountLines("81 09 00 01 0E") - before, 1);
@@ -141,43 +133,43 @@ class MainFrameTest : public QObject {
 
   void mutedPathGetsTheNoticeButTheValueIsSent() {
     MakeFrame();
-    frame_->View().MuteBox(MasterControl::Echo, CKR5530v13View::kOutput)->click();
+    parts_.frame->View().MuteBox(MasterControl::Echo, CKR5530v13View::kOutput)->click();
     QCOMPARE(UiValue(2, 0x1D), 0);
-    QVERIFY(frame_->View().MuteBox(MasterControl::Echo, CKR5530v13View::kInput)->isChecked());
-    frame_->RibbonBar().SetActiveCategory(1);
-    StepSlider* echo = frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput);
+    QVERIFY(parts_.frame->View().MuteBox(MasterControl::Echo, CKR5530v13View::kInput)->isChecked());
+    parts_.frame->RibbonBar().SetActiveCategory(1);
+    StepSlider* echo = parts_.frame->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput);
     echo->setValue(40);
     emit echo->stepApplied(40);
     QCOMPARE(UiValue(2, 0x1C), 40);
-    QCOMPARE(PopupText(*progress_), QString::fromUtf8("当前是静音状态"));
+    QCOMPARE(PopupText(*parts_.progress), QString::fromUtf8("当前是静音状态"));
   }
 
   void pitchIsSentAsItsRawRecord() {
     Emulator emu;
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
-    StepSlider* pitch = frame_->View().Slider(MasterControl::Pitch, CKR5530v13View::kInput);
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    StepSlider* pitch = parts_.frame->View().Slider(MasterControl::Pitch, CKR5530v13View::kInput);
     // One at a time: the send queue would rightly replace a pending write of the same record.
     for (const auto& [value, line] : {std::pair{-5, "81 09 00 04 15 01 00 00 00 00"}, {5, "81 09 00 04 15 01 00 00 00 0A"}}) {
       pitch->setValue(value);
       emit pitch->stepApplied(value);
       QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines(line), 1, 3000);
     }
-    QCOMPARE(frame_->RibbonBar().Panels(0).value(5)->Title(), QString::fromUtf8("音乐变调:+5"));
+    QCOMPARE(parts_.frame->RibbonBar().Panels(0).value(5)->Title(), QString::fromUtf8("音乐变调:+5"));
   }
 
   void categorySwitchBringsBackMicMusicOnChannelZero() {
     MakeFrame();
-    frame_->View().ShowEditor(313, 2);
-    frame_->RibbonBar().SetActiveCategory(1);
-    QCOMPARE(frame_->View().Host().EditorKind(), 385);
-    frame_->RibbonBar().SetActiveCategory(0);
-    QCOMPARE(frame_->View().Host().EditorKind(), 313);
-    QCOMPARE(frame_->View().Host().Editor()->Channel(), 0);
-    frame_->View().ShowEditor(346, 0);
-    auto* compressor = frame_->View().Host().Editor();
-    frame_->View().ShowEditor(346, 3);
-    QCOMPARE(frame_->View().Host().Editor(), compressor);
+    parts_.frame->View().ShowEditor(313, 2);
+    parts_.frame->RibbonBar().SetActiveCategory(1);
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), 385);
+    parts_.frame->RibbonBar().SetActiveCategory(0);
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), 313);
+    QCOMPARE(parts_.frame->View().Host().Editor()->Channel(), 0);
+    parts_.frame->View().ShowEditor(346, 0);
+    auto* compressor = parts_.frame->View().Host().Editor();
+    parts_.frame->View().ShowEditor(346, 3);
+    QCOMPARE(parts_.frame->View().Host().Editor(), compressor);
   }
 
   void twoLanguageSwitchesFromEnglishRenameThePanels() {
@@ -186,19 +178,19 @@ class MainFrameTest : public QObject {
       store.setValue("language", 1);
     }
     MakeFrame();
-    Ribbon& ribbon = frame_->RibbonBar();
+    Ribbon& ribbon = parts_.frame->RibbonBar();
     QCOMPARE(ribbon.CategoryName(0), QString("Input"));
     QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic Vol"));
     QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Efx Vol"));
-    frame_->SwitchLanguage();
+    parts_.frame->SwitchLanguage();
     QCOMPARE(ribbon.CategoryName(0), QString::fromUtf8("输入控制"));
-    QCOMPARE(settings_->Language(), 0);
-    frame_->SwitchLanguage();
+    QCOMPARE(parts_.settings->Language(), 0);
+    parts_.frame->SwitchLanguage();
     QCOMPARE(ribbon.CategoryName(0), QString("Input"));
     QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic  Vol"));
     QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Effect Vol"));
     QCOMPARE(ribbon.Panels(0).value(2)->Title(), QString("Reverb Vol"));
-    QCOMPARE(frame_->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString("Mic    Vol: 100"));
+    QCOMPARE(parts_.frame->View().Label(MasterControl::Mic, CKR5530v13View::kInput)->text(), QString("Mic    Vol: 100"));
   }
 
   void identityMismatchShowsOneBoxAndClosesTheLink() {
@@ -206,12 +198,12 @@ class MainFrameTest : public QObject {
     foreign.protocolCode = 17;  // a known model on an old protocol
     Emulator emu(foreign);
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 5000);
     QCOMPARE(dialogs_.shown.size(), 1);
     QCOMPARE(dialogs_.shown[0].caption, QString::fromUtf8("错误"));
     QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("E:LQ830_11 通信版本不匹配!"));
-    QVERIFY(!frame_->View().LinkTimersRunning());
+    QVERIFY(!parts_.frame->View().LinkTimersRunning());
   }
 
   void hostBusyShowsThePopup() {
@@ -222,9 +214,9 @@ class MainFrameTest : public QObject {
     holder.connectToHost(QHostAddress::LocalHost, emu.net.Port());
     QVERIFY(holder.waitForConnected(2000));
     QTRY_VERIFY_WITH_TIMEOUT(emu.net.ClientConnected(), 2000);
-    frame_->ConnectNetwork("127.0.0.1", emu.net.Port());
-    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*progress_), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
-    QVERIFY(!progress_->SyncDialogRunning());
+    parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
+    QVERIFY(!parts_.progress->SyncDialogRunning());
   }
 
   void synchronisationTimeoutClosesTheNetworkLink() {
@@ -233,8 +225,8 @@ class MainFrameTest : public QObject {
     silent.heartbeatInterval = std::chrono::milliseconds(0);
     Emulator emu({}, silent);
     MakeFrame();
-    progress_->SetSyncTimeout(500);
-    frame_->ConnectNetwork("127.0.0.1", emu.net.Port());
+    parts_.progress->SetSyncTimeout(500);
+    parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
     QCOMPARE(dialogs_.shown.size(), 1);
     QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
     QVERIFY(!CurrentLink().connected);
@@ -242,16 +234,16 @@ class MainFrameTest : public QObject {
 
   void wheelOverAPanelMovesBothTwinsByOne() {
     MakeFrame();
-    Ribbon& ribbon = frame_->RibbonBar();
+    Ribbon& ribbon = parts_.frame->RibbonBar();
     ribbon.SetActiveCategory(1);
-    frame_->View().StepControl(MasterControl::Echo, -10);
-    const int before = frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value();
+    parts_.frame->View().StepControl(MasterControl::Echo, -10);
+    const int before = parts_.frame->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value();
     emit ribbon.wheelOverPanel(ribbon.Panels(1).value(3), nullptr, +1);  // "Echo Vol" of Output
-    QCOMPARE(frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value(), before + 1);
-    QCOMPARE(frame_->View().Slider(MasterControl::Echo, CKR5530v13View::kInput)->value(), before + 1);
+    QCOMPARE(parts_.frame->View().Slider(MasterControl::Echo, CKR5530v13View::kOutput)->value(), before + 1);
+    QCOMPARE(parts_.frame->View().Slider(MasterControl::Echo, CKR5530v13View::kInput)->value(), before + 1);
     QCOMPARE(UiValue(2, 0x1C), before + 1);
     // Over the pitch slider the pitch moves.
-    emit ribbon.wheelOverPanel(ribbon.Panels(1).value(5), frame_->View().Slider(MasterControl::Pitch, CKR5530v13View::kOutput), -1);
+    emit ribbon.wheelOverPanel(ribbon.Panels(1).value(5), parts_.frame->View().Slider(MasterControl::Pitch, CKR5530v13View::kOutput), -1);
     QCOMPARE(EditorSnapshot().musicPitch, -1);
   }
 
@@ -271,20 +263,20 @@ class MainFrameTest : public QObject {
     });
     SetHidAccess(&bus);
     MakeFrame();
-    frame_->OnUsbArrival();
+    parts_.frame->OnUsbArrival();
     QVERIFY(CurrentLink().connected);
     QCOMPARE(CurrentLink().kind.load(), LinkKind::Usb);
     QCOMPARE(IdentitySnapshot().ModelName(), std::string("LQ830"));
-    frame_->RefreshStatusPanes();
-    QCOMPARE(frame_->ConnectionPane().text(), QString::fromUtf8("USB：已连接"));
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("USB：已连接"));
 
-    frame_->OnUsbRemoval("/dev/hidraw9");  // another device
+    parts_.frame->OnUsbRemoval("/dev/hidraw9");  // another device
     QVERIFY(CurrentLink().connected);
-    frame_->OnUsbRemoval("/DEV/HIDRAW3");  // ours, compared without regard to case
+    parts_.frame->OnUsbRemoval("/DEV/HIDRAW3");  // ours, compared without regard to case
     QVERIFY(!CurrentLink().connected);
-    QVERIFY(!frame_->View().LinkTimersRunning());
-    QCOMPARE(PopupText(*progress_), QString::fromUtf8("设备已断开!"));  // no tray here: the popup
-    frame_.reset();
+    QVERIFY(!parts_.frame->View().LinkTimersRunning());
+    QCOMPARE(PopupText(*parts_.progress), QString::fromUtf8("设备已断开!"));  // no tray here: the popup
+    parts_.frame.reset();
     SetHidAccess(nullptr);
   }
 
@@ -294,13 +286,13 @@ class MainFrameTest : public QObject {
     bus.Add("/dev/hidraw1", kUsbVendorId, kUsbProductId);
     SetHidAccess(&bus);
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
-    frame_->OnUsbArrival();
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    parts_.frame->OnUsbArrival();
     QCOMPARE(bus.OpenAttempts("/dev/hidraw1"), 0);
-    frame_->OnUsbRemoval("/dev/hidraw1");
+    parts_.frame->OnUsbRemoval("/dev/hidraw1");
     QVERIFY(CurrentLink().connected);
     QCOMPARE(CurrentLink().kind.load(), LinkKind::Network);
-    frame_.reset();
+    parts_.frame.reset();
     SetHidAccess(nullptr);
   }
 
@@ -314,31 +306,21 @@ class MainFrameTest : public QObject {
     SetParameter(4, 0x0C, 42);  // music volume in the file
     QCOMPARE(SaveModeFile(path.toStdString()), 1);
     MakeFrame();
-    frame_->SetStartupModeFile(path);
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    parts_.frame->SetStartupModeFile(path);
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
     QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 32"), 1, 10000);
     const DspRecordLayout* record = FindRecord(4, 0x0C);
     QTRY_COMPARE_WITH_TIMEOUT(GetU32(&emu.sim.WorkingImage()[record->ValueOffset()]),
                               UiValueToWord(ConversionKind::Percent, 42), 3000);
-    QCOMPARE(settings_->RecentFiles().value(0), path);
+    QCOMPARE(parts_.settings->RecentFiles().value(0), path);
   }
 
  private:
-  void MakeFrame() {
-    settings_ = std::make_unique<AppSettings>();
-    progress_ = std::make_unique<ProgressWindows>();
-    bridge_ = std::make_unique<QtNotificationBridge>();
-    frame_ = std::make_unique<CMainFrame>(*settings_, *progress_, *bridge_);
-    progress_->SetWindow(frame_.get());
-    frame_->show();
-  }
+  void MakeFrame() { parts_.Make(); }
 
   QTemporaryDir settingsDir_;
   ScriptedDialogs dialogs_;
-  std::unique_ptr<AppSettings> settings_;
-  std::unique_ptr<ProgressWindows> progress_;
-  std::unique_ptr<QtNotificationBridge> bridge_;
-  std::unique_ptr<CMainFrame> frame_;
+  test::MainWindowParts parts_;
 };
 
 QTEST_MAIN(MainFrameTest)

@@ -61,20 +61,14 @@ class ModeCommandsTest : public QObject {
     link.transport = &transport_;
     link.kind = LinkKind::Usb;
     link.connected = true;
-    settings_ = std::make_unique<AppSettings>();
-    progress_ = std::make_unique<ProgressWindows>();
-    modes_ = std::make_unique<ModeCommands>(*settings_, *progress_, nullptr);
+    parts_.settings = std::make_unique<AppSettings>();
+    parts_.progress = std::make_unique<ProgressWindows>();
+    modes_ = std::make_unique<ModeCommands>(*parts_.settings, *parts_.progress, nullptr);
   }
 
   void cleanup() {
     modes_.reset();
-    frame_.reset();
-    CloseNetworkLink(false);
-    ShutdownSyncJobs();
-    ResetLinkState();
-    progress_.reset();
-    bridge_.reset();
-    settings_.reset();
+    parts_.TearDown();
   }
 
   // Without a link the device commands do nothing at all; the file commands ask the
@@ -87,12 +81,12 @@ class ModeCommandsTest : public QObject {
     modes_->RestoreFactoryMode(1);
     modes_->MachineReset();
     QVERIFY(dialogs_.shown.isEmpty());
-    QVERIFY(!PopupText(*progress_).size());
+    QVERIFY(!PopupText(*parts_.progress).size());
     modes_->SaveModeFile();
-    QCOMPARE(PopupText(*progress_), QString("Please connect device!"));
+    QCOMPARE(PopupText(*parts_.progress), QString("Please connect device!"));
     QVERIFY(dialogs_.saveRequests.isEmpty());
     modes_->LoadModeFile();
-    QCOMPARE(PopupText(*progress_), QString("Please connect device!"));
+    QCOMPARE(PopupText(*parts_.progress), QString("Please connect device!"));
     QVERIFY(transport_.Calls().empty());
     QVERIFY(dialogs_.shown.isEmpty());
   }
@@ -121,7 +115,7 @@ class ModeCommandsTest : public QObject {
     CurrentLink().changedFlag = changed;
     dialogs_.answer = QMessageBox::StandardButton(answer);
     // The device's reload would end the synchronisation dialog; here a timer does.
-    QTimer::singleShot(50, progress_.get(), [this] { progress_->CloseSyncDialog(); });
+    QTimer::singleShot(50, parts_.progress.get(), [this] { parts_.progress->CloseSyncDialog(); });
     modes_->LoadDeviceMode(2);
     if (question.isEmpty()) {
       QVERIFY(dialogs_.shown.isEmpty());
@@ -153,8 +147,8 @@ class ModeCommandsTest : public QObject {
     QCOMPARE(Hex(transport_.Calls().at(0).bytes), QString("04 03"));
     QVERIFY(!CurrentLink().changedFlag);
     QCOMPARE(CurrentLink().currentMode.load(), 3);
-    QVERIFY(PopupText(*progress_).isEmpty());  // the device is given half a second first
-    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*progress_), QString::fromUtf8("正在储存模式四,请稍等"), 2000);
+    QVERIFY(PopupText(*parts_.progress).isEmpty());  // the device is given half a second first
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("正在储存模式四,请稍等"), 2000);
   }
 
   // Saving to a file also stores the settings in the device's current mode.
@@ -172,13 +166,13 @@ class ModeCommandsTest : public QObject {
     ParameterImageBytes image{};
     QCOMPARE(ReadModeFileImage(dialogs_.saveAnswer.toStdString(), image), 1);
     QCOMPARE(image, ImageSnapshot());
-    QCOMPARE(settings_->RecentFiles(), QStringList{dialogs_.saveAnswer});
+    QCOMPARE(parts_.settings->RecentFiles(), QStringList{dialogs_.saveAnswer});
 
     // A file that cannot be written is reported and not listed.
     dialogs_.saveAnswer = dir.filePath("missing/folder/x.mode");
     modes_->SaveModeFile();
     QCOMPARE(dialogs_.shown.value(0).caption, QString("Can't write to file"));
-    QCOMPARE(settings_->RecentFiles().size(), 1);
+    QCOMPARE(parts_.settings->RecentFiles().size(), 1);
 
     // Cancelled: nothing.
     transport_.Clear();
@@ -197,7 +191,7 @@ class ModeCommandsTest : public QObject {
       QVERIFY(file.open(QIODevice::WriteOnly));
       file.write("x");
     }
-    for (const QString& path : {kept, text, missing}) settings_->AddRecentFile(path);
+    for (const QString& path : {kept, text, missing}) parts_.settings->AddRecentFile(path);
     QSignalSpy changed(modes_.get(), &ModeCommands::recentFilesChanged);
 
     QVERIFY(!modes_->OpenRecentFile(missing));
@@ -205,7 +199,7 @@ class ModeCommandsTest : public QObject {
     QCOMPARE(dialogs_.shown.value(0).text, QString::fromUtf8("文件不存在！"));
     QVERIFY(!modes_->OpenRecentFile(text));  // silently
     QCOMPARE(dialogs_.shown.size(), 1);
-    QCOMPARE(settings_->RecentFiles(), QStringList{kept});
+    QCOMPARE(parts_.settings->RecentFiles(), QStringList{kept});
     QCOMPARE(changed.count(), 2);
 
     // Without a link the open counts as done and the entry stays.
@@ -219,7 +213,7 @@ class ModeCommandsTest : public QObject {
     QVERIFY(!written);
     QCOMPARE(dialogs_.shown.last().caption, QString("Info"));
     QCOMPARE(dialogs_.shown.last().text, QString("Mode file version not support!"));
-    QCOMPARE(settings_->RecentFiles(), QStringList{kept});
+    QCOMPARE(parts_.settings->RecentFiles(), QStringList{kept});
     QVERIFY(transport_.Calls().empty());
   }
 
@@ -253,26 +247,26 @@ class ModeCommandsTest : public QObject {
     QCOMPARE(QFile::exists(dir.filePath("preset.mode")), saved);
     QCOMPARE(transport_.Calls().size(), std::size_t(saved ? 1 : 0));
     if (saved) QCOMPARE(Hex(transport_.Calls()[0].bytes), QString("04 02"));
-    QVERIFY(settings_->RecentFiles().isEmpty());
+    QVERIFY(parts_.settings->RecentFiles().isEmpty());
   }
 
   void machineReset() {
-    settings_->SetOptionRecord(QByteArray::fromHex("0000000100000000"));
+    parts_.settings->SetOptionRecord(QByteArray::fromHex("0000000100000000"));
     dialogs_.answer = QMessageBox::No;
     SetCurrentLanguage(kChinese);
     modes_->MachineReset();
     QCOMPARE(dialogs_.shown.value(0).caption, QString::fromUtf8("提示"));
     QCOMPARE(dialogs_.shown.value(0).text, QString::fromUtf8("您确定要将机器复位吗? \n机器复位后请手动重启机器."));
     QVERIFY(transport_.Calls().empty());
-    QCOMPARE(settings_->OptionRecord(), QByteArray::fromHex("0000000100000000"));
+    QCOMPARE(parts_.settings->OptionRecord(), QByteArray::fromHex("0000000100000000"));
 
     SetCurrentLanguage(kEnglish);
     dialogs_.answer = QMessageBox::Yes;
     modes_->MachineReset();
     QCOMPARE(dialogs_.shown.value(1).text, QString("Are you sure reset machine? "));
     QCOMPARE(Hex(transport_.Calls().at(0).bytes), QString("68 AA"));
-    QCOMPARE(settings_->OptionRecord(), QByteArray::fromHex("0101010000000000"));
-    QCOMPARE(PopupText(*progress_), QString("Please restart……"));
+    QCOMPARE(parts_.settings->OptionRecord(), QByteArray::fromHex("0101010000000000"));
+    QCOMPARE(PopupText(*parts_.progress), QString("Please restart……"));
   }
 
   // Against the emulator: a mode file named for M2 is written to the device, stored in
@@ -285,7 +279,7 @@ class ModeCommandsTest : public QObject {
     modes_.reset();
     ResetLinkState();
     MakeFrame();
-    QVERIFY(frame_->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
 
     // A file holding a music volume of 42, named for the second mode.
     QTemporaryDir dir;
@@ -297,42 +291,34 @@ class ModeCommandsTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(sim.WorkingImage() != fileImage, 3000);
 
     dialogs_.openAnswer = path;
-    frame_->Modes().LoadModeFile();  // runs until the write job has ended
-    QCOMPARE(frame_->Modes().PendingModeSlot(), -1);
+    parts_.frame->Modes().LoadModeFile();  // runs until the write job has ended
+    QCOMPARE(parts_.frame->Modes().PendingModeSlot(), -1);
     QTRY_COMPARE_WITH_TIMEOUT(sim.CurrentMode(), 1, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(sim.SlotImage(1) == fileImage, 3000);
     QCOMPARE(emu.CountLines("81 03 01"), 1);
-    QCOMPARE(settings_->RecentFiles().value(0), path);
-    QTRY_COMPARE_WITH_TIMEOUT(frame_->ModePane().text(), QString::fromUtf8("当前模式:M2"), 2000);
+    QCOMPARE(parts_.settings->RecentFiles().value(0), path);
+    QTRY_COMPARE_WITH_TIMEOUT(parts_.frame->ModePane().text(), QString::fromUtf8("当前模式:M2"), 2000);
 
     // Device mode M4 still holds the factory settings; loading it reads them back.
     const ParameterImageBytes factory = sim.SlotImage(3);
     CurrentLink().changedFlag = false;
-    frame_->Modes().LoadDeviceMode(3);
+    parts_.frame->Modes().LoadDeviceMode(3);
     QCOMPARE(emu.CountLines("81 05 03"), 1);
     QCOMPARE(ImageSnapshot(), factory);
     QCOMPARE(CurrentLink().currentMode.load(), 3);
     QTRY_VERIFY_WITH_TIMEOUT(CurrentLink().statusPollingAllowed, 2000);  // the read job resumes polling
-    frame_.reset();
+    parts_.frame.reset();
     CloseNetworkLink(false);
   }
 
  private:
-  void MakeFrame() {
-    bridge_ = std::make_unique<QtNotificationBridge>();
-    frame_ = std::make_unique<CMainFrame>(*settings_, *progress_, *bridge_);
-    progress_->SetWindow(frame_.get());
-    frame_->show();
-  }
+  void MakeFrame() { parts_.Make(); }
 
   QTemporaryDir settingsDir_;
   ScriptedDialogs dialogs_;
   test::RecordingTransport transport_;
-  std::unique_ptr<AppSettings> settings_;
-  std::unique_ptr<ProgressWindows> progress_;
-  std::unique_ptr<QtNotificationBridge> bridge_;
+  test::MainWindowParts parts_;
   std::unique_ptr<ModeCommands> modes_;
-  std::unique_ptr<CMainFrame> frame_;
 };
 
 QTEST_MAIN(ModeCommandsTest)

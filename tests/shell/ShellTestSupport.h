@@ -5,9 +5,17 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <memory>
+
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "link/SyncJobs.h"
+#include "link/UsbLink.h"
 #include "shell/AppSettings.h"
+#include "shell/CMainFrame.h"
 #include "shell/InfoPopup.h"
 #include "shell/ProgressWindows.h"
+#include "shell/QtNotificationBridge.h"
 
 namespace dsptune::test {
 
@@ -27,5 +35,35 @@ inline QString PopupText(ProgressWindows& progress) {
   auto popup = progress.CurrentPopup();
   return popup ? popup->Text() : QString();
 }
+
+// The main window and the parts it is built from, made and taken down in order.
+struct MainWindowParts {
+  // Makes the parts not made yet (a test may have made its own settings or progress
+  // windows first) and shows the window.
+  void Make() {
+    if (!settings) settings = std::make_unique<AppSettings>();
+    if (!progress) progress = std::make_unique<ProgressWindows>();
+    if (!bridge) bridge = std::make_unique<QtNotificationBridge>();
+    frame = std::make_unique<CMainFrame>(*settings, *progress, *bridge);
+    progress->SetWindow(frame.get());
+    frame->show();
+  }
+  // Closes the window, every link and job, and drops the parts.
+  void TearDown() {
+    frame.reset();
+    CloseNetworkLink(false);
+    CloseUsbLink(false);
+    ShutdownSyncJobs();
+    ResetLinkState();
+    progress.reset();
+    bridge.reset();
+    settings.reset();
+  }
+
+  std::unique_ptr<AppSettings> settings;
+  std::unique_ptr<ProgressWindows> progress;
+  std::unique_ptr<QtNotificationBridge> bridge;
+  std::unique_ptr<CMainFrame> frame;
+};
 
 }  // namespace dsptune::test

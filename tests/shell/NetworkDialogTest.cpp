@@ -1,0 +1,172 @@
+// The network connection dialog: its fields from the settings store, a failed and a
+// successful attempt, and, through the main window against the emulator, the real
+// connection with a USB link closed first.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "link/SyncJobs.h"
+#include "link/UsbLink.h"
+#include "shell/AppSettings.h"
+#include "shell/CDialogIP.h"
+#include "shell/CMainFrame.h"
+#include "shell/DialogService.h"
+#include "shell/ProgressWindows.h"
+#include "shell/QtNotificationBridge.h"
+#include "shell/ShellLanguage.h"
+#include "tests/link/FakeHidBus.h"
+#include "tests/link/RecordingTransport.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/sim/LoopbackEmulator.h"
+#include "ui/Ipv4Field.h"
+
+using namespace dsptune;
+
+class NetworkDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    test::UseSettingsFolder(settingsDir_.path());
+    SetDialogService(&dialogs_);
+  }
+  void init() {
+    test::ClearSettingsStore();
+    SetCurrentLanguage(kEnglish);
+    parts_.settings = std::make_unique<AppSettings>();
+  }
+  void cleanup() {
+    parts_.TearDown();
+    SetHidAccess(nullptr);
+  }
+
+  void firstUseShowsTheDefaultAddressAndPort() {
+    CDialogIP dialog(*parts_.settings, nullptr);
+    QCOMPARE(dialog.AddressField().Text(), QString::fromLatin1(kDefaultDeviceAddress));
+    QCOMPARE(dialog.PortField().text(), QString("30303"));
+    QVERIFY(dialog.PortField().isHidden());
+    QVERIFY(dialog.StatusText().text().isEmpty());
+    QCOMPARE(dialog.windowTitle(), QString("Connect IP"));
+    QCOMPARE(dialog.ConnectButton().text(), QString("Connect"));
+    SetCurrentLanguage(kChinese);
+    dialog.ApplyTexts();
+    QCOMPARE(dialog.windowTitle(), QString::fromUtf8("网络连接"));
+    QCOMPARE(dialog.ConnectButton().text(), QString::fromUtf8("尝试连接"));
+  }
+
+  void storedAddressAndPort_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("address") << "10.0.0.7" << "10.0.0.7";
+    QTest::newRow("not an address") << "10.0.0" << "255.255.255.255";
+    QTest::newRow("octet too large") << "10.0.0.256" << "255.255.255.255";
+    QTest::newRow("host name") << "device.local" << "255.255.255.255";
+  }
+  void storedAddressAndPort() {
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    parts_.settings->SetNetworkPeer(stored, 4001);
+    CDialogIP dialog(*parts_.settings, nullptr);
+    QCOMPARE(dialog.AddressField().Text(), shown);
+    QCOMPARE(dialog.PortField().text(), QString("4001"));
+  }
+
+  // A failed attempt shows the error number in the language of the moment and keeps the
+  // dialog and the settings as they were; a successful one stores the peer, hides the
+  // dialog and hands over to the device-connected sequence.
+  void attemptOutcomes() {
+    QList<QPair<QString, int>> attempts;
+    int answer = 111;
+    CDialogIP dialog(*parts_.settings, [&](const QString& address, int port) {
+      attempts.append({address, port});
+      return answer;
+    });
+    QSignalSpy connected(&dialog, &CDialogIP::connected);
+    dialog.Open();
+    // Octets typed with leading zeros are sent without them.
+    for (int i = 0; i < 4; ++i) dialog.AddressField().OctetBox(i).setText(QStringList{"010", "0", "00", "7"}[i]);
+    dialog.ConnectButton().click();
+    QCOMPARE(attempts.value(0), qMakePair(QString("10.0.0.7"), 30303));
+    QCOMPARE(dialog.StatusText().text(), QString("Connect failed. Error 111"));
+    QVERIFY(dialog.isVisible());
+    QVERIFY(parts_.settings->IpAddress().isEmpty());
+    SetCurrentLanguage(kChinese);
+    answer = 0;
+    dialog.ConnectButton().click();
+    QCOMPARE(dialog.StatusText().text(), QString::fromUtf8("错误0，请确认IP地址和端口号正确!"));
+    QCOMPARE(connected.count(), 0);
+
+    answer = 1;
+    dialog.ConnectButton().click();
+    QCOMPARE(connected.count(), 1);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(parts_.settings->IpAddress(), QString("10.0.0.7"));
+    CDialogIP next(*parts_.settings, nullptr);
+    QCOMPARE(next.AddressField().Text(), QString("10.0.0.7"));
+  }
+
+  // Through the main window against the emulator: an open USB link is closed without the
+  // disconnect command, the network link opens, the peer is stored, and the read job
+  // runs as after any connection.
+  void connectsThroughTheMainWindowClosingUsbFirst() {
+    test::LoopbackEmulator emu;
+    QVERIFY(emu.started);
+    parts_.settings->SetNetworkPeer("127.0.0.1", emu.net.Port());
+    test::FakeHidBus bus;
+    const std::string usbPath = "/dev/hidraw2";
+    bus.Add(usbPath, kUsbVendorId, kUsbProductId);
+    SetHidAccess(&bus);
+    MakeFrame();
+    test::RecordingSink sink;
+    QCOMPARE(OpenUsbLink(&sink), 1);
+    QVERIFY(bus.IsOpen(usbPath));
+
+    parts_.frame->ShowNetworkDialog();
+    CDialogIP* dialog = parts_.frame->NetworkDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->AddressField().Text(), QString("127.0.0.1"));
+    dialog->ConnectButton().click();  // returns once the read job has ended
+    QVERIFY(!bus.IsOpen(usbPath));
+    for (const test::Report& report : bus.Written(usbPath)) QVERIFY(report.size() < 2 || report[1] != 0x8A);
+    QVERIFY(CurrentLink().connected);
+    QCOMPARE(CurrentLink().kind.load(), LinkKind::Network);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(emu.CountLines("81 30") > 0);  // the image was read
+    QCOMPARE(parts_.settings->IpAddress(), QString("127.0.0.1"));
+    QCOMPARE(parts_.frame->NetworkDialog(), dialog);  // made once
+  }
+
+  void failedConnectionThroughTheMainWindow() {
+    quint16 closedPort = 0;
+    {
+      test::LoopbackEmulator emu;  // a port that was just free and is closed again
+      closedPort = emu.net.Port();
+    }
+    parts_.settings->SetNetworkPeer("127.0.0.1", closedPort);
+    MakeFrame();
+    parts_.frame->ShowNetworkDialog();
+    parts_.frame->NetworkDialog()->ConnectButton().click();
+    QVERIFY(!CurrentLink().connected);
+    QVERIFY(parts_.frame->NetworkDialog()->isVisible());
+    QVERIFY2(parts_.frame->NetworkDialog()->StatusText().text().startsWith("Connect failed. Error "),
+             qPrintable(parts_.frame->NetworkDialog()->StatusText().text()));
+    QVERIFY(parts_.frame->NetworkDialog()->StatusText().text() != QString("Connect failed. Error 1"));
+  }
+
+ private:
+  void MakeFrame() {
+    parts_.settings->SetLanguage(kEnglish);
+    parts_.Make();
+  }
+
+  QTemporaryDir settingsDir_;
+  ScriptedDialogs dialogs_;
+  test::MainWindowParts parts_;
+};
+
+QTEST_MAIN(NetworkDialogTest)
+#include "NetworkDialogTest.moc"
