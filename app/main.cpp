@@ -4,9 +4,11 @@
 #include <cstdio>
 
 #include "shell/AppSettings.h"
+#include "editors/CDialogOutput.h"
 #include "editors/EditorFactory.h"
 #include "shell/CKR5530v13App.h"
 #include "shell/EditorHost.h"
+#include "shell/ProgressWindows.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -24,6 +26,10 @@ int main(int argc, char** argv) {
   dsptune::CKR5530v13App app(options);
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;
+  dsptune::SetDefaultOutputPageServices({
+      [&app] { return app.Settings().OptionRecord(); },
+      [&app](const QByteArray& record) { return app.Settings().SaveOptionRecord(record); },
+      [&app](const QString& text, int ms) { app.Progress().ShowInfoPopup(text, ms); }});
   const int result = QApplication::exec();
   app.ExitInstance();
   return result;

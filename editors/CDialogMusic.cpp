@@ -1,31 +1,20 @@
 #include "editors/CDialogMusic.h"
 
 #include <QButtonGroup>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 #include <QSlider>
-#include <QStackedWidget>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <functional>
 
-#include "dsp/Biquad.h"
-#include "dsp/Crossover.h"
 #include "dsp/EqBandStore.h"
 #include "editors/CEqPanel.h"
 #include "editors/CSmallEqPanel.h"
@@ -43,7 +32,6 @@ namespace {
 
 constexpr int kDialogNumber = 313;
 const QColor kPageBackground(240, 250, 255);
-const QColor kListBackground(20, 20, 20);
 
 // What the selector chooses: the EQ shown, the effect half, the EQ bypass parameter
 // and the colours of the list texts and thumbnail curves.
@@ -70,9 +58,6 @@ constexpr std::uint8_t kEchoBypass[2] = {0x07, 0x15};
 constexpr std::uint8_t kReverbBypass[2] = {0x07, 0x13};
 constexpr std::uint8_t kEchoTypeAddress[2] = {0x08, 0x16};
 
-// Band list columns.
-enum BandColumn { kColNumber = 0, kColType, kColGain, kColFrequency, kColQ, kBandColumns };
-constexpr int kBandRowHeight = 16;
 constexpr int kMostBands = 15;  // Mic A and Mic B; the Music EQ has 10
 
 // Control numbers of the dialog's texts in the language tables.
@@ -85,88 +70,6 @@ constexpr int kInputGroupFirstId = 1182;
 constexpr int kGateCaptionFirstId = 1186;
 constexpr int kVolumeCaptionFirstId = 1190;
 constexpr int kReverbTitleId = 1194, kReverbHintId = 1195, kEchoTitleId = 1196, kEchoHintId = 1197;
-constexpr int kGainCaptionId = 1199, kFrequencyCaptionId = 1200, kQCaptionId = 1201, kTypeGroupId = 1202;
-constexpr int kBandTypeFirstId = 1204;  // "PEQ" .. "HS": 1204 .. 1208
-
-QString MenuTypeName(int menuType) {
-  static const char* const kEnglish[5] = {"PEQ", "LP", "HP", "LS", "HS"};
-  static const char* const kChinese[5] = {"参量", "低通", "高通", "低架", "高架"};
-  if (menuType < 1 || menuType > 5) return QString();
-  return PickText(kChinese[menuType - 1], kEnglish[menuType - 1]);
-}
-
-// What the type cell shows for a band: its menu type, "OFF" for type 0, and for a
-// cascade head the menu type its sections amount to.
-QString TypeText(const EqBand& band) {
-  if (band.type == kFilterOff) return PickText("关闭", "OFF");
-  if (IsCascadeHead(band)) {
-    int menuType = 0;
-    CrossoverReverseLookup(band.type, band.linked[0]->type, band.linked[1]->type, band.linked[2]->type, menuType);
-    if (menuType >= 1 && menuType <= 5) return MenuTypeName(menuType);
-  }
-  if (band.type >= 1 && band.type <= 5) return MenuTypeName(band.type);
-  return QString::number(band.type);
-}
-
-// The number a text field starts with ("12Hz" is 12, "+3.5dB" 3.5); 0 when it starts
-// with none. Independent of the process locale.
-double LeadingNumber(const QString& text) {
-  const std::string s = text.trimmed().toStdString();
-  const char* first = s.data();
-  const char* last = s.data() + s.size();
-  if (first != last && *first == '+') ++first;
-  double value = 0.0;
-  const auto result = std::from_chars(first, last, value, std::chars_format::general);
-  if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
-  return value;
-}
-
-QString GainText(float gain) { return QString::asprintf("%+-.1fdB", double(gain)); }
-QString FrequencyText(float hz) { return QString::asprintf("%.0fHz", double(hz)); }
-QString QText(float q) { return QString::asprintf("%.2f", double(q)); }
-
-QTableWidgetItem* BandItem(const QString& text, bool editable) {
-  auto* item = new QTableWidgetItem(text);
-  item->setTextAlignment(Qt::AlignCenter);
-  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (editable) flags |= Qt::ItemIsEditable;
-  item->setFlags(flags);
-  return item;
-}
-
-// The band list's type cell is edited with a drop-down of the five menu types; a choice
-// goes straight to the page (also when the same type is chosen again). Leaving the
-// drop-down without choosing applies nothing: re-applying a type resets its Q.
-class BandTypeDelegate : public QStyledItemDelegate {
- public:
-  using Choose = std::function<void(int row, int menuType)>;
-  BandTypeDelegate(Choose choose, QObject* parent) : QStyledItemDelegate(parent), choose_(std::move(choose)) {}
-
-  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
-    auto* combo = new QComboBox(parent);
-    for (int t = 1; t <= 5; ++t) combo->addItem(MenuTypeName(t));
-    auto* self = const_cast<BandTypeDelegate*>(this);
-    connect(combo, &QComboBox::activated, self, [self, combo] {
-      combo->setProperty(kChosen, true);
-      emit self->commitData(combo);
-      emit self->closeEditor(combo);
-    });
-    return combo;
-  }
-  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-    auto* combo = static_cast<QComboBox*>(editor);
-    combo->setCurrentIndex(std::max(0, combo->findText(index.data().toString())));
-  }
-  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    if (!editor->property(kChosen).toBool()) return;
-    editor->setProperty(kChosen, false);
-    choose_(index.row(), static_cast<QComboBox*>(editor)->currentIndex() + 1);
-  }
-
- private:
-  static constexpr char kChosen[] = "typeChosen";
-  Choose choose_;
-};
 
 QLabel* CaptionLabel(QWidget* parent, int controlId) {
   auto* label = new QLabel(parent);
@@ -242,130 +145,15 @@ void CDialogMusic::BuildSelector() {
 void CDialogMusic::BuildEqArea() {
   eqPanel_ = new CEqPanel(this);
   eqPanel_->setMinimumSize(520, 240);
-  connect(eqPanel_, &CEqPanel::BandChanged, this, &CDialogMusic::OnBandChanged);
-  connect(eqPanel_, &CEqPanel::BandPressed, this, &CDialogMusic::OnBandPressed);
-  connect(eqPanel_, &CEqPanel::EmptyClicked, this, &CDialogMusic::OnEmptyClicked);
-  connect(eqPanel_, &CEqPanel::CopyPasteRequested, this, &CDialogMusic::OnCopyPaste);
-
-  bandList_ = new QTableWidget(0, kBandColumns, this);
-  bandList_->verticalHeader()->hide();
-  bandList_->verticalHeader()->setDefaultSectionSize(kBandRowHeight);
-  bandList_->verticalHeader()->setMinimumSectionSize(kBandRowHeight);
-  bandList_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  bandList_->horizontalHeader()->setHighlightSections(false);
-  const int widths[kBandColumns] = {30, 55, 60, 60, 50};
-  for (int c = 0; c < kBandColumns; ++c) bandList_->setColumnWidth(c, widths[c]);
-  bandList_->setSelectionMode(QAbstractItemView::SingleSelection);
-  bandList_->setSelectionBehavior(QAbstractItemView::SelectItems);
-  bandList_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
-                             QAbstractItemView::EditKeyPressed);
-  bandList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  bandList_->horizontalHeader()->setStretchLastSection(true);
-  bandList_->setShowGrid(false);
-  QPalette listPalette = bandList_->palette();
-  listPalette.setColor(QPalette::Base, kListBackground);
-  listPalette.setColor(QPalette::Highlight, QColor(60, 70, 90));
-  listPalette.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
-  bandList_->setPalette(listPalette);
-  bandList_->setItemDelegateForColumn(
-      kColType, new BandTypeDelegate([this](int row, int menuType) { ApplyMenuTypeAndWrite(row, menuType); }, this));
-  connect(bandList_, &QTableWidget::itemChanged, this, &CDialogMusic::OnBandItemChanged);
-
-  bandEditor_ = BuildBandEditor();
-  bandStack_ = new QStackedWidget(this);
-  bandStack_->addWidget(bandList_);
-  bandStack_->addWidget(bandEditor_);
-  bandStack_->setFixedWidth(30 + 55 + 60 + 60 + 50 + 2 * bandList_->frameWidth());
-}
-
-QWidget* CDialogMusic::BuildBandEditor() {
-  auto* editor = new QWidget(this);
-  bandNumber_ = new QLabel(editor);
-  QFont big = bandNumber_->font();
-  big.setPointSizeF(big.pointSizeF() * 2.2);
-  big.setBold(true);
-  bandNumber_->setFont(big);
-  bandNumber_->setAlignment(Qt::AlignCenter);
-  bandNumber_->setMinimumWidth(44);
-  bandNumber_->setFrameShape(QFrame::StyledPanel);
-
-  bandTypeGroup_ = new QGroupBox(editor);
-  SetControlId(bandTypeGroup_, kTypeGroupId);
-  bandTypes_ = new QButtonGroup(editor);
-  auto* typeLayout = new QGridLayout(bandTypeGroup_);
-  typeLayout->setContentsMargins(6, 4, 6, 4);
-  typeLayout->setHorizontalSpacing(6);
-  typeLayout->setVerticalSpacing(2);
-  for (int t = 1; t <= 5; ++t) {
-    auto* radio = new QRadioButton(bandTypeGroup_);
-    SetControlId(radio, kBandTypeFirstId + t - 1);
-    bandTypes_->addButton(radio, t);
-    bandTypeRadios_[std::size_t(t - 1)] = radio;
-    typeLayout->addWidget(radio, (t - 1) / 3, (t - 1) % 3);
-  }
-  connect(bandTypes_, &QButtonGroup::idClicked, this, [this](int t) {
-    if (!loading_ && editedBand_ >= 0) ApplyMenuTypeAndWrite(editedBand_, t);
-  });
-
-  gainCaption_ = CaptionLabel(editor, kGainCaptionId);
-  frequencyCaption_ = CaptionLabel(editor, kFrequencyCaptionId);
-  qCaption_ = CaptionLabel(editor, kQCaptionId);
-  gainSlider_ = new QSlider(Qt::Horizontal, editor);
-  gainSlider_->setRange(-150, 150);
-  gainSlider_->setPageStep(10);
-  frequencySlider_ = new QSlider(Qt::Horizontal, editor);
-  frequencySlider_->setRange(20, 20000);
-  frequencySlider_->setPageStep(100);
-  qSlider_ = new QSlider(Qt::Horizontal, editor);
-  qSlider_->setRange(10, 3000);
-  qSlider_->setPageStep(10);
-  gainField_ = new QLineEdit(editor);
-  frequencyField_ = new QLineEdit(editor);
-  qField_ = new QLineEdit(editor);
-  for (QLineEdit* field : {gainField_, frequencyField_, qField_}) {
-    field->setFixedWidth(72);
-    field->setAlignment(Qt::AlignCenter);
-    connect(field, &QLineEdit::returnPressed, this, &CDialogMusic::ApplyEditorFields);
-  }
-  // A slider shows its value in its field, then all three fields are applied.
-  connect(gainSlider_, &QSlider::valueChanged, this, [this](int v) {
-    if (loading_) return;
-    gainField_->setText(GainText(float(v) / 10.0f));
-    ApplyEditorFields();
-  });
-  connect(frequencySlider_, &QSlider::valueChanged, this, [this](int v) {
-    if (loading_) return;
-    frequencyField_->setText(QString::asprintf("%dHz", v));
-    ApplyEditorFields();
-  });
-  connect(qSlider_, &QSlider::valueChanged, this, [this](int v) {
-    if (loading_) return;
-    qField_->setText(QText(float(v) / 100.0f));
-    ApplyEditorFields();
-  });
-
-  auto* head = new QHBoxLayout;
-  head->addWidget(bandNumber_);
-  head->addWidget(bandTypeGroup_, 1);
-  auto* grid = new QGridLayout;
-  grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(10);
-  grid->addWidget(gainCaption_, 0, 0);
-  grid->addWidget(gainSlider_, 0, 1);
-  grid->addWidget(gainField_, 0, 2);
-  grid->addWidget(frequencyCaption_, 1, 0);
-  grid->addWidget(frequencySlider_, 1, 1);
-  grid->addWidget(frequencyField_, 1, 2);
-  grid->addWidget(qCaption_, 2, 0);
-  grid->addWidget(qSlider_, 2, 1);
-  grid->addWidget(qField_, 2, 2);
-  auto* layout = new QVBoxLayout(editor);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->setSpacing(10);
-  layout->addLayout(head);
-  layout->addLayout(grid);
-  layout->addStretch(1);
-  return editor;
+  EqBandEditor::Options options;
+  options.listRows = kMostBands;  // tall enough for a microphone EQ, whatever is selected
+  bandEditor_ = new EqBandEditor(
+      *eqPanel_,
+      [this](const EqBand& band) {
+        WriteEqBand(EqNumber(), band.index, band.type, int(band.frequency), band.gain, band.q, 0.0f);
+      },
+      options, this);
+  connect(bandEditor_, &EqBandEditor::reloadRequested, this, &CDialogMusic::ReloadEqPanel);
 }
 
 void CDialogMusic::BuildEffectArea() {
@@ -513,7 +301,7 @@ void CDialogMusic::LayOut() {
   auto* eqRow = new QHBoxLayout;
   eqRow->setSpacing(6);
   eqRow->addWidget(eqPanel_, 1);
-  eqRow->addWidget(bandStack_);
+  eqRow->addWidget(bandEditor_);
 
   auto* thumbs = new QVBoxLayout;
   thumbs->setSpacing(1);
@@ -574,7 +362,7 @@ void CDialogMusic::SelectorChange() {
   echoThumb_->SetDisabled(!mic);
   for (QLabel* label : {reverbTitle_, reverbHint_, echoTitle_, echoHint_}) label->setEnabled(mic);
 
-  ShowBandList();
+  bandEditor_->ShowBandList();
   ReloadEqPanel();
   if (mic) {
     effects_->SetHalf(info.half);
@@ -588,30 +376,11 @@ void CDialogMusic::SelectorChange() {
 }
 
 void CDialogMusic::ReloadEqPanel() {
-  const int eq = EqNumber();
-  eqPanel_->Model().SetSelected(-1);
   eqPanel_->setFocus();
-  eqPanel_->SetEqNumber(eq);
-  EqPanelModel& model = eqPanel_->Model();
-  for (int i = 0; i < model.BandCount(); ++i) {
-    const std::vector<std::uint8_t> bytes = ReadLiveBytes(EqBandOffset(eq, i), kBandRecordSize);
-    if (bytes.size() < std::size_t(kBandRecordSize)) break;
-    const BandRecord record = DecodeBandRecord(bytes.data());
-    // As the type menu would apply it, so a cascade head gets its sections; codes the
-    // menu does not offer (off, crossover sections) are taken as they are.
-    if (!model.ApplyMenuType(i, record.type)) model.SetBandType(i, record.type);
-    model.SetBandGain(i, record.GainDb());
-    model.SetBandFrequency(i, float(record.frequency));
-    model.SetBandQ(i, record.Q());
-  }
-  RefreshBandList();
+  // As the type menu would apply each stored type, so a cascade head gets its sections.
+  bandEditor_->ShowEq(EqNumber(), StoredBandType::kAsMenuChoice);
   const bool bypassed = EqBypassed();
   eqPanel_->SetBypass(bypassed);
-  eqPanel_->update();
-  if (editedBand_ >= 0) {
-    if (editedBand_ < model.BandCount()) RefreshBandEditor();
-    else ShowBandList();
-  }
   emit eqBypassChanged(bypassed);
 }
 
@@ -640,17 +409,7 @@ void CDialogMusic::ApplyTexts() {
   for (int c = 0; c < 3; ++c) selector_[std::size_t(c)]->setText(PickText(selectorZh[c], selectorEn[c]));
 
   eqPanel_->SetLanguage(CurrentLanguage());
-  // Tall enough for every band of a microphone EQ without scrolling, in either language.
-  bandList_->setHorizontalHeaderLabels({QStringLiteral(" "), PickText("类型", "Type"), PickText("增益", "Gain"),
-                                        PickText("频率", "Freq"), PickText("Q值", "Q")});
-  bandList_->setMinimumHeight(bandList_->horizontalHeader()->sizeHint().height() + kMostBands * kBandRowHeight +
-                              2 * bandList_->frameWidth());
-  for (int t = 1; t <= 5; ++t) bandTypeRadios_[std::size_t(t - 1)]->setText(MenuTypeName(t));
-  bandTypeGroup_->setTitle(PickText("类型", "Type"));
-  gainCaption_->setText(PickText("增益", "Gain"));
-  frequencyCaption_->setText(PickText("频率", "Freq"));
-  qCaption_->setText(PickText("Q值", "Q"));
-  RefreshBandList();
+  bandEditor_->ApplyTexts();
 
   effects_->ApplyTexts();
   if (bottomRow_) bottomRow_->setFixedHeight(effects_->List().minimumHeight());
@@ -739,15 +498,7 @@ void CDialogMusic::ReloadThumbnails() {
 
 void CDialogMusic::SetListColors(const QColor& color) {
   effects_->SetTextColor(color);
-  // A colour change is an item change too; it must not read back as an edit.
-  const bool wasLoading = loading_;
-  loading_ = true;
-  for (int row = 0; row < bandList_->rowCount(); ++row) {
-    for (int c = 0; c < kBandColumns; ++c) {
-      if (QTableWidgetItem* item = bandList_->item(row, c)) item->setForeground(color);
-    }
-  }
-  loading_ = wasLoading;
+  bandEditor_->SetTextColor(color);
 }
 
 void CDialogMusic::OnThumbnailClicked(bool reverb) {
@@ -756,152 +507,8 @@ void CDialogMusic::OnThumbnailClicked(bool reverb) {
   emit effectsEqRequested(reverb ? half : 2 + half);
 }
 
-// ---------------------------------------------------------------- EQ graph notifications
-
-void CDialogMusic::WriteBand(int band) {
-  const EqBand* b = eqPanel_->Model().BandAt(band);
-  if (!b || band >= eqPanel_->Model().BandCount()) return;
-  // The device takes whole hertz; the graph and the list keep to what it was sent, so
-  // the drawn curve is the one the device plays and a later reload shows no jump.
-  const int wholeHz = static_cast<int>(b->frequency);
-  if (b->frequency != static_cast<float>(wholeHz)) eqPanel_->SetBandFrequency(band, static_cast<float>(wholeHz));
-  WriteEqBand(EqNumber(), band, b->type, wholeHz, b->gain, b->q, 0.0f);
-}
-
-void CDialogMusic::OnBandChanged(int band) {
-  WriteBand(band);
-  RefreshBandRow(band);
-  if (band == editedBand_) RefreshBandEditor();
-}
-
-void CDialogMusic::OnBandPressed(int band) { ShowBandEditor(band); }
-
-void CDialogMusic::OnEmptyClicked() { ShowBandList(); }
-
-void CDialogMusic::OnCopyPaste(int action) {
-  const int eq = EqNumber();
-  if (action == CEqPanel::kCopyEq) {
-    SetCopySourceEq(eq);
-  } else if (action == CEqPanel::kPasteEq && CopySourceEq() != -1) {
-    KR_CopyEQ(CopySourceEq(), eq);
-  }
-  ReloadEqPanel();
-}
-
-// ---------------------------------------------------------------- band list and editor
-
-void CDialogMusic::RefreshBandList() {
-  const EqPanelModel& model = eqPanel_->Model();
-  const bool wasLoading = loading_;
-  loading_ = true;
-  bandList_->setRowCount(model.BandCount());
-  for (int i = 0; i < model.BandCount(); ++i) {
-    bandList_->setRowHeight(i, kBandRowHeight);  // the style's default row is taller
-    if (!bandList_->item(i, kColNumber)) {
-      bandList_->setItem(i, kColNumber, BandItem(QString::asprintf("%d", i + 1), false));
-      bandList_->setItem(i, kColType, BandItem(QString(), true));
-      bandList_->setItem(i, kColGain, BandItem(QString(), true));
-      bandList_->setItem(i, kColFrequency, BandItem(QString(), true));
-      bandList_->setItem(i, kColQ, BandItem(QString(), true));
-    }
-    RefreshBandRow(i);
-  }
-  loading_ = wasLoading;
-  SetListColors(Info(Channel()).listColor);
-}
-
-void CDialogMusic::RefreshBandRow(int band) {
-  const EqBand* b = eqPanel_->Model().BandAt(band);
-  if (!b || band >= bandList_->rowCount() || !bandList_->item(band, kColNumber)) return;
-  const bool wasLoading = loading_;
-  loading_ = true;
-  bandList_->item(band, kColType)->setText(TypeText(*b));
-  bandList_->item(band, kColGain)->setText(GainText(b->gain));
-  bandList_->item(band, kColFrequency)->setText(FrequencyText(b->frequency));
-  bandList_->item(band, kColQ)->setText(QText(b->q));
-  loading_ = wasLoading;
-}
-
-void CDialogMusic::OnBandItemChanged(QTableWidgetItem* item) {
-  if (loading_ || !item) return;
-  const int band = item->row();
-  const int column = item->column();
-  if (column < kColGain || column > kColQ || band >= eqPanel_->Model().BandCount()) return;
-  // The three cells are read together, each as the number its text starts with.
-  const double gain = LeadingNumber(bandList_->item(band, kColGain)->text());
-  const double frequency = LeadingNumber(bandList_->item(band, kColFrequency)->text());
-  const double q = LeadingNumber(bandList_->item(band, kColQ)->text());
-  eqPanel_->SetBandGain(band, float(gain));
-  if (frequency != 0.0) eqPanel_->SetBandFrequency(band, float(frequency));
-  eqPanel_->SetBandQ(band, float(q));
-  WriteBand(band);
-  RefreshBandRow(band);
-  if (band == editedBand_) RefreshBandEditor();
-}
-
-void CDialogMusic::ApplyMenuTypeAndWrite(int band, int menuType) {
-  EqPanelModel& model = eqPanel_->Model();
-  if (band < 0 || band >= model.BandCount() || !model.ApplyMenuType(band, menuType)) return;
-  eqPanel_->update();
-  WriteBand(band);
-  RefreshBandRow(band);
-  if (band == editedBand_) RefreshBandEditor();
-}
-
-bool CDialogMusic::BandEditorShown() const { return bandStack_->currentWidget() == bandEditor_; }
-
-void CDialogMusic::ShowBandList() {
-  editedBand_ = -1;
-  bandStack_->setCurrentWidget(bandList_);
-}
-
-void CDialogMusic::ShowBandEditor(int band) {
-  if (band < 0 || band >= eqPanel_->Model().BandCount()) return;
-  editedBand_ = band;
-  RefreshBandEditor();
-  bandStack_->setCurrentWidget(bandEditor_);
-}
-
-void CDialogMusic::RefreshBandEditor() {
-  const EqBand* b = eqPanel_->Model().BandAt(editedBand_);
-  if (!b) return;
-  const bool wasLoading = loading_;
-  loading_ = true;
-  bandNumber_->setText(QString::asprintf("%d", editedBand_ + 1));
-  if (b->type >= 1 && b->type <= 5) {
-    bandTypeRadios_[std::size_t(b->type - 1)]->setChecked(true);
-  } else {
-    bandTypes_->setExclusive(false);  // no radio stands for "off"
-    for (QRadioButton* radio : bandTypeRadios_) radio->setChecked(false);
-    bandTypes_->setExclusive(true);
-  }
-  const bool gainType = IsGainType(b->type);
-  gainSlider_->setEnabled(gainType);
-  gainField_->setEnabled(gainType);
-  gainSlider_->setValue(int(std::lround(b->gain * 10.0f)));
-  gainField_->setText(GainText(b->gain));
-  frequencySlider_->setValue(int(std::lround(b->frequency)));
-  frequencyField_->setText(FrequencyText(b->frequency));
-  qSlider_->setRange(10, b->type == kFilterPeq ? 3000 : 200);
-  qSlider_->setValue(int(std::lround(b->q * 100.0f)));
-  qField_->setText(QText(b->q));
-  loading_ = wasLoading;
-}
-
-void CDialogMusic::ApplyEditorFields() {
-  if (loading_ || editedBand_ < 0) return;
-  const int band = editedBand_;
-  eqPanel_->SetBandGain(band, float(LeadingNumber(gainField_->text())));
-  eqPanel_->SetBandFrequency(band, float(std::max(20.0, LeadingNumber(frequencyField_->text()))));
-  eqPanel_->SetBandQ(band, float(LeadingNumber(qField_->text())));
-  WriteBand(band);
-  RefreshBandRow(band);
-  RefreshBandEditor();
-}
-
 // ---------------------------------------------------------------- test access
 
-QRadioButton& CDialogMusic::BandTypeRadio(int type) const { return *bandTypeRadios_[std::size_t(std::clamp(type, 1, 5) - 1)]; }
 QRadioButton& CDialogMusic::EchoTypeRadio(int stereo) const { return *echoTypeRadios_[stereo ? 1 : 0]; }
 QPushButton& CDialogMusic::SelectorButton(int channel) const { return *selector_[std::size_t(std::clamp(channel, 0, 2))]; }
 QRadioButton& CDialogMusic::RouteRadio(int input, int path) const {

@@ -14,20 +14,15 @@
 #include <QPointer>
 #include <array>
 
+#include "editors/EqBandEditor.h"
 #include "shell/EditorPage.h"
 
-class QAbstractButton;
-class QButtonGroup;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-class QStackedWidget;
-class QTableWidget;
-class QTableWidgetItem;
 class QTimer;
 
 namespace dsptune {
@@ -36,7 +31,8 @@ class CEqPanel;
 class CSmallEqPanel;
 class EffectParameterList;
 
-class CDialogMusic : public EditorPage {
+// The band list and band editor accessors come from EqBandEditorAccess.
+class CDialogMusic : public EditorPage, public EqBandEditorAccess {
   Q_OBJECT
  public:
   static constexpr int kMicA = 0;
@@ -76,17 +72,6 @@ class CDialogMusic : public EditorPage {
 
   // ---- controls, for the host and tests ----
   CEqPanel& EqPanel() const { return *eqPanel_; }
-  QTableWidget& BandList() const { return *bandList_; }
-  QWidget& BandEditor() const { return *bandEditor_; }
-  bool BandEditorShown() const;
-  int EditedBand() const { return editedBand_; }
-  QLineEdit& GainField() const { return *gainField_; }
-  QLineEdit& FrequencyField() const { return *frequencyField_; }
-  QLineEdit& QField() const { return *qField_; }
-  QSlider& GainSlider() const { return *gainSlider_; }
-  QSlider& FrequencySlider() const { return *frequencySlider_; }
-  QSlider& QSliderControl() const { return *qSlider_; }
-  QRadioButton& BandTypeRadio(int type) const;  // 1..5
   EffectParameterList& Effects() const { return *effects_; }
   QRadioButton& EchoTypeRadio(int stereo) const;  // 0 mono, 1 stereo
   CSmallEqPanel& ReverbThumbnail() const { return *reverbThumb_; }
@@ -125,7 +110,6 @@ class CDialogMusic : public EditorPage {
 
   void BuildSelector();
   void BuildEqArea();
-  QWidget* BuildBandEditor();
   void BuildEffectArea();
   void BuildThumbnails();
   void BuildInputs();
@@ -137,43 +121,10 @@ class CDialogMusic : public EditorPage {
   void ReloadThumbnails();
   void SetListColors(const QColor& color);
 
-  // EQ graph notifications.
-  void OnBandChanged(int band);
-  void OnBandPressed(int band);
-  void OnEmptyClicked();
-  void OnCopyPaste(int action);
-
-  // Band list and editor.
-  void RefreshBandRow(int band);
-  void RefreshBandList();
-  void OnBandItemChanged(QTableWidgetItem* item);
-  void ApplyMenuTypeAndWrite(int band, int menuType);
-  void ShowBandList();
-  void ShowBandEditor(int band);
-  void RefreshBandEditor();
-  void ApplyEditorFields();
-  void WriteBand(int band);
-
   void OnThumbnailClicked(bool reverb);
   void ApplyRoute(int input, int path);
 
   CEqPanel* eqPanel_ = nullptr;
-  QStackedWidget* bandStack_ = nullptr;
-  QTableWidget* bandList_ = nullptr;
-  QWidget* bandEditor_ = nullptr;
-  QLabel* bandNumber_ = nullptr;
-  QGroupBox* bandTypeGroup_ = nullptr;
-  QButtonGroup* bandTypes_ = nullptr;
-  std::array<QRadioButton*, 5> bandTypeRadios_{};
-  QLabel* gainCaption_ = nullptr;
-  QLabel* frequencyCaption_ = nullptr;
-  QLabel* qCaption_ = nullptr;
-  QSlider* gainSlider_ = nullptr;
-  QSlider* frequencySlider_ = nullptr;
-  QSlider* qSlider_ = nullptr;
-  QLineEdit* gainField_ = nullptr;
-  QLineEdit* frequencyField_ = nullptr;
-  QLineEdit* qField_ = nullptr;
 
   EffectParameterList* effects_ = nullptr;
   QGroupBox* echoTypeGroup_ = nullptr;
@@ -194,7 +145,6 @@ class CDialogMusic : public EditorPage {
   QLabel* formatLabel_ = nullptr;
   QTimer* statusTimer_ = nullptr;
 
-  int editedBand_ = -1;  // band shown in the band editor, -1 while the list is shown
   bool loading_ = false;  // controls are being set from the model: no writes
 };
 

@@ -1,6 +1,7 @@
 #include "editors/EditorFactory.h"
 
 #include "editors/CDialogMusic.h"
+#include "editors/CDialogOutput.h"
 #include "shell/EditorHost.h"
 
 namespace dsptune {
@@ -11,6 +12,15 @@ void InstallEditorPages(EditorHost& host) {
       case kEditorMicMusic: {
         auto* page = new CDialogMusic(channel, parent);
         QObject::connect(page, &CDialogMusic::channelSelected, &host, &EditorHost::SetMicMusicChannel);
+        return page;
+      }
+      case kEditorOutput: {
+        auto* page = new CDialogOutput(channel, parent);
+        QObject::connect(page, &CDialogOutput::channelSelected, &host, &EditorHost::SetOutputChannel);
+        // Queued: the host deletes the page that asks for another one.
+        QObject::connect(
+            page, &CDialogOutput::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
+            Qt::QueuedConnection);
         return page;
       }
       default:

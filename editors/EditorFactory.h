@@ -5,8 +5,9 @@ namespace dsptune {
 
 class EditorHost;
 
-// Makes the host create CDialogMusic for kind 313 (on the channel it is asked for);
-// the page's selector changes become the host's remembered mic/music channel.
+// Makes the host create CDialogMusic for kind 313 and CDialogOutput for kind 385 (on the
+// channel it is asked for); the pages' channel changes become the host's remembered
+// channels.
 void InstallEditorPages(EditorHost& host);
 
 }  // namespace dsptune

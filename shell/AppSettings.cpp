@@ -32,6 +32,12 @@ void AppSettings::SetOptionRecord(const QByteArray& record) {
   store_.setValue("QtOption", bytes);
 }
 
+bool AppSettings::SaveOptionRecord(const QByteArray& record) {
+  SetOptionRecord(record);
+  store_.sync();
+  return store_.status() == QSettings::NoError;
+}
+
 void AppSettings::ResetOptionRecord() { SetOptionRecord(kDefaultOptionRecord); }
 
 int AppSettings::ApplicationLook() const { return store_.value("ApplicationLook", kApplicationLook).toInt(); }

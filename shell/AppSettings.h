@@ -23,6 +23,8 @@ class AppSettings {
   QByteArray OptionRecord() const;      // 8 bytes; 01 01 01 00 00 00 00 00 when absent or unreadable
   void SetOptionRecord(const QByteArray& record);
   void ResetOptionRecord();             // back to the default, stored
+  // SetOptionRecord, written through to the store at once; false when that failed.
+  bool SaveOptionRecord(const QByteArray& record);
   int ApplicationLook() const;
   void WriteApplicationLook();          // always 215
   QString IpAddress() const;            // empty when absent

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 
 #include "link/LinkState.h"
 #include "shell/AppSettings.h"
@@ -13,6 +14,7 @@
 #include "shell/QtNotificationBridge.h"
 #include "shell/ShellLanguage.h"
 #include "shell/SingleInstance.h"
+#include "ui/Ribbon.h"
 
 namespace dsptune {
 namespace {
@@ -120,13 +122,23 @@ void CKR5530v13App::TakeScreenshots() {
     delete started;
     QDir().mkpath(options_.screenshotDir);
     const int original = CurrentLanguage();
+    const QDir dir(options_.screenshotDir);
+    Ribbon& ribbon = frame_->RibbonBar();
     for (int pass = 0; pass < 2; ++pass) {
-      QApplication::processEvents();
-      const QString name = CurrentLanguage() == kEnglish ? "main-window-en.png" : "main-window-zh.png";
-      frame_->grab().save(QDir(options_.screenshotDir).filePath(name));
+      const QString language = CurrentLanguage() == kEnglish ? "en" : "zh";
+      // The input category with the mic/music page, then the output category's page.
+      const char* const names[] = {"main-window", "output-page"};
+      for (int category = 0; category < std::min(2, ribbon.CategoryCount()); ++category) {
+        ribbon.SetActiveCategory(category);
+        QApplication::processEvents();
+        frame_->grab().save(dir.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(names[category]), language)));
+      }
+      ribbon.SetActiveCategory(0);
       frame_->SwitchLanguage();
     }
     if (CurrentLanguage() != original) frame_->SwitchLanguage();
+    // Nothing here was edited by a user: no unsaved-changes question may hold up the run.
+    CurrentLink().changedFlag = false;
     frame_->close();
     QApplication::quit();
   });

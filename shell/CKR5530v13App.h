@@ -35,6 +35,9 @@ class CKR5530v13App : public QObject {
   bool InitInstance(int& exitCode);
   void ExitInstance();
   CMainFrame* Frame() const { return frame_.get(); }
+  // Made by InitInstance.
+  AppSettings& Settings() const { return *settings_; }
+  ProgressWindows& Progress() const { return *progress_; }
 
  private:
   void TakeScreenshots();

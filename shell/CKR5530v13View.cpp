@@ -237,7 +237,7 @@ void CKR5530v13View::OnCategoryChanged(int category) {
   if (!ribbon_) return;
   const QString name = ribbon_->CategoryName(category);
   if (IsInputName(name)) ShowEditor(kEditorMicMusic, 0);
-  else if (IsOutputName(name)) ShowEditor(kEditorOutput, outputChannel_);
+  else if (IsOutputName(name)) ShowEditor(kEditorOutput, host_->OutputChannel());
   RefreshPitch(true);
 }
 

@@ -56,8 +56,6 @@ class CKR5530v13View : public QWidget {
   StepSlider* Slider(MasterControl control, Twin twin) const { return twins_[std::size_t(control)][twin].slider; }
   QToolButton* Label(MasterControl control, Twin twin) const { return twins_[std::size_t(control)][twin].label; }
   QCheckBox* MuteBox(MasterControl control, Twin twin) const { return twins_[std::size_t(control)][twin].mute; }
-  int RememberedOutputChannel() const { return outputChannel_; }
-  void SetRememberedOutputChannel(int channel) { outputChannel_ = channel; }
 
  signals:
   void firstUsbAttempt();
@@ -85,7 +83,6 @@ class CKR5530v13View : public QWidget {
   // The value each control's labels show; 100 until a value is known.
   std::array<int, 7> shownValue_{100, 100, 100, 100, 100, 100, 0};
   QTimer firstUsbAttempt_, statusPoll_, pitchRefresh_;
-  int outputChannel_ = 0;
 };
 
 }  // namespace dsptune

@@ -29,6 +29,9 @@ void EditorHost::ShowEditor(int kind, int channel) {
         editor_->RefreshPage();
         break;
       case kEditorOutput:
+        outputChannel_ = channel;
+        editor_->SetChannel(channel);
+        break;
       case kEditorEffectsEq:
         editor_->SetChannel(channel);
         break;
@@ -42,6 +45,7 @@ void EditorHost::ShowEditor(int kind, int channel) {
     delete editor_;
   }
   if (kind == kEditorMicMusic) micMusicChannel_ = channel;
+  if (kind == kEditorOutput) outputChannel_ = channel;
   const bool takesChannel = kind == kEditorMicMusic || kind == kEditorOutput || kind == kEditorEffectsEq;
   const int pageChannel = takesChannel ? channel : 0;
   EditorPage* page = factory_ ? factory_(kind, pageChannel, this) : nullptr;

@@ -31,6 +31,10 @@ class EditorHost : public QWidget {
   // change of its selector here, and a page made later opens on it.
   int MicMusicChannel() const { return micMusicChannel_; }
   void SetMicMusicChannel(int channel) { micMusicChannel_ = channel; }
+  // The output page's current channel, kept the same way: the "Output" category opens
+  // the page on it.
+  int OutputChannel() const { return outputChannel_; }
+  void SetOutputChannel(int channel) { outputChannel_ = channel; }
 
  signals:
   void editorChanged(int kind);
@@ -43,6 +47,7 @@ class EditorHost : public QWidget {
   Factory factory_;
   QRect clientRect_{0, 0, 1024, 520};
   int micMusicChannel_ = 0;
+  int outputChannel_ = 0;
 };
 
 }  // namespace dsptune
