@@ -3,7 +3,10 @@
 #include <QIcon>
 #include <cstdio>
 
+#include "remote/CRemoteDlg.h"
+#include "remote/CRemoteStudyDlg.h"
 #include "shell/AppSettings.h"
+#include "shell/CMainFrame.h"
 #include "editors/CDialogOutput.h"
 #include "editors/EditorFactory.h"
 #include "shell/CKR5530v13App.h"
@@ -24,6 +27,9 @@ int main(int argc, char** argv) {
   }
   dsptune::EditorHost::SetDefaultInstaller([](dsptune::EditorHost& host) { dsptune::InstallEditorPages(host); });
   dsptune::CKR5530v13App app(options);
+  dsptune::CMainFrame::SetRemoteControlHooks({
+      [&app](QWidget* owner) -> QDialog* { return new dsptune::CRemoteDlg(app.Progress(), owner); },
+      [](int code) { dsptune::ForwardLearnedKey(code); }});
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;
   dsptune::SetDefaultOutputPageServices({

@@ -1,5 +1,6 @@
 #include "editors/EditorFactory.h"
 
+#include "editors/CCompDlg.h"
 #include "editors/CDialogMusic.h"
 #include "editors/CDialogOutput.h"
 #include "shell/EditorHost.h"
@@ -20,6 +21,17 @@ void InstallEditorPages(EditorHost& host) {
         // Queued: the host deletes the page that asks for another one.
         QObject::connect(
             page, &CDialogOutput::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
+            Qt::QueuedConnection);
+        return page;
+      }
+      case kEditorCompressor: {
+        auto* page = new CCompDlg(parent);
+        // Queued, as for the output page: the host deletes the page that asks.
+        QObject::connect(
+            page, &CCompDlg::outputPageRequested, &host, [&host](int c) { host.ShowEditor(kEditorOutput, c); },
+            Qt::QueuedConnection);
+        QObject::connect(
+            page, &CCompDlg::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
             Qt::QueuedConnection);
         return page;
       }

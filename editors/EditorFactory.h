@@ -5,9 +5,9 @@ namespace dsptune {
 
 class EditorHost;
 
-// Makes the host create CDialogMusic for kind 313 and CDialogOutput for kind 385 (on the
-// channel it is asked for); the pages' channel changes become the host's remembered
-// channels.
+// Makes the host create CDialogMusic for kind 313, CDialogOutput for kind 385 (on the
+// channel it is asked for) and CCompDlg for kind 346; the pages' channel changes become
+// the host's remembered channels, and their page buttons replace them.
 void InstallEditorPages(EditorHost& host);
 
 }  // namespace dsptune

@@ -1,6 +1,8 @@
 #include "shell/CMainFrame.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QEvent>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -22,6 +24,7 @@
 #include "shell/AboutBox.h"
 #include "shell/AppSettings.h"
 #include "shell/CDialogIP.h"
+#include "shell/CSetDlg.h"
 #include "shell/DialogService.h"
 #include "shell/LanguageTables.h"
 #include "shell/ModeCommands.h"
@@ -65,7 +68,18 @@ struct PairText {
 };
 constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
                                     {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
-constexpr int kNetworkButton = 0, kResetButton = 3;
+constexpr int kNetworkButton = 0, kResetButton = 3, kRemoteButton = 4;
+
+CMainFrame::RemoteControlHooks& RemoteHooks() {
+  static CMainFrame::RemoteControlHooks hooks;
+  return hooks;
+}
+
+// Dialogs made outside the shell learn the language through Qt's own event.
+void AnnounceLanguage(QWidget* window) {
+  QEvent change(QEvent::LanguageChange);
+  QCoreApplication::sendEvent(window, &change);
+}
 
 QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
 
@@ -103,6 +117,9 @@ CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotif
   setAttribute(Qt::WA_InputMethodEnabled, false);
 
   modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
+  // F7 anywhere opens the machine settings (not while a synchronisation dialog runs).
+  setDlgHotkey_ = std::make_unique<SetDlgHotkey>(progress_, [this] { ShowMachineSettings(); });
+  qApp->installEventFilter(setDlgHotkey_.get());
   connect(modes_.get(), &ModeCommands::recentFilesChanged, this, &CMainFrame::ShowRecentFiles);
   BuildRibbon();
   BuildStatusBar();
@@ -111,6 +128,9 @@ CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(&bridge_, &QtNotificationBridge::syncDone, this, &CMainFrame::OnSyncDone);
   connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &CMainFrame::OnHostTimeout);
   connect(&bridge_, &QtNotificationBridge::hostBusy, this, &CMainFrame::OnHostBusy);
+  connect(&bridge_, &QtNotificationBridge::remoteKeyLearned, this, [](int code) {
+    if (RemoteHooks().keyLearned) RemoteHooks().keyLearned(code);
+  });
   connect(&bridge_, &QtNotificationBridge::parameterError, this, [this](const QString& text) {
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Critical);
   });
@@ -135,6 +155,7 @@ CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotif
 }
 
 CMainFrame::~CMainFrame() {
+  if (setDlgHotkey_) qApp->removeEventFilter(setDlgHotkey_.get());
   if (hotplug_) hotplug_->Stop();
   ShutdownSyncJobs();
 }
@@ -208,6 +229,8 @@ void CMainFrame::BuildRibbon() {
   }
   t.tabButtons[kResetButton]->setEnabled(true);
   t.tabButtons[kNetworkButton]->setEnabled(true);
+  t.tabButtons[kRemoteButton]->setEnabled(true);
+  connect(t.tabButtons[kRemoteButton], &QToolButton::clicked, this, &CMainFrame::ShowRemoteDialog);
   connect(t.tabButtons[kNetworkButton], &QToolButton::clicked, this, &CMainFrame::ShowNetworkDialog);
   connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
   t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
@@ -323,6 +346,41 @@ bool CMainFrame::ConnectNetwork(const QString& host, int port) {
   return true;
 }
 
+void CMainFrame::DropDeviceDialogs() {
+  // Made again for the new device when next opened (safe while a key is being learned).
+  delete ipDialog_;
+  delete setDlg_;
+  delete remoteDlg_;
+}
+
+CSetDlg* CMainFrame::MachineSettingsDialog() const { return setDlg_.data(); }
+
+void CMainFrame::ShowMachineSettings() {
+  if (!setDlg_) {
+    setDlg_ = new CSetDlg(progress_, [this](int mode) { modes_->RestoreFactoryMode(mode); }, this);
+    // Moving a power-on slider played the volume live; Cancel or close leaves it so.
+    connect(setDlg_, &CSetDlg::closed, view_, &CKR5530v13View::RefreshMasterControls);
+  }
+  setDlg_->Open();
+}
+
+void CMainFrame::SetRemoteControlHooks(RemoteControlHooks hooks) { RemoteHooks() = std::move(hooks); }
+
+void CMainFrame::ShowRemoteDialog() {
+  if (!CurrentLink().connected) return;
+  if (!remoteDlg_) {
+    if (!RemoteHooks().makeDialog) return;
+    remoteDlg_ = RemoteHooks().makeDialog(this);
+    if (!remoteDlg_) return;
+    remoteDlg_->setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+  AnnounceLanguage(remoteDlg_);  // texts and picture of the current language
+  remoteDlg_->show();
+  CentreOverOwner(remoteDlg_);
+  remoteDlg_->raise();
+  remoteDlg_->activateWindow();
+}
+
 CDialogIP* CMainFrame::NetworkDialog() const { return ipDialog_.data(); }
 
 void CMainFrame::ShowNetworkDialog() {
@@ -348,8 +406,7 @@ void CMainFrame::OnDeviceConnected(int noticeMs) {
 void CMainFrame::OnUsbArrival() {
   if (CurrentLink().connected) return;
   if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
-  // Modeless dialogs are made again for the new device when next opened.
-  delete ipDialog_;
+  DropDeviceDialogs();
   OnDeviceConnected(kArrivalNoticeMs);
 }
 
@@ -374,6 +431,7 @@ void CMainFrame::OnSyncDone(int wParam) {
   if (IdentityAccepted(identity)) {
     modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
+    if (setDlg_) setDlg_->RefreshPage();
     // The pause before the just-connected flag clears runs on a timer, not as a sleep
     // that would freeze the window.
     QTimer::singleShot(kAfterSyncPauseMs, this, [this] { justConnected_ = false; });
@@ -427,6 +485,8 @@ void CMainFrame::ApplyLanguage() {
   RenameRibbon();
   if (!written) return;
   if (ipDialog_) ipDialog_->ApplyTexts();
+  if (setDlg_) setDlg_->ApplyTexts();
+  if (remoteDlg_) AnnounceLanguage(remoteDlg_);
   if (EditorPage* page = view_->Host().Editor()) page->ApplyTexts();
 }
 

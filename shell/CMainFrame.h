@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "shell/CKR5530v13View.h"
@@ -19,6 +20,8 @@ class AppSettings;
 class ProgressWindows;
 class QtNotificationBridge;
 class CDialogIP;
+class CSetDlg;
+class SetDlgHotkey;
 class ModeCommands;
 class Ribbon;
 class TrayNotice;
@@ -48,6 +51,19 @@ class CMainFrame : public QMainWindow {
   // The "Connect IP" button: made on first use, shown again later.
   void ShowNetworkDialog();
   CDialogIP* NetworkDialog() const;
+  // The machine settings (F7 anywhere): made on first use, shown again later.
+  void ShowMachineSettings();
+  CSetDlg* MachineSettingsDialog() const;
+  // The remote-control window lives in remote/, which the shell does not link; the
+  // application installs how to make it and where learned keys (message 1001) go.
+  struct RemoteControlHooks {
+    std::function<QDialog*(QWidget* owner)> makeDialog;
+    std::function<void(int code)> keyLearned;
+  };
+  static void SetRemoteControlHooks(RemoteControlHooks hooks);
+  // The "Remote control" button: only while a link is open; made on first use.
+  void ShowRemoteDialog();
+  QDialog* RemoteDialog() const { return remoteDlg_.data(); }
   // The device-connected sequence with a tray notice of the given duration.
   void OnDeviceConnected(int noticeMs);
   void OnUsbArrival();
@@ -92,6 +108,11 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<TrayNotice> tray_;
   std::unique_ptr<ModeCommands> modes_;
   QPointer<CDialogIP> ipDialog_;
+  QPointer<CSetDlg> setDlg_;
+  std::unique_ptr<SetDlgHotkey> setDlgHotkey_;
+  QPointer<QDialog> remoteDlg_;
+  // Modeless dialogs made for one device; a new USB device gets new ones.
+  void DropDeviceDialogs();
   std::unique_ptr<UsbHotplug> hotplug_;
   QTimer paneRefresh_;
   bool justConnected_ = true;
