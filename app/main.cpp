@@ -7,7 +7,9 @@
 #include "remote/CRemoteStudyDlg.h"
 #include "shell/AppSettings.h"
 #include "shell/CMainFrame.h"
+#include "editors/CDialogMusicInput.h"
 #include "editors/CDialogOutput.h"
+#include "editors/CloudnessDlg.h"
 #include "editors/EditorFactory.h"
 #include "shell/CKR5530v13App.h"
 #include "shell/EditorHost.h"
@@ -27,9 +29,23 @@ int main(int argc, char** argv) {
   }
   dsptune::EditorHost::SetDefaultInstaller([](dsptune::EditorHost& host) { dsptune::InstallEditorPages(host); });
   dsptune::CKR5530v13App app(options);
-  dsptune::CMainFrame::SetRemoteControlHooks({
-      [&app](QWidget* owner) -> QDialog* { return new dsptune::CRemoteDlg(app.Progress(), owner); },
-      [](int code) { dsptune::ForwardLearnedKey(code); }});
+  using dsptune::CMainFrame;
+  CMainFrame::SetDialogHooks(CMainFrame::LinkedDialog::Remote,
+                             {[&app](QWidget* owner) -> QDialog* { return new dsptune::CRemoteDlg(app.Progress(), owner); },
+                              nullptr});
+  CMainFrame::SetRemoteKeyReceiver([](int code) { dsptune::ForwardLearnedKey(code); });
+  CMainFrame::SetDialogHooks(
+      CMainFrame::LinkedDialog::Features,
+      {[](QWidget* owner) -> QDialog* { return new dsptune::CloudnessDlg(owner); },
+       [](QDialog* dialog) {
+         if (auto* features = qobject_cast<dsptune::CloudnessDlg*>(dialog)) features->RefreshPage();
+       }});
+  CMainFrame::SetDialogHooks(
+      CMainFrame::LinkedDialog::InputSource,
+      {[](QWidget* owner) -> QDialog* { return dsptune::CDialogMusicInput::ForConnectedModel(owner); },
+       [](QDialog* dialog) {
+         if (auto* input = qobject_cast<dsptune::CDialogMusicInput*>(dialog)) input->RefreshPage();
+       }});
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;
   dsptune::SetDefaultOutputPageServices({

@@ -1,8 +1,10 @@
 #include "editors/EditorFactory.h"
 
 #include "editors/CCompDlg.h"
+#include "editors/CDialogEfx.h"
 #include "editors/CDialogMusic.h"
 #include "editors/CDialogOutput.h"
+#include "editors/CSSVCDlg.h"
 #include "shell/EditorHost.h"
 
 namespace dsptune {
@@ -13,6 +15,18 @@ void InstallEditorPages(EditorHost& host) {
       case kEditorMicMusic: {
         auto* page = new CDialogMusic(channel, parent);
         QObject::connect(page, &CDialogMusic::channelSelected, &host, &EditorHost::SetMicMusicChannel);
+        // Queued: the host deletes the page that asks for another one.
+        QObject::connect(
+            page, &CDialogMusic::effectsEqRequested, &host,
+            [&host](int effect) { host.ShowEditor(kEditorEffectsEq, effect); }, Qt::QueuedConnection);
+        return page;
+      }
+      case kEditorEffectsEq: {
+        auto* page = new CDialogEfx(channel, parent);
+        // The mic/music page comes back on the channel it showed.
+        QObject::connect(
+            page, &CDialogEfx::returnRequested, &host,
+            [&host] { host.ShowEditor(kEditorMicMusic, host.MicMusicChannel()); }, Qt::QueuedConnection);
         return page;
       }
       case kEditorOutput: {
@@ -32,6 +46,16 @@ void InstallEditorPages(EditorHost& host) {
             Qt::QueuedConnection);
         QObject::connect(
             page, &CCompDlg::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
+            Qt::QueuedConnection);
+        return page;
+      }
+      case kEditorSurround: {
+        auto* page = new CSSVCDlg(parent);
+        QObject::connect(
+            page, &CSSVCDlg::outputPageRequested, &host, [&host](int c) { host.ShowEditor(kEditorOutput, c); },
+            Qt::QueuedConnection);
+        QObject::connect(
+            page, &CSSVCDlg::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
             Qt::QueuedConnection);
         return page;
       }

@@ -68,12 +68,20 @@ struct PairText {
 };
 constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
                                     {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
-constexpr int kNetworkButton = 0, kResetButton = 3, kRemoteButton = 4;
+constexpr int kNetworkButton = 0, kFeaturesButton = 1, kInputButton = 2, kResetButton = 3, kRemoteButton = 4;
 
-CMainFrame::RemoteControlHooks& RemoteHooks() {
-  static CMainFrame::RemoteControlHooks hooks;
-  return hooks;
+CMainFrame::DialogHooks& HooksOf(CMainFrame::LinkedDialog which) {
+  static CMainFrame::DialogHooks hooks[3];
+  return hooks[static_cast<int>(which)];
 }
+
+std::function<void(int)>& RemoteKeyReceiver() {
+  static std::function<void(int)> receiver;
+  return receiver;
+}
+
+constexpr CMainFrame::LinkedDialog kLinkedDialogs[] = {
+    CMainFrame::LinkedDialog::Remote, CMainFrame::LinkedDialog::Features, CMainFrame::LinkedDialog::InputSource};
 
 // Dialogs made outside the shell learn the language through Qt's own event.
 void AnnounceLanguage(QWidget* window) {
@@ -129,7 +137,7 @@ CMainFrame::CMainFrame(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &CMainFrame::OnHostTimeout);
   connect(&bridge_, &QtNotificationBridge::hostBusy, this, &CMainFrame::OnHostBusy);
   connect(&bridge_, &QtNotificationBridge::remoteKeyLearned, this, [](int code) {
-    if (RemoteHooks().keyLearned) RemoteHooks().keyLearned(code);
+    if (RemoteKeyReceiver()) RemoteKeyReceiver()(code);
   });
   connect(&bridge_, &QtNotificationBridge::parameterError, this, [this](const QString& text) {
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Critical);
@@ -229,8 +237,13 @@ void CMainFrame::BuildRibbon() {
   }
   t.tabButtons[kResetButton]->setEnabled(true);
   t.tabButtons[kNetworkButton]->setEnabled(true);
-  t.tabButtons[kRemoteButton]->setEnabled(true);
-  connect(t.tabButtons[kRemoteButton], &QToolButton::clicked, this, &CMainFrame::ShowRemoteDialog);
+  const std::pair<int, LinkedDialog> linkedButtons[] = {{kRemoteButton, LinkedDialog::Remote},
+                                                        {kFeaturesButton, LinkedDialog::Features},
+                                                        {kInputButton, LinkedDialog::InputSource}};
+  for (const auto& [button, which] : linkedButtons) {
+    t.tabButtons[button]->setEnabled(true);
+    connect(t.tabButtons[button], &QToolButton::clicked, this, [this, which = which] { ShowLinkedDialog(which); });
+  }
   connect(t.tabButtons[kNetworkButton], &QToolButton::clicked, this, &CMainFrame::ShowNetworkDialog);
   connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
   t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
@@ -350,7 +363,7 @@ void CMainFrame::DropDeviceDialogs() {
   // Made again for the new device when next opened (safe while a key is being learned).
   delete ipDialog_;
   delete setDlg_;
-  delete remoteDlg_;
+  for (QPointer<QDialog>& dialog : linkedDialogs_) delete dialog;
 }
 
 CSetDlg* CMainFrame::MachineSettingsDialog() const { return setDlg_.data(); }
@@ -364,21 +377,27 @@ void CMainFrame::ShowMachineSettings() {
   setDlg_->Open();
 }
 
-void CMainFrame::SetRemoteControlHooks(RemoteControlHooks hooks) { RemoteHooks() = std::move(hooks); }
+void CMainFrame::SetDialogHooks(LinkedDialog which, DialogHooks hooks) { HooksOf(which) = std::move(hooks); }
 
-void CMainFrame::ShowRemoteDialog() {
-  if (!CurrentLink().connected) return;
-  if (!remoteDlg_) {
-    if (!RemoteHooks().makeDialog) return;
-    remoteDlg_ = RemoteHooks().makeDialog(this);
-    if (!remoteDlg_) return;
-    remoteDlg_->setAttribute(Qt::WA_DeleteOnClose, false);
+void CMainFrame::SetRemoteKeyReceiver(std::function<void(int)> receiver) { RemoteKeyReceiver() = std::move(receiver); }
+
+QDialog* CMainFrame::LinkedDialogOf(LinkedDialog which) const { return linkedDialogs_[static_cast<int>(which)].data(); }
+
+void CMainFrame::ShowLinkedDialog(LinkedDialog which) {
+  if (which == LinkedDialog::Remote && !CurrentLink().connected) return;
+  const DialogHooks& hooks = HooksOf(which);
+  QPointer<QDialog>& dialog = linkedDialogs_[static_cast<int>(which)];
+  if (!dialog) {
+    if (!hooks.make) return;
+    dialog = hooks.make(this);
+    if (!dialog) return;
   }
-  AnnounceLanguage(remoteDlg_);  // texts and picture of the current language
-  remoteDlg_->show();
-  CentreOverOwner(remoteDlg_);
-  remoteDlg_->raise();
-  remoteDlg_->activateWindow();
+  if (hooks.reload) hooks.reload(dialog);
+  AnnounceLanguage(dialog);  // texts (and pictures) of the current language
+  dialog->show();
+  CentreOverOwner(dialog);
+  dialog->raise();
+  dialog->activateWindow();
 }
 
 CDialogIP* CMainFrame::NetworkDialog() const { return ipDialog_.data(); }
@@ -432,6 +451,8 @@ void CMainFrame::OnSyncDone(int wParam) {
     modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
     if (setDlg_) setDlg_->RefreshPage();
+    for (LinkedDialog which : kLinkedDialogs)
+      if (QDialog* dialog = LinkedDialogOf(which); dialog && HooksOf(which).reload) HooksOf(which).reload(dialog);
     // The pause before the just-connected flag clears runs on a timer, not as a sleep
     // that would freeze the window.
     QTimer::singleShot(kAfterSyncPauseMs, this, [this] { justConnected_ = false; });
@@ -486,7 +507,8 @@ void CMainFrame::ApplyLanguage() {
   if (!written) return;
   if (ipDialog_) ipDialog_->ApplyTexts();
   if (setDlg_) setDlg_->ApplyTexts();
-  if (remoteDlg_) AnnounceLanguage(remoteDlg_);
+  for (const QPointer<QDialog>& dialog : linkedDialogs_)
+    if (dialog) AnnounceLanguage(dialog);
   if (EditorPage* page = view_->Host().Editor()) page->ApplyTexts();
 }
 

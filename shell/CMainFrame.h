@@ -54,16 +54,21 @@ class CMainFrame : public QMainWindow {
   // The machine settings (F7 anywhere): made on first use, shown again later.
   void ShowMachineSettings();
   CSetDlg* MachineSettingsDialog() const;
-  // The remote-control window lives in remote/, which the shell does not link; the
-  // application installs how to make it and where learned keys (message 1001) go.
-  struct RemoteControlHooks {
-    std::function<QDialog*(QWidget* owner)> makeDialog;
-    std::function<void(int code)> keyLearned;
+  // Modeless dialogs that live in libraries the shell does not link (remote/, editors/):
+  // the application installs how each is made and reloaded. The frame makes one on first
+  // use, reloads it and gives it the language each time it is shown, reloads it after a
+  // synchronisation and drops it when a new USB device arrives.
+  enum class LinkedDialog { Remote, Features, InputSource };
+  struct DialogHooks {
+    std::function<QDialog*(QWidget* owner)> make;
+    std::function<void(QDialog* dialog)> reload;  // may be empty
   };
-  static void SetRemoteControlHooks(RemoteControlHooks hooks);
-  // The "Remote control" button: only while a link is open; made on first use.
-  void ShowRemoteDialog();
-  QDialog* RemoteDialog() const { return remoteDlg_.data(); }
+  static void SetDialogHooks(LinkedDialog which, DialogHooks hooks);
+  // Where learned remote keys (message 1001) go.
+  static void SetRemoteKeyReceiver(std::function<void(int code)> receiver);
+  // The tab-row buttons "遥控学习" (only while a link is open), "特色功能" and "输入源".
+  void ShowLinkedDialog(LinkedDialog which);
+  QDialog* LinkedDialogOf(LinkedDialog which) const;
   // The device-connected sequence with a tray notice of the given duration.
   void OnDeviceConnected(int noticeMs);
   void OnUsbArrival();
@@ -110,7 +115,7 @@ class CMainFrame : public QMainWindow {
   QPointer<CDialogIP> ipDialog_;
   QPointer<CSetDlg> setDlg_;
   std::unique_ptr<SetDlgHotkey> setDlgHotkey_;
-  QPointer<QDialog> remoteDlg_;
+  QPointer<QDialog> linkedDialogs_[3];
   // Modeless dialogs made for one device; a new USB device gets new ones.
   void DropDeviceDialogs();
   std::unique_ptr<UsbHotplug> hotplug_;

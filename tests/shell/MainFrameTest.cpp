@@ -266,24 +266,23 @@ class MainFrameTest : public QObject {
     // Modeless dialogs made before the arrival are made again for the new device. F7
     // (released) opens the machine settings from anywhere.
     int remoteWindowsMade = 0;
-    CMainFrame::SetRemoteControlHooks({[&](QWidget* owner) -> QDialog* {
-                                         ++remoteWindowsMade;
-                                         return new QDialog(owner);
-                                       },
-                                       nullptr});
+    CMainFrame::SetDialogHooks(CMainFrame::LinkedDialog::Remote, {[&](QWidget* owner) -> QDialog* {
+                                 ++remoteWindowsMade;
+                                 return new QDialog(owner);
+                               }, nullptr});
     parts_.frame->ShowNetworkDialog();
     QTest::keyRelease(parts_.frame.get(), Qt::Key_F7);
     QVERIFY(parts_.frame->NetworkDialog() && parts_.frame->MachineSettingsDialog());
-    parts_.frame->ShowRemoteDialog();  // only with a link
-    QVERIFY(!parts_.frame->RemoteDialog());
+    parts_.frame->ShowLinkedDialog(CMainFrame::LinkedDialog::Remote);  // only with a link
+    QVERIFY(!parts_.frame->LinkedDialogOf(CMainFrame::LinkedDialog::Remote));
     parts_.frame->OnUsbArrival();
     QVERIFY(CurrentLink().connected);
     QVERIFY(!parts_.frame->NetworkDialog() && !parts_.frame->MachineSettingsDialog());
-    parts_.frame->ShowRemoteDialog();
-    parts_.frame->ShowRemoteDialog();
-    QVERIFY(parts_.frame->RemoteDialog() && parts_.frame->RemoteDialog()->isVisible());
+    parts_.frame->ShowLinkedDialog(CMainFrame::LinkedDialog::Remote);
+    parts_.frame->ShowLinkedDialog(CMainFrame::LinkedDialog::Remote);
+    QVERIFY(parts_.frame->LinkedDialogOf(CMainFrame::LinkedDialog::Remote) && parts_.frame->LinkedDialogOf(CMainFrame::LinkedDialog::Remote)->isVisible());
     QCOMPARE(remoteWindowsMade, 1);
-    CMainFrame::SetRemoteControlHooks({});
+    CMainFrame::SetDialogHooks(CMainFrame::LinkedDialog::Remote, {});
     QCOMPARE(CurrentLink().kind.load(), LinkKind::Usb);
     QCOMPARE(IdentitySnapshot().ModelName(), std::string("LQ830"));
     parts_.frame->RefreshStatusPanes();

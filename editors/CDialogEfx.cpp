@@ -1,0 +1,172 @@
+#include "editors/CDialogEfx.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "dsp/EqBandStore.h"
+#include "editors/CEqPanel.h"
+#include "editors/model/EffectEqs.h"
+#include "shell/DialogTexts.h"
+#include "shell/ShellLanguage.h"
+
+namespace dsptune {
+namespace {
+
+constexpr int kDialogNumber = 421;
+constexpr int kEffectBands = 7;
+const QColor kPageBackground(240, 250, 255);
+
+// This page's names for the band editor's captions, by their control numbers; the
+// editor's own names suit the pages with longer lists.
+struct Caption {
+  int controlId;
+  const char* chinese;
+  const char* english;
+};
+constexpr Caption kCaptions[] = {
+    {1199, "增益", "Gain"},
+    {1200, "频率", "F"},
+    {1201, "Q值", "Q"},
+    {1202, "均衡类型", "EQ Type"},
+};
+
+const EffectEq& Effect(int index) { return *EffectEqOf(IsEffectIndex(index) ? index : kEffectReverbA); }
+
+}  // namespace
+
+CDialogEfx::CDialogEfx(int effectIndex, QWidget* parent)
+    : EditorPage(kEditorEffectsEq, IsEffectIndex(effectIndex) ? effectIndex : kEffectReverbA, parent) {
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kPageBackground);
+  setPalette(palette);
+  setMinimumSize(1024, 520);
+  connect(this, &CDialogEfx::eqBypassChanged, this, &EditorPage::eqStateChanged);
+
+  title_ = new QLabel(this);
+  QFont big = title_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.6);
+  big.setBold(true);
+  title_->setFont(big);
+  title_->setAlignment(Qt::AlignCenter);
+  title_->setMinimumWidth(160);
+  title_->setStyleSheet(
+      "QLabel { color: rgb(255,255,255); border-radius: 4px; padding: 3px 14px;"
+      " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(40,90,160), stop:1 rgb(20,45,90)); }");
+
+  returnButton_ = new QPushButton(this);
+  returnButton_->setMinimumSize(96, 28);
+  connect(returnButton_, &QPushButton::clicked, this, &CDialogEfx::returnRequested);
+
+  eqPanel_ = new CEqPanel(this);
+  eqPanel_->setMinimumSize(600, 300);
+  EqBandEditor::Options options;
+  options.listRows = kEffectBands;
+  bandEditor_ = new EqBandEditor(
+      *eqPanel_,
+      [this](const EqBand& band) {
+        WriteEqBand(EqNumber(), band.index, band.type, int(band.frequency), band.gain, band.q, 0.0f);
+      },
+      options, this);
+  // A paste keeps the picked band; only the bands are reread.
+  connect(bandEditor_, &EqBandEditor::reloadRequested, this, &CDialogEfx::ReloadEq);
+
+  LayOut();
+  ShowEffect();
+}
+
+CDialogEfx::~CDialogEfx() = default;
+
+void CDialogEfx::LayOut() {
+  auto* top = new QHBoxLayout;
+  top->addWidget(title_);
+  top->addStretch(1);
+  top->addWidget(returnButton_);
+
+  // The list needs few rows: it and the band editor keep their own height at the top.
+  auto* bandColumn = new QVBoxLayout;
+  bandColumn->addWidget(bandEditor_);
+  bandColumn->addStretch(1);
+  auto* eqRow = new QHBoxLayout;
+  eqRow->setSpacing(8);
+  eqRow->addWidget(eqPanel_, 1);
+  eqRow->addLayout(bandColumn);
+
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(8, 6, 8, 8);
+  root->setSpacing(6);
+  root->addLayout(top);
+  root->addLayout(eqRow, 1);
+}
+
+// ---------------------------------------------------------------- page operations
+
+int CDialogEfx::EqNumber() const { return Effect(Channel()).eq; }
+
+void CDialogEfx::SetChannel(int effectIndex) {
+  if (!IsEffectIndex(effectIndex)) return;
+  EditorPage::SetChannel(effectIndex);
+  ShowEffect();
+}
+
+void CDialogEfx::ShowEffect() {
+  bandEditor_->ShowBandList();
+  ApplyTexts();  // the title follows the effect; the texts end with a reload
+}
+
+void CDialogEfx::RefreshPage() {
+  const EffectEq& effect = Effect(Channel());
+  title_->setText(PickText(effect.chineseTitle, effect.englishTitle));
+  bandEditor_->ShowBandList();
+  ReloadEq();
+}
+
+void CDialogEfx::ApplyTexts() {
+  const EffectEq& effect = Effect(Channel());
+  title_->setText(PickText(effect.chineseTitle, effect.englishTitle));
+  returnButton_->setText(PickText("返回", "Return"));
+  eqPanel_->SetLanguage(CurrentLanguage());
+  bandEditor_->ApplyTexts();
+  ApplyEditorCaptions();
+  ApplyDialogTexts(this, kDialogNumber);
+  ReloadEq();
+}
+
+void CDialogEfx::ApplyEditorCaptions() {
+  for (QWidget* w : bandEditor_->findChildren<QWidget*>()) {
+    const int id = ControlId(w);
+    for (const Caption& c : kCaptions) {
+      if (c.controlId != id) continue;
+      if (auto* label = qobject_cast<QLabel*>(w)) label->setText(PickText(c.chinese, c.english));
+      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(PickText(c.chinese, c.english));
+    }
+  }
+}
+
+void CDialogEfx::ReloadEq() {
+  bandEditor_->ShowEq(EqNumber(), StoredBandType::kAsStored);
+  const bool bypassed = EqBypassed();
+  if (eqPanel_->Model().Bypass() != bypassed) eqPanel_->SetBypass(bypassed);
+  emit eqBypassChanged(bypassed);
+}
+
+bool CDialogEfx::EqBypassed() const { return EffectEqBypassed(Channel()); }
+
+void CDialogEfx::SetEqBypass(bool bypass) {
+  SetEffectEqBypass(Channel(), bypass);
+  if (eqPanel_->Model().Bypass() != bypass) eqPanel_->SetBypass(bypass);
+  emit eqBypassChanged(bypass);
+}
+
+void CDialogEfx::ToggleEqBypass() { SetEqBypass(!EqBypassed()); }
+
+void CDialogEfx::ResetCurrentEq() {
+  bandEditor_->ShowBandList();
+  ResetEqToDefaults(EqNumber());
+  ReloadEq();
+}
+
+}  // namespace dsptune
