@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "editors/CCompressPanelPlus.h"
+#include "editors/OutputPageButtons.h"
 #include "model/ParameterImage.h"
 #include "shell/DialogTexts.h"
 #include "shell/ShellLanguage.h"
@@ -22,17 +23,6 @@ namespace {
 
 const QColor kPageBackground(240, 250, 255);
 
-// Control numbers of the page buttons in the language tables. The channel buttons are
-// numbered out of order: 1069 CH1, 1072 CH2, 1070 CH3, 1071 CH4, then 1076..1079. The
-// English table names only the first five ("Main", "Rear", "Center", "Sub", "Top"); the
-// others keep the Chinese text they were made with.
-constexpr int kChannelButtonIds[CCompDlg::kChannels] = {1069, 1072, 1070, 1071, 1076, 1077, 1078, 1079};
-constexpr int kPageButtonIds[CCompDlg::kPageButtons] = {1073, 1074, 1075};
-constexpr int kPageKinds[CCompDlg::kPageButtons] = {kEditorSurround, kEditorRecord, kEditorCompressor};
-constexpr int kCompPage = 2;
-
-const char* const kPageChinese[CCompDlg::kPageButtons] = {"声道定位", "录音输出", "输出压限"};
-const char* const kPageEnglish[CCompDlg::kPageButtons] = {"Location", "Record", "Comp"};
 const char* const kCaptionChinese[kCompressorSliders] = {"阀(阈)", "衰减比例", "启动时间", "释放时间"};
 const char* const kCaptionEnglish[kCompressorSliders] = {"Threshold", "Ratio", "Attack time", "Release time"};
 // The widest text each value field shows.
@@ -42,7 +32,6 @@ QString ChannelItemText(int channel) {
   return PickText(QString::fromUtf8("通道%1").arg(channel + 1), QStringLiteral("CH %1").arg(channel + 1));
 }
 
-int ChannelIndex(int channel) { return std::clamp(channel, 0, CCompDlg::kChannels - 1); }
 int SliderIndex(int index) { return std::clamp(index, 0, CCompDlg::kSliders - 1); }
 
 }  // namespace
@@ -54,7 +43,12 @@ CCompDlg::CCompDlg(QWidget* parent) : EditorPage(kEditorCompressor, 0, parent) {
   setPalette(palette);
   setMinimumSize(1024, 520);
 
-  BuildPageRow();
+  OutputPageButtons::Options pages;
+  pages.pressedKind = kEditorCompressor;
+  pages.englishChannels = OutputPageButtons::kCompressorEnglishChannels;
+  pages.locationChinese = "声道定位";
+  pageRow_ = new OutputPageButtons(this, pages);
+  pageRow_->ForwardTo(this);
   BuildControls();
   LayOut();
 
@@ -65,31 +59,6 @@ CCompDlg::CCompDlg(QWidget* parent) : EditorPage(kEditorCompressor, 0, parent) {
 CCompDlg::~CCompDlg() = default;
 
 // ---------------------------------------------------------------- building
-
-void CCompDlg::BuildPageRow() {
-  for (int c = 0; c < kChannels; ++c) {
-    auto* button = new QPushButton(this);
-    button->setMinimumHeight(26);
-    // The template text: the language tables rename the buttons they have keys for.
-    button->setText(QString::fromUtf8("通道%1").arg(c + 1));
-    SetControlId(button, kChannelButtonIds[c]);
-    connect(button, &QPushButton::clicked, this, [this, c] { emit outputPageRequested(c); });
-    channelButtons_[std::size_t(c)] = button;
-  }
-  for (int i = 0; i < kPageButtons; ++i) {
-    auto* button = new QPushButton(this);
-    button->setMinimumHeight(26);
-    SetControlId(button, kPageButtonIds[i]);
-    const int kind = kPageKinds[i];
-    connect(button, &QPushButton::clicked, this, [this, kind] {
-      ShowCompPressed();
-      emit pageRequested(kind);
-    });
-    pageButtons_[std::size_t(i)] = button;
-  }
-  pageButtons_[kCompPage]->setCheckable(true);
-  ShowCompPressed();
-}
 
 void CCompDlg::BuildControls() {
   controls_ = new QGroupBox(this);
@@ -129,12 +98,6 @@ void CCompDlg::BuildControls() {
 }
 
 void CCompDlg::LayOut() {
-  auto* pages = new QHBoxLayout;
-  pages->setSpacing(4);
-  for (QPushButton* button : channelButtons_) pages->addWidget(button, 1);
-  pages->addSpacing(12);
-  for (QPushButton* button : pageButtons_) pages->addWidget(button, 1);
-
   auto* chooser = new QHBoxLayout;
   chooser->setSpacing(8);
   chooser->addWidget(channelCaption_);
@@ -171,7 +134,7 @@ void CCompDlg::LayOut() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(8, 6, 8, 8);
   root->setSpacing(8);
-  root->addLayout(pages);
+  root->addLayout(pageRow_->MakeRow());
   root->addLayout(body, 1);
 }
 
@@ -183,14 +146,14 @@ void CCompDlg::SetChannel(int channel) {
   loading_ = true;
   channelCombo_->setCurrentIndex(chosen);
   loading_ = false;
-  ShowCompPressed();
+  pageRow_->ShowPagePressed();
   RefreshPage();
 }
 
 void CCompDlg::OnChannelChosen(int index) {
   // Only what is shown changes; the device hears nothing until a control moves.
   EditorPage::SetChannel(index >= 0 && index < kChannels ? index : 0);
-  ShowCompPressed();
+  pageRow_->ShowPagePressed();
   RefreshPage();
 }
 
@@ -222,10 +185,8 @@ void CCompDlg::OnCompSwitch(bool on) {
   graph_->SetOn(on);
 }
 
-void CCompDlg::ShowCompPressed() { pageButtons_[kCompPage]->setChecked(true); }
-
 void CCompDlg::ApplyTexts() {
-  for (int i = 0; i < kPageButtons; ++i) pageButtons_[std::size_t(i)]->setText(PickText(kPageChinese[i], kPageEnglish[i]));
+  pageRow_->ApplyTexts();
   channelCaption_->setText(PickText("选择通道", "Select CH"));
   // Renaming the entries in place keeps the chosen channel.
   loading_ = true;
@@ -239,10 +200,8 @@ void CCompDlg::ApplyTexts() {
 
 // ---------------------------------------------------------------- test access
 
-QPushButton& CCompDlg::ChannelButton(int channel) const { return *channelButtons_[std::size_t(ChannelIndex(channel))]; }
-QPushButton& CCompDlg::PageButton(int index) const {
-  return *pageButtons_[std::size_t(std::clamp(index, 0, kPageButtons - 1))];
-}
+QPushButton& CCompDlg::ChannelButton(int channel) const { return pageRow_->ChannelButton(channel); }
+QPushButton& CCompDlg::PageButton(int index) const { return pageRow_->PageButton(index); }
 QSlider& CCompDlg::Slider(int index) const { return *sliders_[std::size_t(SliderIndex(index))]; }
 QLabel& CCompDlg::ValueField(int index) const { return *values_[std::size_t(SliderIndex(index))]; }
 QLabel& CCompDlg::Caption(int index) const { return *captions_[std::size_t(SliderIndex(index))]; }

@@ -23,6 +23,7 @@ class QSlider;
 namespace dsptune {
 
 class CCompressPanelPlus;
+class OutputPageButtons;
 
 class CCompDlg : public EditorPage {
   Q_OBJECT
@@ -67,16 +68,13 @@ class CCompDlg : public EditorPage {
   void pageRequested(int kind);
 
  private:
-  void BuildPageRow();
   void BuildControls();
   void LayOut();
   void OnChannelChosen(int index);
   void OnSliderMoved(int index, int position);
   void OnCompSwitch(bool on);
-  void ShowCompPressed();
 
-  std::array<QPushButton*, kChannels> channelButtons_{};
-  std::array<QPushButton*, kPageButtons> pageButtons_{};
+  OutputPageButtons* pageRow_ = nullptr;
   QGroupBox* controls_ = nullptr;
   QLabel* channelCaption_ = nullptr;
   QComboBox* channelCombo_ = nullptr;

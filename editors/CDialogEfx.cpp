@@ -1,6 +1,5 @@
 #include "editors/CDialogEfx.h"
 
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -8,6 +7,7 @@
 
 #include "dsp/EqBandStore.h"
 #include "editors/CEqPanel.h"
+#include "editors/ShortBandCaptions.h"
 #include "editors/model/EffectEqs.h"
 #include "shell/DialogTexts.h"
 #include "shell/ShellLanguage.h"
@@ -18,20 +18,6 @@ namespace {
 constexpr int kDialogNumber = 421;
 constexpr int kEffectBands = 7;
 const QColor kPageBackground(240, 250, 255);
-
-// This page's names for the band editor's captions, by their control numbers; the
-// editor's own names suit the pages with longer lists.
-struct Caption {
-  int controlId;
-  const char* chinese;
-  const char* english;
-};
-constexpr Caption kCaptions[] = {
-    {1199, "增益", "Gain"},
-    {1200, "频率", "F"},
-    {1201, "Q值", "Q"},
-    {1202, "均衡类型", "EQ Type"},
-};
 
 const EffectEq& Effect(int index) { return *EffectEqOf(IsEffectIndex(index) ? index : kEffectReverbA); }
 
@@ -130,20 +116,9 @@ void CDialogEfx::ApplyTexts() {
   returnButton_->setText(PickText("返回", "Return"));
   eqPanel_->SetLanguage(CurrentLanguage());
   bandEditor_->ApplyTexts();
-  ApplyEditorCaptions();
+  ApplyShortBandCaptions(*bandEditor_);
   ApplyDialogTexts(this, kDialogNumber);
   ReloadEq();
-}
-
-void CDialogEfx::ApplyEditorCaptions() {
-  for (QWidget* w : bandEditor_->findChildren<QWidget*>()) {
-    const int id = ControlId(w);
-    for (const Caption& c : kCaptions) {
-      if (c.controlId != id) continue;
-      if (auto* label = qobject_cast<QLabel*>(w)) label->setText(PickText(c.chinese, c.english));
-      if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(PickText(c.chinese, c.english));
-    }
-  }
 }
 
 void CDialogEfx::ReloadEq() {

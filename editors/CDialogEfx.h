@@ -66,7 +66,6 @@ class CDialogEfx : public EditorPage, public EqBandEditorAccess {
   void LayOut();
   // Title and band list for the current effect, no band selected, texts and EQ reloaded.
   void ShowEffect();
-  void ApplyEditorCaptions();
 
   CEqPanel* eqPanel_ = nullptr;
   QLabel* title_ = nullptr;

@@ -20,6 +20,8 @@
 #include "dsp/BandSplit.h"
 #include "dsp/EqBandStore.h"
 #include "editors/CEqPanel.h"
+#include "editors/OutputPageButtons.h"
+#include "editors/model/SurroundRoom.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "shell/AppSettings.h"
@@ -35,14 +37,6 @@ constexpr int kDialogNumber = 385;
 const QColor kPageBackground(240, 250, 255);
 const QColor kListText(0, 200, 255);
 
-// Control numbers of the dialog's texts in the language tables. The channel buttons are
-// numbered out of order: 1069 CH1, 1072 CH2, 1070 CH3, 1071 CH4, then 1076..1079.
-constexpr int kChannelButtonIds[kOutputChannelCount] = {1069, 1072, 1070, 1071, 1076, 1077, 1078, 1079};
-constexpr int kPageButtonIds[CDialogOutput::kPageButtons] = {1073, 1074, 1075};
-constexpr int kPageKinds[CDialogOutput::kPageButtons] = {kEditorSurround, kEditorRecord, kEditorCompressor};
-
-const char* const kRoleEnglish[kRoleCount] = {"CH-L", "CH-R", "CH-SL", "CH-SR", "CH-SUB", "CH-CEN", "CH-SBL", "CH-SBR"};
-const char* const kRoleChinese[kRoleCount] = {"前置左", "前置右", "侧环绕左", "侧环绕右", "超低", "中置", "后环绕左", "后环绕右"};
 const char* const kLinkEnglish[kLinkPairCount] = {"FL+FR Linked", "SL+SR Linked", "SBL+SBR Linked"};
 const char* const kLinkChinese[kLinkPairCount] = {"前置左右齐调", "侧环绕左右齐调", "后环绕左右齐调"};
 const char* const kMixEnglish[kMixLevels] = {"Direct", "Reverb", "Echo", "Music"};
@@ -50,8 +44,6 @@ const char* const kMixChinese[kMixLevels] = {"直达声音量", "混响音量", 
 const char* const kLimiterEnglish[CDialogOutput::kLimiterSliders] = {"Threshold", "Decay ratio", "Attack time",
                                                                      "Release time"};
 const char* const kLimiterChinese[CDialogOutput::kLimiterSliders] = {"阀(阈)", "衰减比例", "启动时间", "释放时间"};
-const char* const kPageEnglish[CDialogOutput::kPageButtons] = {"Location", "Record", "Comp"};
-const char* const kPageChinese[CDialogOutput::kPageButtons] = {"声场定位", "录音输出", "输出压限"};
 
 // Slider ranges of the limiter: threshold dB, ratio in tenths, attack ms, release ms.
 constexpr int kLimiterMin[CDialogOutput::kLimiterSliders] = {-60, 10, 1, 1};
@@ -144,16 +136,19 @@ CDialogOutput::~CDialogOutput() = default;
 // ---------------------------------------------------------------- building
 
 void CDialogOutput::BuildChannelRow() {
-  channelGroup_ = new QButtonGroup(this);
-  channelGroup_->setExclusive(true);
+  // This page is none of the three page buttons' pages; its channel buttons switch the
+  // channel in place.
+  OutputPageButtons::Options pages;
+  pages.selectableChannels = true;
+  pages.buttonHeight = 24;
+  pageRow_ = new OutputPageButtons(this, pages);
+  connect(pageRow_, &OutputPageButtons::outputPageRequested, this, [this](int c) {
+    SetChannel(c);
+    emit channelSelected(c);
+  });
+  connect(pageRow_, &OutputPageButtons::pageRequested, this, &CDialogOutput::pageRequested);
   for (int c = 0; c < kChannels; ++c) {
     ChannelStrip& strip = strips_[std::size_t(c)];
-    strip.button = new QPushButton(this);
-    strip.button->setCheckable(true);
-    strip.button->setMinimumHeight(24);
-    SetControlId(strip.button, kChannelButtonIds[c]);
-    channelGroup_->addButton(strip.button, c);
-
     strip.role = new QComboBox(this);
     for (int r = 0; r < kRoleCount; ++r) strip.role->addItem(QString());
     connect(strip.role, &QComboBox::currentIndexChanged, this, [this, c](int role) {
@@ -169,24 +164,27 @@ void CDialogOutput::BuildChannelRow() {
       if (!loading_) WriteChannelPhase(c, ticked);
     });
   }
-  connect(channelGroup_, &QButtonGroup::idClicked, this, [this](int c) {
-    SetChannel(c);
-    emit channelSelected(c);
-  });
 
   for (int pair = 0; pair < kLinkPairCount; ++pair) {
     auto* box = new QCheckBox(this);
     connect(box, &QCheckBox::clicked, this, [this, pair](bool ticked) { OnLinkBoxClicked(pair, ticked); });
     linkBoxWidgets_[std::size_t(pair)] = box;
   }
-  for (int i = 0; i < kPageButtons; ++i) {
-    auto* button = new QPushButton(this);
-    button->setMinimumHeight(24);
-    SetControlId(button, kPageButtonIds[i]);
-    const int kind = kPageKinds[i];
-    connect(button, &QPushButton::clicked, this, [this, kind] { emit pageRequested(kind); });
-    pageButtons_[std::size_t(i)] = button;
+
+  // Tab goes down each channel's column, then through the link boxes and page buttons.
+  QWidget* previous = nullptr;
+  const auto chain = [&previous](QWidget* next) {
+    if (previous) setTabOrder(previous, next);
+    previous = next;
+  };
+  for (int c = 0; c < kChannels; ++c) {
+    const ChannelStrip& strip = strips_[std::size_t(c)];
+    for (QWidget* w : {static_cast<QWidget*>(&pageRow_->ChannelButton(c)), static_cast<QWidget*>(strip.role),
+                       static_cast<QWidget*>(strip.mute), static_cast<QWidget*>(strip.phase)})
+      chain(w);
   }
+  for (QCheckBox* box : linkBoxWidgets_) chain(box);
+  for (int i = 0; i < kPageButtons; ++i) chain(&pageRow_->PageButton(i));
 }
 
 void CDialogOutput::BuildEqArea() {
@@ -308,10 +306,11 @@ void CDialogOutput::LayOut() {
   // Top row: one column per channel, then the link boxes and the other output pages.
   auto* top = new QHBoxLayout;
   top->setSpacing(6);
-  for (const ChannelStrip& strip : strips_) {
+  for (int c = 0; c < kChannels; ++c) {
+    const ChannelStrip& strip = strips_[std::size_t(c)];
     auto* column = new QVBoxLayout;
     column->setSpacing(1);
-    column->addWidget(strip.button);
+    column->addWidget(&pageRow_->ChannelButton(c));
     column->addWidget(strip.role);
     column->addWidget(strip.mute);
     column->addWidget(strip.phase);
@@ -327,7 +326,7 @@ void CDialogOutput::LayOut() {
   // The other output pages sit above the band list, whose column has room to spare.
   auto* pages = new QHBoxLayout;
   pages->setSpacing(4);
-  for (QPushButton* button : pageButtons_) pages->addWidget(button);
+  for (int i = 0; i < kPageButtons; ++i) pages->addWidget(&pageRow_->PageButton(i));
   auto* bandColumn = new QVBoxLayout;
   bandColumn->setSpacing(4);
   bandColumn->addLayout(pages);
@@ -381,7 +380,7 @@ void CDialogOutput::ReadLinkBoxes() {
 
 void CDialogOutput::RefreshChannelRow() {
   loading_ = true;
-  strips_[std::size_t(Channel())].button->setChecked(true);
+  pageRow_->ShowChannel(Channel());
   for (int c = 0; c < kChannels; ++c) {
     const ChannelStrip& strip = strips_[std::size_t(c)];
     const std::uint8_t block = ChannelBlock(c);
@@ -504,16 +503,16 @@ void CDialogOutput::SaveLinkBoxes() {
 }
 
 void CDialogOutput::ApplyTexts() {
+  pageRow_->ApplyTexts();
+  const int language = CurrentLanguage();
   for (int c = 0; c < kChannels; ++c) {
     ChannelStrip& strip = strips_[std::size_t(c)];
-    strip.button->setText(PickText(QString::fromUtf8("通道%1").arg(c + 1), QStringLiteral("CH %1").arg(c + 1)));
-    for (int r = 0; r < kRoleCount; ++r) strip.role->setItemText(r, PickText(kRoleChinese[r], kRoleEnglish[r]));
+    for (int r = 0; r < kRoleCount; ++r) strip.role->setItemText(r, QString::fromUtf8(RoleName(r, language)));
     strip.mute->setText(PickText("静音", "Mute"));
     strip.phase->setText(PickText("相位180°", "Phase 180°"));
   }
   for (int pair = 0; pair < kLinkPairCount; ++pair)
     linkBoxWidgets_[std::size_t(pair)]->setText(PickText(kLinkChinese[pair], kLinkEnglish[pair]));
-  for (int i = 0; i < kPageButtons; ++i) pageButtons_[std::size_t(i)]->setText(PickText(kPageChinese[i], kPageEnglish[i]));
 
   eqPanel_->SetLanguage(CurrentLanguage());
   bandEditor_->ApplyTexts();
@@ -535,16 +534,14 @@ namespace {
 int ChannelIndex(int channel) { return std::clamp(channel, 0, kOutputChannelCount - 1); }
 }  // namespace
 
-QPushButton& CDialogOutput::ChannelButton(int channel) const { return *strips_[std::size_t(ChannelIndex(channel))].button; }
+QPushButton& CDialogOutput::ChannelButton(int channel) const { return pageRow_->ChannelButton(channel); }
 QComboBox& CDialogOutput::RoleCombo(int channel) const { return *strips_[std::size_t(ChannelIndex(channel))].role; }
 QCheckBox& CDialogOutput::MuteBox(int channel) const { return *strips_[std::size_t(ChannelIndex(channel))].mute; }
 QCheckBox& CDialogOutput::PhaseBox(int channel) const { return *strips_[std::size_t(ChannelIndex(channel))].phase; }
 QCheckBox& CDialogOutput::LinkBox(int pair) const {
   return *linkBoxWidgets_[std::size_t(std::clamp(pair, 0, kLinkPairCount - 1))];
 }
-QPushButton& CDialogOutput::PageButton(int index) const {
-  return *pageButtons_[std::size_t(std::clamp(index, 0, kPageButtons - 1))];
-}
+QPushButton& CDialogOutput::PageButton(int index) const { return pageRow_->PageButton(index); }
 QSlider& CDialogOutput::MixSlider(int level) const { return *mixSliders_[std::size_t(std::clamp(level, 0, kMixLevels - 1))]; }
 QLabel& CDialogOutput::MixValue(int level) const { return *mixValues_[std::size_t(std::clamp(level, 0, kMixLevels - 1))]; }
 QSlider& CDialogOutput::LimiterSlider(int index) const {

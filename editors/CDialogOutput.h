@@ -35,6 +35,7 @@ namespace dsptune {
 
 class CEqPanel;
 class CInfoDlg;
+class OutputPageButtons;
 
 // What the page needs from the application, as hooks so tests can stand in for it.
 // A member left empty falls back to the default described beside it.
@@ -127,7 +128,6 @@ class CDialogOutput : public EditorPage, public EqBandEditorAccess {
 
  private:
   struct ChannelStrip {
-    QPushButton* button = nullptr;
     QComboBox* role = nullptr;
     QCheckBox* mute = nullptr;
     QCheckBox* phase = nullptr;
@@ -153,10 +153,9 @@ class CDialogOutput : public EditorPage, public EqBandEditorAccess {
   OutputPageServices services_;
   LinkBoxes linkBoxes_{};
 
+  OutputPageButtons* pageRow_ = nullptr;
   std::array<ChannelStrip, kChannels> strips_{};
-  QButtonGroup* channelGroup_ = nullptr;
   std::array<QCheckBox*, kLinkPairCount> linkBoxWidgets_{};
-  std::array<QPushButton*, kPageButtons> pageButtons_{};
 
   CEqPanel* eqPanel_ = nullptr;
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "editors/CSSVolumePanel.h"
+#include "editors/OutputPageButtons.h"
 #include "editors/model/EqBandEditing.h"
 #include "link/LinkState.h"
 #include "model/DebugLog.h"
@@ -30,15 +31,6 @@ namespace dsptune {
 namespace {
 
 const QColor kPageBackground(240, 250, 255);
-
-// Control numbers of the page buttons, as on the other output pages: 1069 CH1, 1072 CH2,
-// 1070 CH3, 1071 CH4, then 1076..1079.
-constexpr int kChannelButtonIds[CSSVCDlg::kChannels] = {1069, 1072, 1070, 1071, 1076, 1077, 1078, 1079};
-constexpr int kPageButtonIds[CSSVCDlg::kPageButtons] = {1073, 1074, 1075};
-constexpr int kPageKinds[CSSVCDlg::kPageButtons] = {kEditorSurround, kEditorRecord, kEditorCompressor};
-constexpr int kLocationPage = 0;
-const char* const kPageChinese[CSSVCDlg::kPageButtons] = {"声场定位", "录音输出", "输出压限"};
-const char* const kPageEnglish[CSSVCDlg::kPageButtons] = {"Location", "Record", "Comp"};
 
 constexpr int kRoomEditIds[2] = {1038, 1039};
 constexpr int kRoomSpinIds[2] = {1242, 1243};
@@ -111,7 +103,10 @@ CSSVCDlg::CSSVCDlg(QWidget* parent) : EditorPage(kEditorSurround, 0, parent) {
   setPalette(palette);
   setMinimumSize(1024, 520);
 
-  BuildPageRow();
+  OutputPageButtons::Options pages;
+  pages.pressedKind = kEditorSurround;
+  pageRow_ = new OutputPageButtons(this, pages);
+  pageRow_->ForwardTo(this);
   BuildRoomGroup();
   BuildCoordinateGroups();
   BuildChannelGroup();
@@ -126,29 +121,6 @@ CSSVCDlg::CSSVCDlg(QWidget* parent) : EditorPage(kEditorSurround, 0, parent) {
 }
 
 CSSVCDlg::~CSSVCDlg() = default;
-
-void CSSVCDlg::BuildPageRow() {
-  for (int c = 0; c < kChannels; ++c) {
-    auto* button = new QPushButton(this);
-    button->setMinimumHeight(26);
-    SetControlId(button, kChannelButtonIds[c]);
-    connect(button, &QPushButton::clicked, this, [this, c] { emit outputPageRequested(c); });
-    channelButtons_[std::size_t(c)] = button;
-  }
-  for (int i = 0; i < kPageButtons; ++i) {
-    auto* button = new QPushButton(this);
-    button->setMinimumHeight(26);
-    SetControlId(button, kPageButtonIds[i]);
-    const int kind = kPageKinds[i];
-    connect(button, &QPushButton::clicked, this, [this, kind] {
-      ShowLocationPressed();
-      emit pageRequested(kind);
-    });
-    pageButtons_[std::size_t(i)] = button;
-  }
-  pageButtons_[kLocationPage]->setCheckable(true);
-  ShowLocationPressed();
-}
 
 void CSSVCDlg::BuildRoomGroup() {
   panel_ = new CSSVolumePanel(this);
@@ -280,12 +252,6 @@ void CSSVCDlg::BuildChannelGroup() {
 }
 
 void CSSVCDlg::LayOut() {
-  auto* pages = new QHBoxLayout;
-  pages->setSpacing(4);
-  for (QPushButton* button : channelButtons_) pages->addWidget(button, 1);
-  pages->addSpacing(12);
-  for (QPushButton* button : pageButtons_) pages->addWidget(button, 1);
-
   // Room size: two rows of caption, edit and spin, "Modify" beside them.
   auto* room = new QGridLayout(roomGroup_);
   room->setContentsMargins(10, 6, 10, 8);
@@ -343,7 +309,7 @@ void CSSVCDlg::LayOut() {
   auto* root = new QVBoxLayout(this);
   root->setContentsMargins(8, 6, 8, 8);
   root->setSpacing(8);
-  root->addLayout(pages);
+  root->addLayout(pageRow_->MakeRow());
   root->addLayout(body, 1);
 }
 
@@ -355,7 +321,7 @@ void CSSVCDlg::RefreshPage() {
 }
 
 void CSSVCDlg::ReloadSurroundPage() {
-  ShowLocationPressed();
+  pageRow_->ShowPagePressed();
   if (CurrentLink().connected) {
     const std::vector<std::uint8_t> selector = ReadLiveBytes(kSsvcLocateOffset, 1);
     const int channel = selector.empty() ? -1 : FirstChannelWithRole(ReadChannelRoles(), selector[0]);
@@ -412,17 +378,13 @@ void CSSVCDlg::ShowRoleLabels() {
   }
 }
 
-void CSSVCDlg::ShowLocationPressed() { pageButtons_[kLocationPage]->setChecked(true); }
-
 void CSSVCDlg::ApplyTexts() {
   for (int c = 0; c < kChannels; ++c) {
-    channelButtons_[std::size_t(c)]->setText(PickText(QString::fromUtf8("通道%1").arg(c + 1),
-                                                      QStringLiteral("CH %1").arg(c + 1)));
     channels_[std::size_t(c)].caption->setText(PickText(QString::fromUtf8("通道%1").arg(c + 1),
                                                         QStringLiteral("CH%1").arg(c + 1)));
     channels_[std::size_t(c)].locate->setText(PickText("定位", "Locate"));
   }
-  for (int i = 0; i < kPageButtons; ++i) pageButtons_[std::size_t(i)]->setText(PickText(kPageChinese[i], kPageEnglish[i]));
+  pageRow_->ApplyTexts();
   roomGroup_->setTitle(PickText("房间大小", "Room size"));
   listenerGroup_->setTitle(PickText("听众位置", "Audience source"));
   speakerGroup_->setTitle(PickText("声源的位置", "Sound source"));
@@ -619,10 +581,8 @@ void CSSVCDlg::wheelEvent(QWheelEvent* event) {
 
 // ---------------------------------------------------------------- test access
 
-QPushButton& CSSVCDlg::ChannelButton(int channel) const { return *channelButtons_[std::size_t(ChannelIndex(channel))]; }
-QPushButton& CSSVCDlg::PageButton(int index) const {
-  return *pageButtons_[std::size_t(std::clamp(index, 0, kPageButtons - 1))];
-}
+QPushButton& CSSVCDlg::ChannelButton(int channel) const { return pageRow_->ChannelButton(channel); }
+QPushButton& CSSVCDlg::PageButton(int index) const { return pageRow_->PageButton(index); }
 QLineEdit& CSSVCDlg::RoomEdit(int side) const { return *roomEdits_[std::size_t(AxisIndex(side))]; }
 SpinButtons& CSSVCDlg::RoomSpin(int side) const { return *roomSpins_[std::size_t(AxisIndex(side))]; }
 QLineEdit& CSSVCDlg::CoordinateEdit(int marker, int axis) const {

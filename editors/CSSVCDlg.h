@@ -24,6 +24,7 @@ class QToolButton;
 namespace dsptune {
 
 class CSSVolumePanel;
+class OutputPageButtons;
 
 // An up-down control: two arrow buttons that hold an integer position and a range. A
 // click asks for a step (+1 up, -1 down); the page decides where the position goes, so
@@ -124,7 +125,6 @@ class CSSVCDlg : public EditorPage {
     QCheckBox* locate = nullptr;
   };
 
-  void BuildPageRow();
   void BuildRoomGroup();
   void BuildCoordinateGroups();
   void BuildChannelGroup();
@@ -147,13 +147,11 @@ class CSSVCDlg : public EditorPage {
   void OnMarkerMoved(int index);
   void OnLevelSlider(int channel, int position);
   void OnLocateBox(int channel, bool ticked);
-  void ShowLocationPressed();
   // Which of the 18 edits the page's focus is in: its marker, or -1.
   int FocusedMarker() const;
   bool RouteWheel(QWheelEvent* event, QObject* target);
 
-  std::array<QPushButton*, kChannels> channelButtons_{};
-  std::array<QPushButton*, kPageButtons> pageButtons_{};
+  OutputPageButtons* pageRow_ = nullptr;
   CSSVolumePanel* panel_ = nullptr;
 
   QGroupBox* roomGroup_ = nullptr;

@@ -4,6 +4,7 @@
 #include "editors/CDialogEfx.h"
 #include "editors/CDialogMusic.h"
 #include "editors/CDialogOutput.h"
+#include "editors/CDialogRec.h"
 #include "editors/CSSVCDlg.h"
 #include "shell/EditorHost.h"
 
@@ -56,6 +57,16 @@ void InstallEditorPages(EditorHost& host) {
             Qt::QueuedConnection);
         QObject::connect(
             page, &CSSVCDlg::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
+            Qt::QueuedConnection);
+        return page;
+      }
+      case kEditorRecord: {
+        auto* page = new CDialogRec(parent);
+        QObject::connect(
+            page, &CDialogRec::outputPageRequested, &host, [&host](int c) { host.ShowEditor(kEditorOutput, c); },
+            Qt::QueuedConnection);
+        QObject::connect(
+            page, &CDialogRec::pageRequested, &host, [&host](int kind) { host.ShowEditor(kind, 0); },
             Qt::QueuedConnection);
         return page;
       }

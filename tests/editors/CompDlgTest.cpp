@@ -25,8 +25,11 @@
 #include "shell/LanguageTables.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Wheel;
+using test::UseLanguage;
 
 namespace {
 
@@ -39,18 +42,6 @@ std::vector<std::uint8_t> RecordBytes(const CompressorValues& v) {
 
 // The stored limiter values the tests give channel c (0..7).
 CompressorValues Stored(int c) { return {-10.0f - c, 2.0f + c, 5.0f + c, 200.0f + c}; }
-
-void Wheel(QWidget* target, int notches) {
-  const QPointF pos(target->width() / 2.0, target->height() / 2.0);
-  QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(target, &event);
-}
-
-void UseLanguage(int language) {
-  SetCurrentLanguage(language);
-  QVERIFY(WriteCurrentLanguageFile(language));
-}
 
 }  // namespace
 

@@ -35,8 +35,11 @@
 #include "shell/ShellLanguage.h"
 #include "tests/link/RecordingTransport.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Cell;
+using test::Enter;
 
 namespace {
 
@@ -51,16 +54,6 @@ void PutRecord(int eq, int band, int gainField, int frequency, int qField, int t
       std::uint8_t(gainField >> 8), std::uint8_t(gainField), std::uint8_t(frequency >> 8), std::uint8_t(frequency),
       std::uint8_t(qField >> 8),    std::uint8_t(qField),    std::uint8_t(type)};
   StoreLiveBytes(EqBandOffset(eq, band), bytes);
-}
-
-QString Cell(const QTableWidget& table, int row, int column) {
-  const QTableWidgetItem* item = table.item(row, column);
-  return item ? item->text() : QString();
-}
-
-void Enter(QLineEdit& field, const QString& text) {
-  field.setText(text);
-  QTest::keyClick(&field, Qt::Key_Return);
 }
 
 // The text of the page's control with that control number.

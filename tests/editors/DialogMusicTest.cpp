@@ -40,8 +40,12 @@
 #include "tests/link/RecordingTransport.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/sim/LoopbackEmulator.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Wheel;
+using test::Cell;
+using test::Enter;
 
 namespace {
 
@@ -50,24 +54,7 @@ BandRecord StoredBand(int eq, int band) {
   return DecodeBandRecord(bytes.data());
 }
 
-QString Cell(const QTableWidget& table, int row, int column) {
-  const QTableWidgetItem* item = table.item(row, column);
-  return item ? item->text() : QString();
-}
-
 // Types into a line edit and presses Enter.
-void Enter(QLineEdit& field, const QString& text) {
-  field.setText(text);
-  QTest::keyClick(&field, Qt::Key_Return);
-}
-
-void Wheel(QWidget* target, int notches) {
-  const QPointF pos(target->width() / 2.0, target->height() / 2.0);
-  QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(target, &event);
-}
-
 QString HexLine(std::initializer_list<int> bytes) {
   QStringList parts;
   for (int b : bytes) parts << QString::asprintf("%02X", b);

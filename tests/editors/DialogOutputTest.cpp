@@ -32,8 +32,11 @@
 #include "shell/DialogTexts.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Cell;
+using test::Enter;
 
 namespace {
 
@@ -48,16 +51,6 @@ QString Describe(const std::vector<Address>& writes) {
   QStringList parts;
   for (const Address& a : writes) parts << QString::asprintf("(%d, 0x%02X)", a.first, a.second);
   return parts.join(' ');
-}
-
-QString Cell(const QTableWidget& table, int row, int column) {
-  const QTableWidgetItem* item = table.item(row, column);
-  return item ? item->text() : QString();
-}
-
-void Enter(QLineEdit& field, const QString& text) {
-  field.setText(text);
-  QTest::keyClick(&field, Qt::Key_Return);
 }
 
 // The application side of the page: an option record in memory, what was saved and

@@ -25,15 +25,12 @@
 #include "shell/DialogTexts.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Cell;
 
 namespace {
-
-QString Cell(const QTableWidget& table, int row, int column) {
-  const QTableWidgetItem* item = table.item(row, column);
-  return item ? item->text() : QString();
-}
 
 // A graph with the component beside it, as a page holds them; the writer records.
 struct Bench {

@@ -23,8 +23,11 @@
 #include "shell/LanguageTables.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Wheel;
+using test::UseLanguage;
 using S = LoudnessSlider;
 using B = LoudnessBox;
 
@@ -42,18 +45,6 @@ Bytes RecordBytes(const CompressorValues& v) {
   for (std::uint32_t word : CompressorRecordWords(v.threshold, v.ratio, v.attackMs, v.releaseMs))
     for (std::uint8_t b : WordBytes(word)) bytes.push_back(b);
   return bytes;
-}
-
-void Wheel(QWidget* target, int notches) {
-  const QPointF pos(target->width() / 2.0, target->height() / 2.0);
-  QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(target, &event);
-}
-
-void UseLanguage(int language) {
-  SetCurrentLanguage(language);
-  QVERIFY(WriteCurrentLanguageFile(language));
 }
 
 }  // namespace

@@ -20,17 +20,14 @@
 #include "shell/LanguageTables.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::UseLanguage;
 
 namespace {
 
 constexpr int kTemplates[] = {512, 527, 528, 529, 530, 532, 534, 535, 536};
-
-void UseLanguage(int language) {
-  SetCurrentLanguage(language);
-  QVERIFY(WriteCurrentLanguageFile(language));
-}
 
 void UseDevice(const char* model, int protocol) {
   UpdateIdentity([=](DeviceIdentity& id) { id = DeviceIdentity::With(model, protocol, "", ""); });

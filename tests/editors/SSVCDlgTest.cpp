@@ -34,27 +34,18 @@
 #include "shell/LanguageTables.h"
 #include "shell/ShellLanguage.h"
 #include "tests/model/RecordingWriter.h"
+#include "tests/editors/PageTestSupport.h"
 
 using namespace dsptune;
+using test::Wheel;
+using test::UseLanguage;
 
 namespace {
-
-void UseLanguage(int language) {
-  SetCurrentLanguage(language);
-  QVERIFY(WriteCurrentLanguageFile(language));
-}
 
 float Entry(int channel) { return GetFloat(ReadLiveBytes(kSsvcLevelsOffset + 4 * channel, 4).data()); }
 
 void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
   QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
-  QApplication::sendEvent(target, &event);
-}
-
-void Wheel(QWidget* target, int notches) {
-  const QPointF pos(target->width() / 2.0, target->height() / 2.0);
-  QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
   QApplication::sendEvent(target, &event);
 }
 
