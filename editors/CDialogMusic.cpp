@@ -19,6 +19,7 @@
 #include "editors/CEqPanel.h"
 #include "editors/CSmallEqPanel.h"
 #include "editors/EffectParameterList.h"
+#include "editors/model/EffectEqs.h"
 #include "editors/model/EffectParameters.h"
 #include "link/Dispatcher.h"
 #include "link/LinkState.h"
@@ -54,8 +55,6 @@ const ChannelInfo& Info(int channel) {
 }
 
 // Echo EQ and reverb EQ bypass parameters of each half (blocks 2 and 3).
-constexpr std::uint8_t kEchoBypass[2] = {0x07, 0x15};
-constexpr std::uint8_t kReverbBypass[2] = {0x07, 0x13};
 constexpr std::uint8_t kEchoTypeAddress[2] = {0x08, 0x16};
 
 constexpr int kMostBands = 15;  // Mic A and Mic B; the Music EQ has 10
@@ -476,15 +475,12 @@ void CDialogMusic::ReloadThumbnails() {
   }
   const struct {
     CSmallEqPanel* thumb;
-    int eq;
-    std::uint8_t bypassBlock, bypassAddress;
-  } boxes[2] = {
-      {echoThumb_, kEqEchoA + info.half, 2, kEchoBypass[info.half]},
-      {reverbThumb_, kEqReverbA + info.half, 3, kReverbBypass[info.half]},
-  };
+    int effect;
+  } boxes[2] = {{echoThumb_, kEffectEchoA + info.half}, {reverbThumb_, kEffectReverbA + info.half}};
   for (const auto& box : boxes) {
+    const EffectEq& effect = *EffectEqOf(box.effect);
     for (int b = 0; b < CSmallEqPanel::kBands; ++b) {
-      const std::vector<std::uint8_t> bytes = ReadLiveBytes(EqBandOffset(box.eq, b), kBandRecordSize);
+      const std::vector<std::uint8_t> bytes = ReadLiveBytes(EqBandOffset(effect.eq, b), kBandRecordSize);
       if (bytes.size() < std::size_t(kBandRecordSize)) break;
       const BandRecord record = DecodeBandRecord(bytes.data());
       box.thumb->SetBandType(b, record.type);
@@ -492,7 +488,7 @@ void CDialogMusic::ReloadThumbnails() {
       box.thumb->SetBandFrequency(b, float(record.frequency));
       box.thumb->SetBandQ(b, record.Q());
     }
-    box.thumb->SetBypass(UiValue(box.bypassBlock, box.bypassAddress) != 0);
+    box.thumb->SetBypass(EffectEqBypassed(box.effect));
   }
 }
 
@@ -504,7 +500,7 @@ void CDialogMusic::SetListColors(const QColor& color) {
 void CDialogMusic::OnThumbnailClicked(bool reverb) {
   const int half = Info(Channel()).half;
   if (half < 0) return;
-  emit effectsEqRequested(reverb ? half : 2 + half);
+  emit effectsEqRequested((reverb ? kEffectReverbA : kEffectEchoA) + half);
 }
 
 // ---------------------------------------------------------------- test access
