@@ -55,6 +55,8 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QDialog(parent) {
   setFixedSize(360, 170);
 
   m_timer.setSingleShot(true);
+  // The notices have exact durations; a coarse timer may run up to 5 % over them.
+  m_timer.setTimerType(Qt::PreciseTimer);
   connect(&m_timer, &QTimer::timeout, this, &QDialog::close);
 
   CentreOverOwner(this);

@@ -26,6 +26,8 @@ class CInfoDlg : public QDialog {
   QPushButton* CloseButton() const { return m_close; }
   // Milliseconds left before the popup closes itself; -1 when the timer is not running.
   int RemainingTime() const { return m_timer.remainingTime(); }
+  // The duration the popup was last shown for, in milliseconds.
+  int Duration() const { return m_timer.interval(); }
 
  private:
 
