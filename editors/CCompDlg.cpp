@@ -21,7 +21,6 @@
 namespace dsptune {
 namespace {
 
-const QColor kPageBackground(240, 250, 255);
 
 const char* const kCaptionChinese[kCompressorSliders] = {"阀(阈)", "衰减比例", "启动时间", "释放时间"};
 const char* const kCaptionEnglish[kCompressorSliders] = {"Threshold", "Ratio", "Attack time", "Release time"};
@@ -37,11 +36,6 @@ int SliderIndex(int index) { return std::clamp(index, 0, CCompDlg::kSliders - 1)
 }  // namespace
 
 CCompDlg::CCompDlg(QWidget* parent) : EditorPage(kEditorCompressor, 0, parent) {
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
 
   OutputPageButtons::Options pages;
   pages.pressedKind = kEditorCompressor;

@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kDialogNumber = 421;
 constexpr int kEffectBands = 7;
-const QColor kPageBackground(240, 250, 255);
 
 const EffectEq& Effect(int index) { return *EffectEqOf(IsEffectIndex(index) ? index : kEffectReverbA); }
 
@@ -25,11 +24,6 @@ const EffectEq& Effect(int index) { return *EffectEqOf(IsEffectIndex(index) ? in
 
 CDialogEfx::CDialogEfx(int effectIndex, QWidget* parent)
     : EditorPage(kEditorEffectsEq, IsEffectIndex(effectIndex) ? effectIndex : kEffectReverbA, parent) {
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
   connect(this, &CDialogEfx::eqBypassChanged, this, &EditorPage::eqStateChanged);
 
   title_ = new QLabel(this);

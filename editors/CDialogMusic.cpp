@@ -32,7 +32,6 @@ namespace dsptune {
 namespace {
 
 constexpr int kDialogNumber = 313;
-const QColor kPageBackground(240, 250, 255);
 
 // What the selector chooses: the EQ shown, the effect half, the EQ bypass parameter
 // and the colours of the list texts and thumbnail curves.
@@ -95,13 +94,8 @@ QProgressBar* MakeMeter(QWidget* parent) {
 
 CDialogMusic::CDialogMusic(int channel, QWidget* parent)
     : EditorPage(kEditorMicMusic, (channel >= 0 && channel <= 2) ? channel : 0, parent) {
-  setAutoFillBackground(true);
   connect(this, &CDialogMusic::eqBypassChanged, this, &EditorPage::eqStateChanged);
   connect(this, &CDialogMusic::channelSelected, this, &EditorPage::eqStateChanged);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
 
   BuildSelector();
   BuildEqArea();

@@ -130,10 +130,7 @@ std::vector<int> CDialogMusicInput::VisibleSources() const {
 void CDialogMusicInput::Open() {
   RefreshPage();
   ApplyTexts();
-  show();
-  CentreOverOwner(this);
-  raise();
-  activateWindow();
+  ShowCentred(this);
 }
 
 void CDialogMusicInput::RefreshPage() {

@@ -34,7 +34,6 @@ namespace dsptune {
 namespace {
 
 constexpr int kDialogNumber = 385;
-const QColor kPageBackground(240, 250, 255);
 const QColor kListText(0, 200, 255);
 
 const char* const kLinkEnglish[kLinkPairCount] = {"FL+FR Linked", "SL+SR Linked", "SBL+SBR Linked"};
@@ -112,13 +111,8 @@ CDialogOutput::CDialogOutput(int channel, OutputPageServices services, QWidget* 
       return true;
     };
   }
-  setAutoFillBackground(true);
   connect(this, &CDialogOutput::eqBypassChanged, this, &EditorPage::eqStateChanged);
   connect(this, &CDialogOutput::channelSelected, this, &EditorPage::eqStateChanged);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
 
   BuildChannelRow();
   BuildEqArea();

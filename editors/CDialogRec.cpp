@@ -23,7 +23,6 @@
 namespace dsptune {
 namespace {
 
-const QColor kPageBackground(240, 250, 255);
 const QColor kListText(0, 200, 255);
 
 struct Text {
@@ -45,11 +44,6 @@ int SliderIndex(int index) { return std::clamp(index, 0, kCompressorSliders - 1)
 }  // namespace
 
 CDialogRec::CDialogRec(QWidget* parent) : EditorPage(kEditorRecord, 0, parent) {
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
   connect(this, &CDialogRec::eqBypassChanged, this, &EditorPage::eqStateChanged);
 
   OutputPageButtons::Options pages;

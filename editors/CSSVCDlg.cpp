@@ -30,7 +30,6 @@
 namespace dsptune {
 namespace {
 
-const QColor kPageBackground(240, 250, 255);
 
 constexpr int kRoomEditIds[2] = {1038, 1039};
 constexpr int kRoomSpinIds[2] = {1242, 1243};
@@ -97,11 +96,6 @@ void SpinButtons::SetRange(int minimum, int maximum) {
 // ---------------------------------------------------------------- building
 
 CSSVCDlg::CSSVCDlg(QWidget* parent) : EditorPage(kEditorSurround, 0, parent) {
-  setAutoFillBackground(true);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, kPageBackground);
-  setPalette(palette);
-  setMinimumSize(1024, 520);
 
   OutputPageButtons::Options pages;
   pages.pressedKind = kEditorSurround;

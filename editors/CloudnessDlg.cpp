@@ -191,10 +191,7 @@ void CloudnessDlg::BuildControls() {
 void CloudnessDlg::Open() {
   RefreshPage();
   ApplyTexts();
-  show();
-  CentreOverOwner(this);
-  raise();
-  activateWindow();
+  ShowCentred(this);
 }
 
 void CloudnessDlg::RefreshPage() {

@@ -100,10 +100,7 @@ void CRemoteDlg::ApplyTexts() {
 
 void CRemoteDlg::Open() {
   ApplyTexts();
-  show();
-  CentreOverOwner(this);
-  raise();
-  activateWindow();
+  ShowCentred(this);
 }
 
 void CRemoteDlg::changeEvent(QEvent* event) {

@@ -80,10 +80,7 @@ void CDialogIP::ApplyTexts() {
 
 void CDialogIP::Open() {
   ApplyTexts();
-  show();
-  CentreOverOwner(this);
-  raise();
-  activateWindow();
+  ShowCentred(this);
 }
 
 void CDialogIP::TryConnect() {

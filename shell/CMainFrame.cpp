@@ -348,13 +348,12 @@ int CMainFrame::OpenNetwork(const QString& host, int port) {
   }
   link.kind = LinkKind::Network;
   SetNetworkPeer(host.toStdString(), std::uint16_t(port));
-  const int result = OpenLink(&bridge_, LinkKind::Network);
-  if (result == 1) settings_.SetNetworkPeer(host, port);
-  return result;
+  return OpenLink(&bridge_, LinkKind::Network);
 }
 
 bool CMainFrame::ConnectNetwork(const QString& host, int port) {
   if (OpenNetwork(host, port) != 1) return false;
+  settings_.SetNetworkPeer(host, port);
   OnDeviceConnected(kConnectNoticeMs);
   return true;
 }
@@ -394,10 +393,7 @@ void CMainFrame::ShowLinkedDialog(LinkedDialog which) {
   }
   if (hooks.reload) hooks.reload(dialog);
   AnnounceLanguage(dialog);  // texts (and pictures) of the current language
-  dialog->show();
-  CentreOverOwner(dialog);
-  dialog->raise();
-  dialog->activateWindow();
+  ShowCentred(dialog);
 }
 
 CDialogIP* CMainFrame::NetworkDialog() const { return ipDialog_.data(); }

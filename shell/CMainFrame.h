@@ -43,10 +43,11 @@ class CMainFrame : public QMainWindow {
   ModeCommands& Modes() { return *modes_; }
 
   // Closes an open USB link (without the disconnect command) and opens the network link
-  // to host:port, storing the peer on success. 1 when connected, otherwise the
-  // transport's error number (0 or the socket error).
+  // to host:port. 1 when connected, otherwise the transport's error number (0 or the
+  // socket error).
   int OpenNetwork(const QString& host, int port);
-  // OpenNetwork, then the device-connected sequence.
+  // OpenNetwork, then (when connected) stores the peer and runs the device-connected
+  // sequence; the network dialog stores the peer itself.
   bool ConnectNetwork(const QString& host, int port);
   // The "Connect IP" button: made on first use, shown again later.
   void ShowNetworkDialog();

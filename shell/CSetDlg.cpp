@@ -246,10 +246,7 @@ QWidget* CSetDlg::FindControl(int id) const {
 
 void CSetDlg::Open() {
   ApplyTexts();
-  show();
-  CentreOverOwner(this);
-  raise();
-  activateWindow();
+  ShowCentred(this);
 }
 
 void CSetDlg::ApplyTexts() {

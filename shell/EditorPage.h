@@ -2,6 +2,7 @@
 // One embedded editor of the main view, identified by its dialog number (its kind).
 // The editor pages derive from this; until a kind has its page, the host shows a blank
 // page of that kind.
+#include <QPalette>
 #include <QWidget>
 
 namespace dsptune {
@@ -18,7 +19,15 @@ enum EditorKind : int {
 class EditorPage : public QWidget {
   Q_OBJECT
  public:
-  EditorPage(int kind, int channel, QWidget* parent) : QWidget(parent), kind_(kind), channel_(channel) {}
+  // Every page has the view's light background and never gets smaller than the view's
+  // smallest client area.
+  EditorPage(int kind, int channel, QWidget* parent) : QWidget(parent), kind_(kind), channel_(channel) {
+    setAutoFillBackground(true);
+    QPalette look = palette();
+    look.setColor(QPalette::Window, QColor(240, 250, 255));
+    setPalette(look);
+    setMinimumSize(1024, 520);
+  }
   int Kind() const { return kind_; }
   int Channel() const { return channel_; }
   // The same kind requested again with another channel (mic/music, output, effects EQ).

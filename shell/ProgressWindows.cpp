@@ -20,6 +20,13 @@ void CentreOverOwner(QWidget* window) {
   if (area.isValid()) window->move(area.center() - window->rect().center());
 }
 
+void ShowCentred(QWidget* window) {
+  window->show();
+  CentreOverOwner(window);
+  window->raise();
+  window->activateWindow();
+}
+
 ProgressWindows::ProgressWindows(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
 
 ProgressWindows::~ProgressWindows() {

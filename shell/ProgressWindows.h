@@ -15,6 +15,8 @@ class CSynDlg;
 // Moves a top-level `window` so that it is centred over its parent widget, or over the
 // primary screen when it has none.
 void CentreOverOwner(QWidget* window);
+// Shows a modeless window centred over its owner and brings it to the front.
+void ShowCentred(QWidget* window);
 
 class ProgressWindows : public QObject {
   Q_OBJECT

@@ -20,8 +20,7 @@
 #include "link/NetworkLink.h"
 #include "link/PacketTransport.h"
 #include "shell/DialogService.h"
-#include "tools/sim/DeviceSimulator.h"
-#include "tools/sim/SimServer.h"
+#include "tests/sim/LoopbackEmulator.h"
 
 using namespace dsptune;
 
@@ -144,15 +143,12 @@ int main(int argc, char** argv) {
 
   DeviceOptions deviceOptions;
   deviceOptions.replyLatency = kReplyLatency;
-  DeviceSimulator device(deviceOptions);
-  ServerOptions serverOptions;
-  serverOptions.port = 0;
-  SimServer server(device, serverOptions);
-  if (!server.Start()) {
+  test::LoopbackEmulator emulator(deviceOptions);
+  if (!emulator.started) {
     std::fprintf(stderr, "the emulator did not start\n");
     return 1;
   }
-  SetNetworkPeer("127.0.0.1", server.Port());
+  SetNetworkPeer("127.0.0.1", emulator.net.Port());
   if (OpenNetworkLink(nullptr) != 1) {
     std::fprintf(stderr, "could not connect to the emulator\n");
     return 1;
@@ -176,6 +172,5 @@ int main(int argc, char** argv) {
     std::printf("  (each wait for an answer comes before the transport call: it shows in the pointer moves)\n");
   }
   CloseNetworkLink(false);
-  server.Stop();
   return status;
 }

@@ -21,8 +21,7 @@
 #include "shell/DialogService.h"
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
-#include "tools/sim/DeviceSimulator.h"
-#include "tools/sim/SimServer.h"
+#include "tests/sim/LoopbackEmulator.h"
 
 using namespace dsptune;
 
@@ -89,11 +88,8 @@ int main(int argc, char** argv) {
   QtNotificationBridge bridge;
 
   // 2. Connect to ready against the emulator, and 3. the longest event-loop gap.
-  DeviceSimulator device;
-  ServerOptions serverOptions;
-  serverOptions.port = 0;
-  SimServer server(device, serverOptions);
-  if (!server.Start()) {
+  test::LoopbackEmulator emulator;
+  if (!emulator.started) {
     std::fprintf(stderr, "emulator did not start\n");
     return 1;
   }
@@ -102,7 +98,7 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   QElapsedTimer clock;
   clock.start();
-  if (!frame.ConnectNetwork("127.0.0.1", server.Port())) {
+  if (!frame.ConnectNetwork("127.0.0.1", emulator.net.Port())) {
     std::fprintf(stderr, "connect failed\n");
     return 1;
   }
@@ -141,6 +137,5 @@ int main(int argc, char** argv) {
   QApplication::exec();
   std::printf("longest event-loop gap over 10 s connected idle: %.2f ms (target <= 16)\n", longest / 1e6);
   frame.close();
-  server.Stop();
   return 0;
 }
