@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/LinkState.h"
+#include "link/TransferLedger.h"
 #include "model/DebugLog.h"
 
 namespace dsptune {
@@ -18,6 +19,7 @@ void SendPacket(std::span<const std::uint8_t> packet, bool synchronous) {
     if (!link.connected || !transport || !transport->Writable()) return;
     if (synchronous && !link.replyEvent.Wait(link.replyTimeout))
       DebugLog("WaitForSingleObject Time Out \r\n ");
+    NoteOutgoing(packet);
     transport->WriteReport(packet);
     return;
   }
@@ -29,6 +31,7 @@ void SendPacket(std::span<const std::uint8_t> packet, bool synchronous) {
   if (synchronous && !link.replyEvent.Wait(link.replyTimeout))
     DebugLog("NetSendSync WaitObject Time Out \r\n ");
   std::lock_guard lock(link.linkLock);
+  if (!packet.empty()) NoteOutgoing(packet.subspan(1));
   transport->SendDirect(packet);
 }
 

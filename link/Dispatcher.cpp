@@ -8,6 +8,7 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "link/PacketParams.h"
+#include "link/TransferLedger.h"
 #include "model/DebugLog.h"
 #include "model/ParameterImage.h"
 
@@ -106,6 +107,7 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
   switch (code) {
     case kCmdLoadMode:
     case kCmdFactoryMode:
+      RecordAnswer(packet);
       link.replyEvent.Set();
       DebugLog("Start thread:SynchronizeData\n");
       if (link.readJobStarter) link.readJobStarter();
@@ -130,10 +132,8 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
       }
       break;
     case kCmdReadImage:
-      if (p.Has(3)) {
-        const int offset = (p[0] << 8) | p[1];
-        if (offset < kImageSize) StoreImageBytes(offset, p.From(3, p[2]));
-      }
+      // Image chunks go to the read job's staging copy (RecordAnswer above); the image
+      // itself changes only when a complete read is committed.
       break;
     case kCmdLearnKey:
       HandleLearnedKey(p, link);
@@ -166,6 +166,8 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
     default:
       break;
   }
+  // Counted once the answer is in the model: a job woken by the count reads it at once.
+  RecordAnswer(packet);
   link.replyEvent.Set();
 }
 

@@ -86,6 +86,7 @@ void FrameAssembler::Parse() {
       // frame behind them hostage.
       const auto* next = std::find(buffer_.data() + pos, buffer_.data() + fill_, kFrameStart);
       pos = static_cast<std::size_t>(next - buffer_.data());
+      if (events_.garbled) events_.garbled();
       continue;
     }
     const std::size_t available = fill_ - pos;
@@ -94,6 +95,7 @@ void FrameAssembler::Parse() {
     if (length < kMinFrameLength) {
       // Giving up only the start byte lets a real frame hidden behind it be found.
       ++pos;
+      if (events_.garbled) events_.garbled();
       continue;
     }
     if (available < length + 2) break;  // wait for the rest; length + 2 <= 257 always fits
@@ -104,6 +106,7 @@ void FrameAssembler::Parse() {
       if (events_.goodFrame) events_.goodFrame();
     } else {
       DebugLog("ProcessRxBuf Checksum error\n");
+      if (events_.garbled) events_.garbled();
     }
     pos += length + 2;
     if (pos < fill_) bytesAfterFrame = true;

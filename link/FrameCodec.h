@@ -64,6 +64,8 @@ class FrameAssembler {
     // A frame was followed by more bytes of the same read and those have been parsed
     // (the link resets its missed-heartbeat counter).
     std::function<void()> trailingParsed;
+    // Bytes were thrown away: a frame with a wrong checksum, or bytes that cannot start one.
+    std::function<void()> garbled;
   };
 
   explicit FrameAssembler(Events events);

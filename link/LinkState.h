@@ -41,6 +41,11 @@ class LinkState {
   std::atomic<bool> changedFlag{false};
   std::atomic<int> currentMode{0};
   std::atomic<bool> parameterErrorShown{false};
+  // Received bytes that did not make a good frame (checksum errors, stray bytes); the
+  // jobs compare it before and after to tell a garbled stream from a silent device.
+  std::atomic<int> garbledReceives{0};
+  // The network module said "ISCONNECTED" on the current link: another host holds it.
+  std::atomic<bool> hostBusy{false};
 
   // How long a synchronous send waits for the previous reply.
   std::chrono::milliseconds replyTimeout{2000};

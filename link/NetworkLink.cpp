@@ -123,7 +123,7 @@ class NetworkSession {
         target(sink),
         replyWaitLimit(replyWait),
         assembler({[](std::span<const std::uint8_t> payload) { DispatchPacket(payload); },
-                   [this] { ReplyArrived(); }, nullptr}) {}
+                   [this] { ReplyArrived(); }, nullptr, [] { ++CurrentLink().garbledReceives; }}) {}
 
   ~NetworkSession() {
     for (std::thread* t : {&receiveThread, &writerThread, &timeoutThread})
@@ -412,6 +412,7 @@ bool NetworkSession::ConsumeControl(Control control) {
     return true;
   }
   if (control == Control::Notice) {
+    CurrentLink().hostBusy = true;
     if (target) target->Post(kMsgHostBusy, 0, 0);  // last-receive time deliberately unchanged
     return true;
   }
@@ -628,6 +629,7 @@ int NetworkLink::Open(NotificationSink* target) {
     link.queuedSendMode = true;
     link.transport = this;
     link.replyEvent.Set();  // the first synchronous send has no earlier reply to wait for
+    link.hostBusy = false;
     link.connected = true;
   }
   try {

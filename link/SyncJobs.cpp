@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
+#include <string>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -20,21 +23,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-enum class JobKind { Read, Write };
+enum class JobKind { Read, Write, WriteVerified };
 
 constexpr auto kStartPause = 100ms;  // lets a status reply in flight arrive before the job's first send
 constexpr auto kEndPause = 50ms;
-
-struct Chunk {
-  std::uint16_t offset;
-  std::uint8_t length;
-};
-
-constexpr Chunk ImageChunk(int index) {
-  const int offset = index * kImageChunkSize;
-  return {std::uint16_t(offset), std::uint8_t(std::min(kImageChunkSize, kImageSize - offset))};
-}
-static_assert(ImageChunk(kImageChunkCount - 1).offset == 3472 && ImageChunk(kImageChunkCount - 1).length == 46);
+// Reply time-outs without any answer after which a transfer gives up.
+constexpr int kSilenceLimit = 4;
 
 // One worker thread runs the jobs in order. It is created when a job is requested and
 // leaves when nothing waits; the next request joins the finished thread and starts a
@@ -56,6 +50,15 @@ void ReportChunk(int job, int chunk) {
     observer = ProgressObserver();
   }
   if (observer) observer(job, chunk + 1, kImageChunkCount);
+}
+
+std::mutex& ResultMutex() {
+  static std::mutex m;
+  return m;
+}
+SyncResult& LastResult() {
+  static SyncResult result;
+  return result;
 }
 
 class JobRunner {
@@ -106,6 +109,14 @@ class JobRunner {
   // A job goes on only while the link is up and no shutdown asks it to stop.
   bool MayContinue() const { return CurrentLink().connected && !stopping_; }
 
+  // Before each send of a transfer: also stop once the device has said nothing for
+  // several reply time-outs. Each unanswered command costs a whole time-out, so a
+  // silent or garbled device would otherwise hold the user for minutes.
+  bool Proceed() const {
+    if (!MayContinue()) return false;
+    return std::chrono::steady_clock::now() - LastAnswerTime() < kSilenceLimit * CurrentLink().replyTimeout;
+  }
+
  private:
   void Run() {
     std::unique_lock lock(mutex_);
@@ -116,7 +127,7 @@ class JobRunner {
       if (kind == JobKind::Read)
         RunReadJob();
       else
-        RunWriteJob();
+        RunWriteJob(kind == JobKind::WriteVerified);
       lock.lock();
     }
     workerActive_ = false;
@@ -127,23 +138,93 @@ class JobRunner {
     ClearStatusBlock();
     CurrentLink().statusPollingAllowed = false;
     std::this_thread::sleep_for(kStartPause);
+    const LinkState& link = CurrentLink();
+    garbledAtStart_ = link.garbledReceives.load();
   }
 
   // A job stopped by a shutdown does not notify: the window it would notify is closing.
-  void EndJob(std::intptr_t syncKind, const char* logLine) {
+  void EndJob(const SyncResult& result, const char* logLine) {
     LinkState& link = CurrentLink();
+    BeginLedger(LedgerMode::Idle);  // late image answers must not land anywhere
+    {
+      std::lock_guard lock(ResultMutex());
+      LastResult() = result;
+    }
+    if (result.outcome != SyncOutcome::Done)
+      DebugLog(std::string("Sync job failed: ") + SyncOutcomeText(result.outcome) + "\n");
     if (!stopping_) {
-      if (NotificationSink* sink = link.sink.load()) sink->Post(kMsgSyncDone, syncKind, 0);
+      if (NotificationSink* sink = link.sink.load())
+        sink->Post(kMsgSyncDone, result.job, static_cast<std::intptr_t>(result.outcome));
     }
     ClearStatusBlock();
     link.statusPollingAllowed = true;
     if (!stopping_) DebugLog(logLine);
   }
 
+  // Why a job could not finish, judged by what came back while it ran.
+  SyncOutcome Failure() const {
+    const LinkState& link = CurrentLink();
+    if (link.hostBusy) return SyncOutcome::DeviceBusy;
+    const bool garbled = link.garbledReceives.load() != garbledAtStart_;
+    if (AnswerCount() == 0) return garbled ? SyncOutcome::GarbledStream : SyncOutcome::DeviceSilent;
+    if (!link.connected) return SyncOutcome::LinkLost;
+    return garbled ? SyncOutcome::GarbledStream : SyncOutcome::Incomplete;
+  }
+
+  // A wait that ran out means that answer is not coming: the next send need not wait
+  // for it a second time.
+  static void GiveUpOnReply() { CurrentLink().replyEvent.Set(); }
+
+  // Waits for the answers to `codes`; asks again for the missing ones, up to
+  // kSyncRetries times. The first wait costs nothing on a healthy link: the answers
+  // are in, or the last one is a round trip away.
+  bool AwaitAnswers(std::initializer_list<std::uint8_t> codes) {
+    const std::span<const std::uint8_t> all(codes.begin(), codes.size());
+    for (int attempt = 0;; ++attempt) {
+      if (WaitForAnswers(all, CurrentLink().replyTimeout)) return true;
+      if (attempt == kSyncRetries || !Proceed()) return false;
+      GiveUpOnReply();
+      for (std::uint8_t code : codes) {
+        if (WasAnswered(code)) continue;
+        if (!Proceed()) return false;
+        SendCommand({code});
+      }
+    }
+  }
+
+  // The same for image chunks, asked again with `ask`.
+  template <typename Ask>
+  bool AwaitChunks(Ask ask) {
+    for (int attempt = 0;; ++attempt) {
+      if (WaitForChunks(CurrentLink().replyTimeout)) return true;
+      if (attempt == kSyncRetries || !Proceed()) return false;
+      GiveUpOnReply();
+      const ChunkSet have = ChunksAccounted();
+      for (int i = 0; i < kImageChunkCount; ++i) {
+        if (have.test(std::size_t(i))) continue;
+        if (!Proceed()) return false;
+        ask(i);
+      }
+    }
+  }
+
+  static void AskChunk(int i) {
+    const ImageChunk c = ImageChunkAt(i);
+    SendCommand({kCmdReadImage, std::uint8_t(c.offset >> 8), std::uint8_t(c.offset), c.length});
+  }
+
+  static void SendChunk(const ParameterImageBytes& image, int i) {
+    const ImageChunk c = ImageChunkAt(i);
+    SendOffsetWrite(kCmdWriteImage, c.offset, std::span(image).subspan(c.offset, c.length));
+  }
+
   void RunReadJob() {
     BeginJob();
-    ReadSequence();
-    EndJob(0, "End thread: Delay Read SynchronizeData\n");
+    SyncResult result;
+    result.job = 0;
+    result.outcome = ReadSequence();
+    result.chunksConfirmed = int(ChunksAccounted().count());
+    EndJob(result, "End thread: Delay Read SynchronizeData\n");
   }
 
   void SendIdentityQueries() {
@@ -156,64 +237,97 @@ class JobRunner {
     SendCommand({kCmdDspVersion});
   }
 
-  // Each command waits for the previous command's reply, so an answer is in the model
-  // once the next command has gone out: the model name and protocol code are known after
-  // 0x81, and the image is complete once 0x92 has been sent.
-  void ReadSequence() {
-    LinkState& link = CurrentLink();
-    link.queuedSendMode = false;
-    SendIdentityQueries();
-    if (!MayContinue()) return;
-    SendVersionQueries();
-    if (!MayContinue()) return;
-    DeviceIdentity identity = IdentitySnapshot();
-    if (!IsKnownModel(identity.ModelName()) && identity.protocolCode != kSupportedProtocol) {
-      SendIdentityQueries();
-      if (!MayContinue()) return;
-      SendVersionQueries();
-      if (!MayContinue()) return;
-      identity = IdentitySnapshot();
-    }
-    // A foreign device is not read; the identity check after message 1002 reports it.
-    if (!IdentityAccepted(identity)) return;
-    SendCommand({kCmdGetMode});
-    if (!MayContinue()) return;
+  bool AwaitIdentity() { return AwaitAnswers({kCmdModelName, kCmdProtocolCode, kCmdMcuVersion, kCmdDspVersion}); }
+
+  // Asks for all 63 chunks into the ledger's staging copy and waits until each one came.
+  bool ReadAllChunks(int progressJob) {
     for (int i = 0; i < kImageChunkCount; ++i) {
       // A USB send waits a whole reply time-out even when the device is gone: stop here
       // rather than spend 63 time-outs on a dropped link.
-      if (!MayContinue()) return;
-      const Chunk c = ImageChunk(i);
-      SendCommand({kCmdReadImage, std::uint8_t(c.offset >> 8), std::uint8_t(c.offset), c.length});
-      ReportChunk(0, i);
+      if (!Proceed()) return false;
+      AskChunk(i);
+      if (progressJob == 0) ReportChunk(0, i);
     }
-    SendCommand({kCmdGetMachineSettings});
-    if (!MayContinue()) return;
-    ApplyImage();
-    if (!MayContinue()) return;
-    SendCommand({kCmdGetRemoteTable});
-    link.changedFlag = false;
-    link.queuedSendMode = true;
-    std::this_thread::sleep_for(kEndPause);
+    return AwaitChunks(AskChunk);
   }
 
-  void RunWriteJob() {
-    BeginJob();
+  // The order of sends is the device's: identity, mode, image, settings, remote table.
+  // The answers are counted as they come; the image reaches the model only once every
+  // one of them is in.
+  SyncOutcome ReadSequence() {
     LinkState& link = CurrentLink();
     link.queuedSendMode = false;
-    const ParameterImageBytes image = ImageSnapshot();
-    bool sent = true;
-    for (int i = 0; i < kImageChunkCount && sent; ++i) {
-      sent = MayContinue();  // as in the read job: no time-outs spent on a dropped link
-      if (!sent) break;
-      const Chunk c = ImageChunk(i);
-      SendOffsetWrite(kCmdWriteImage, c.offset, std::span(image).subspan(c.offset, c.length));
-      ReportChunk(1, i);
+    BeginLedger(LedgerMode::Read);
+    SendIdentityQueries();
+    if (!Proceed()) return Failure();
+    SendVersionQueries();
+    if (!Proceed() || !AwaitIdentity()) return Failure();
+    DeviceIdentity identity = IdentitySnapshot();
+    if (!IsKnownModel(identity.ModelName()) && identity.protocolCode != kSupportedProtocol) {
+      SendIdentityQueries();
+      if (!Proceed()) return Failure();
+      SendVersionQueries();
+      if (!Proceed()) return Failure();
+      identity = IdentitySnapshot();
     }
-    if (sent) SendCommand({kCmdEndImageWrite});
+    // A foreign device is not read.
+    if (!IdentityAccepted(identity)) return SyncOutcome::IdentityMismatch;
+    SendCommand({kCmdGetMode});
+    if (!Proceed()) return Failure();
+    if (!ReadAllChunks(0) || !AwaitAnswers({kCmdGetMode})) return Failure();
+    SendCommand({kCmdGetMachineSettings});
+    if (!Proceed()) return Failure();
+    SendCommand({kCmdGetRemoteTable});
+    if (!AwaitAnswers({kCmdGetMachineSettings, kCmdGetRemoteTable})) return Failure();
+    const ParameterImageBytes image = StagedImage();
+    StoreImageBytes(0, image);
+    ApplyImage();
+    link.changedFlag = false;
     link.queuedSendMode = true;
     std::this_thread::sleep_for(kEndPause);
-    link.changedFlag = false;
-    EndJob(1, "End thread: SynchronizeWriteThreadProc\n");
+    return SyncOutcome::Done;
+  }
+
+  void RunWriteJob(bool verify) {
+    BeginJob();
+    SyncResult result;
+    result.job = 1;
+    const ParameterImageBytes image = ImageSnapshot();
+    result.outcome = WriteSequence(image);
+    result.chunksConfirmed = int(ChunksAccounted().count());
+    if (result.outcome == SyncOutcome::Done && verify) {
+      result.outcome = VerifySequence(image, result.differingBytes);
+    }
+    LinkState& link = CurrentLink();
+    link.queuedSendMode = true;
+    std::this_thread::sleep_for(kEndPause);
+    if (result.outcome == SyncOutcome::Done) link.changedFlag = false;
+    EndJob(result, "End thread: SynchronizeWriteThreadProc\n");
+  }
+
+  // Every chunk must be acknowledged before the end-of-write goes out, and the
+  // end-of-write itself must be answered.
+  SyncOutcome WriteSequence(const ParameterImageBytes& image) {
+    CurrentLink().queuedSendMode = false;
+    BeginLedger(LedgerMode::Write);
+    for (int i = 0; i < kImageChunkCount; ++i) {
+      if (!Proceed()) return Failure();  // as in the read job: no time-outs spent on a dropped link
+      SendChunk(image, i);
+      ReportChunk(1, i);
+    }
+    if (!AwaitChunks([&image](int i) { SendChunk(image, i); })) return Failure();
+    SendCommand({kCmdEndImageWrite});
+    if (!Proceed() || !AwaitAnswers({kCmdEndImageWrite})) return Failure();
+    return SyncOutcome::Done;
+  }
+
+  SyncOutcome VerifySequence(const ParameterImageBytes& written, int& differing) {
+    BeginLedger(LedgerMode::Read);
+    if (!ReadAllChunks(-1)) return Failure();
+    const ParameterImageBytes back = StagedImage();
+    differing = 0;
+    for (std::size_t i = 0; i < back.size(); ++i) differing += back[i] != written[i];
+    return differing == 0 ? SyncOutcome::Done : SyncOutcome::VerifyMismatch;
   }
 
   std::mutex mutex_;
@@ -222,6 +336,7 @@ class JobRunner {
   bool workerActive_ = false;    // a worker is in Run() and will take pending jobs
   std::atomic<bool> stopping_{false};
   std::thread worker_;
+  int garbledAtStart_ = 0;  // the link's garbled-receive count when the running job began
 };
 
 JobRunner& Runner() {
@@ -237,7 +352,35 @@ JobRunner& Runner() {
 
 void StartReadJob() { Runner().Request(JobKind::Read); }
 
-void StartWriteJob() { Runner().Request(JobKind::Write); }
+namespace {
+std::atomic<bool>& VerifySwitch() {
+  static std::atomic<bool> on{false};
+  return on;
+}
+}  // namespace
+
+void StartWriteJob() { Runner().Request(VerifySwitch() ? JobKind::WriteVerified : JobKind::Write); }
+void SetVerifyAfterWrite(bool on) { VerifySwitch() = on; }
+bool VerifyAfterWrite() { return VerifySwitch(); }
+
+SyncResult LastSyncResult() {
+  std::lock_guard lock(ResultMutex());
+  return LastResult();
+}
+
+const char* SyncOutcomeText(SyncOutcome outcome) {
+  switch (outcome) {
+    case SyncOutcome::Done: return "done";
+    case SyncOutcome::LinkLost: return "the link to the device was lost";
+    case SyncOutcome::DeviceBusy: return "device busy: another host is connected";
+    case SyncOutcome::DeviceSilent: return "the device did not answer";
+    case SyncOutcome::GarbledStream: return "the device's answers arrived garbled";
+    case SyncOutcome::IdentityMismatch: return "the device is not a supported model or protocol";
+    case SyncOutcome::Incomplete: return "the device did not answer part of the transfer";
+    case SyncOutcome::VerifyMismatch: return "the image read back differs from the one written";
+  }
+  return "unknown";
+}
 
 void InstallSyncJobs() {
   Runner();

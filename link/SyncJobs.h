@@ -7,6 +7,13 @@
 // end-of-write command, then posts 1002 with wParam 1. Both talk to the device only
 // through the command builders, so every command waits for the previous reply.
 //
+// A job reports success only when every answer it needs has arrived: an unanswered,
+// garbled or refused chunk (or identity, mode, settings, remote or end-of-write answer)
+// is asked again, at most three times, and a transfer that is still incomplete fails.
+// A failed read leaves the image, the live block and the editor values as they were.
+// Message 1002 carries the outcome in lParam (SyncOutcome; 0 is success), and
+// LastSyncResult() tells the details.
+//
 // Jobs run one at a time on a single worker thread. A request that arrives while a job
 // runs is queued and runs after it; a request for a job of the same kind that is already
 // waiting is merged into the waiting one (at most one read and one write wait), because
@@ -14,12 +21,42 @@
 #include <chrono>
 #include <functional>
 
+#include "link/TransferLedger.h"
+
 namespace dsptune {
 
 // Queue a read job; returns at once. Dropped while ShutdownSyncJobs runs.
 void StartReadJob();
 // Queue a write job; returns at once. Dropped while ShutdownSyncJobs runs.
 void StartWriteJob();
+// When on, every write job reads the image back after the end-of-write and compares
+// it with what it wrote; a difference fails the job. Off by default.
+void SetVerifyAfterWrite(bool on);
+bool VerifyAfterWrite();
+
+// How a job ended; sent as lParam of message 1002.
+enum class SyncOutcome : int {
+  Done = 0,
+  LinkLost = 1,          // the link closed while the job ran
+  DeviceBusy = 2,        // the network module serves another host ("ISCONNECTED")
+  DeviceSilent = 3,      // the device answered nothing at all
+  GarbledStream = 4,     // bytes came back, but not as frames the program could read
+  IdentityMismatch = 5,  // the identity was read and names a model or protocol not supported
+  Incomplete = 6,        // part of the transfer stayed unanswered after the retries
+  VerifyMismatch = 7,    // written completely, but the image read back differs
+};
+
+struct SyncResult {
+  int job = 0;  // 0 read, 1 write
+  SyncOutcome outcome = SyncOutcome::Done;
+  int chunksConfirmed = 0;  // chunks the device answered (read) or acknowledged (write)
+  int chunksTotal = kImageChunkCount;
+  int differingBytes = 0;   // after a verify: bytes of the image that read back different
+};
+// The result of the job that ended last.
+SyncResult LastSyncResult();
+// A short English description of an outcome, for logs and the command line.
+const char* SyncOutcomeText(SyncOutcome outcome);
 
 // Makes the current link start a read job when the device reports a mode reload
 // (responses 0x05 and 0x06). Call when a link opens, before its receive thread starts
@@ -41,7 +78,7 @@ bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout);
 using SyncProgressObserver = std::function<void(int job, int chunk, int total)>;
 void SetSyncProgressObserver(SyncProgressObserver observer);
 
-inline constexpr int kImageChunkCount = 63;
-inline constexpr int kImageChunkSize = 56;
+// How often an unanswered request is asked again before the job fails.
+inline constexpr int kSyncRetries = 3;
 
 }  // namespace dsptune

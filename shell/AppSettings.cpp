@@ -56,6 +56,10 @@ void AppSettings::SetNetworkPeer(const QString& address, int port) {
   store_.setValue("IPPort", port);
 }
 
+bool AppSettings::VerifyAfterWrite() const { return store_.value("VerifyAfterWrite", false).toBool(); }
+
+void AppSettings::SetVerifyAfterWrite(bool on) { store_.setValue("VerifyAfterWrite", on); }
+
 QStringList AppSettings::RecentFiles() const {
   QStringList files;
   for (int i = 1; i <= kRecentFileCount; ++i) {

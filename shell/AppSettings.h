@@ -30,6 +30,8 @@ class AppSettings {
   QString IpAddress() const;            // empty when absent
   int IpPort() const;                   // 30303 when absent
   void SetNetworkPeer(const QString& address, int port);
+  bool VerifyAfterWrite() const;        // false when absent
+  void SetVerifyAfterWrite(bool on);
   QStringList RecentFiles() const;      // most recent first, at most 10
   void AddRecentFile(const QString& path);
   void RemoveRecentFile(const QString& path);

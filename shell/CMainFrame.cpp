@@ -31,6 +31,7 @@
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 #include "shell/ShellLanguage.h"
+#include "shell/SyncFailureText.h"
 #include "shell/TrayNotice.h"
 #include "ui/Ribbon.h"
 #include "ui/RibbonPanel.h"
@@ -100,6 +101,7 @@ struct CMainFrame::RibbonTexts {
   QAction* open = nullptr;
   QAction* save = nullptr;
   QAction* exit = nullptr;
+  QAction* verify = nullptr;
   QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
 };
 
@@ -185,6 +187,15 @@ void CMainFrame::BuildRibbon() {
   ShowRecentFiles();
   connect(ribbon_, &Ribbon::recentFileChosen, modes_.get(), [this](const QString& path) { modes_->OpenRecentFile(path); });
   menu->addSeparator();
+  // Reading the image back doubles a write's time, so it is the user's choice.
+  t.verify = menu->addAction(PickText("写入后校验", "Verify after writing"));
+  t.verify->setCheckable(true);
+  t.verify->setChecked(settings_.VerifyAfterWrite());
+  SetVerifyAfterWrite(settings_.VerifyAfterWrite());
+  connect(t.verify, &QAction::toggled, this, [this](bool on) {
+    settings_.SetVerifyAfterWrite(on);
+    SetVerifyAfterWrite(on);
+  });
   t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
   connect(t.exit, &QAction::triggered, this, &QWidget::close);
 
@@ -409,6 +420,7 @@ void CMainFrame::ShowNetworkDialog() {
 
 void CMainFrame::OnDeviceConnected(int noticeMs) {
   CurrentLink().sink = &bridge_;
+  linkLossShown_ = false;
   tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
   justConnected_ = true;
   StartReadJob();
@@ -430,6 +442,7 @@ void CMainFrame::OnUsbRemoval(const QString& path) {
   if (link.connected && link.kind == LinkKind::Network) return;
   if (!IsOurDevicePath(path.toStdString())) return;
   OnUsbRemoved();
+  linkLossShown_ = true;
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
   tray_->Show(PickText("信息", "Information"), PickText("设备已断开!", "Device Disconnected!"), kRemovalNoticeMs);
@@ -440,10 +453,18 @@ void CMainFrame::CloseActiveLink(bool sendNotice) {
   else CloseUsbLink(sendNotice);
 }
 
-void CMainFrame::OnSyncDone(int wParam) {
+void CMainFrame::OnSyncDone(int wParam, int outcome) {
   progress_.CloseSyncDialog();
+  const SyncResult result = LastSyncResult();
+  if (static_cast<SyncOutcome>(outcome) != SyncOutcome::Done &&
+      static_cast<SyncOutcome>(outcome) != SyncOutcome::IdentityMismatch) {
+    OnSyncFailed(result.job == wParam && int(result.outcome) == outcome
+                     ? result
+                     : SyncResult{wParam, static_cast<SyncOutcome>(outcome)});
+    return;
+  }
   const DeviceIdentity identity = IdentitySnapshot();
-  if (IdentityAccepted(identity)) {
+  if (static_cast<SyncOutcome>(outcome) == SyncOutcome::Done && IdentityAccepted(identity)) {
     modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
     if (setDlg_) setDlg_->RefreshPage();
@@ -475,7 +496,38 @@ void CMainFrame::OpenStartupModeFile() {
   }
 }
 
+// A read that failed changed nothing; a write that failed may have left part of the
+// image on the device, so the user is offered to write it again.
+void CMainFrame::OnSyncFailed(const SyncResult& result) {
+  const bool connected = CurrentLink().connected;
+  // Already told: the busy notice, or the lost link's own message.
+  if (result.outcome == SyncOutcome::DeviceBusy) return;
+  const bool lossAnnounced = linkLossShown_ && !connected;
+  if (result.job == 0 || !connected) modes_->DropPendingModeSlot();
+  if (result.job == 0) {
+    if (connected) CloseActiveLink(true);  // the window does not mirror this device's settings
+    view_->StopLinkTimers();
+    if (!lossAnnounced)
+      Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+    return;
+  }
+  if (!connected) {
+    view_->StopLinkTimers();
+    Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+    return;
+  }
+  const QString question = SyncFailureText(result) + PickText("\n是否重新写入？", "\nWrite again?");
+  if (Dialogs().Message(this, QString::fromUtf8("错误"), question, QMessageBox::Critical,
+                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    modes_->DropPendingModeSlot();
+    return;
+  }
+  StartWriteJob();
+  progress_.RunSyncDialog();
+}
+
 void CMainFrame::OnHostTimeout() {
+  linkLossShown_ = true;
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
   Dialogs().Message(this, PickText("信息", "Information"), PickText("主机超时，网络断开!", "Host timeout,Disconnected!"),
@@ -538,6 +590,7 @@ void CMainFrame::RenameRibbon() {
   for (auto* b : t.saveMode) b->setText(PickText("保存模式", "SaveMode"));
   for (int i = 0; i < t.tabButtons.size(); ++i) t.tabButtons[i]->setText(PickText(kTabButtons[i].zh, kTabButtons[i].en));
   t.open->setText(PickText("打开(&O)", "Open(&O)"));
+  t.verify->setText(PickText("写入后校验", "Verify after writing"));
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
   bypass_->setText(PickText("均衡旁路", "Bypass"));

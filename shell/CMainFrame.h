@@ -16,6 +16,8 @@
 
 namespace dsptune {
 
+struct SyncResult;
+
 class AppSettings;
 class ProgressWindows;
 class QtNotificationBridge;
@@ -93,7 +95,8 @@ class CMainFrame : public QMainWindow {
   void BuildRibbon();
   void BuildStatusBar();
   void RenameRibbon();
-  void OnSyncDone(int wParam);
+  void OnSyncDone(int wParam, int outcome);
+  void OnSyncFailed(const SyncResult& result);
   void OnHostTimeout();
   void OnHostBusy();
   void OnSyncTimedOut();
@@ -123,6 +126,7 @@ class CMainFrame : public QMainWindow {
   QTimer paneRefresh_;
   bool justConnected_ = true;
   bool identityBoxOpen_ = false;
+  bool linkLossShown_ = false;  // the lost link was already announced for this connection
   bool everConnected_ = false;
   QString startupModeFile_;
   void OpenStartupModeFile();

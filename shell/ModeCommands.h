@@ -44,6 +44,8 @@ class ModeCommands : public QObject {
 
   // End of an accepted synchronisation: a mode file named for a slot is stored there.
   void ApplyPendingModeSlot();
+  // A write that failed stores nothing in the slot its file was named for.
+  void DropPendingModeSlot() { pendingSlot_ = -1; }
   int PendingModeSlot() const { return pendingSlot_; }
 
  signals:

@@ -12,21 +12,22 @@ namespace dsptune {
 
 QtNotificationBridge::QtNotificationBridge(QObject* parent) : QObject(parent) {}
 
-void QtNotificationBridge::Post(int message, std::intptr_t wParam, std::intptr_t) {
-  QMetaObject::invokeMethod(this, [this, message, wParam] { Deliver(message, wParam); }, Qt::QueuedConnection);
+void QtNotificationBridge::Post(int message, std::intptr_t wParam, std::intptr_t lParam) {
+  QMetaObject::invokeMethod(this, [this, message, wParam, lParam] { Deliver(message, wParam, lParam); },
+                            Qt::QueuedConnection);
 }
 
-void QtNotificationBridge::Send(int message, std::intptr_t wParam, std::intptr_t) {
+void QtNotificationBridge::Send(int message, std::intptr_t wParam, std::intptr_t lParam) {
   if (QThread::currentThread() == thread()) {
-    Deliver(message, wParam);
+    Deliver(message, wParam, lParam);
     return;
   }
   // Shared with the queued call, which may run after this function has given up.
   auto handled = std::make_shared<QSemaphore>(0);
   QMetaObject::invokeMethod(
       this,
-      [this, message, wParam, handled] {
-        Deliver(message, wParam);
+      [this, message, wParam, lParam, handled] {
+        Deliver(message, wParam, lParam);
         handled->release();
       },
       Qt::QueuedConnection);
@@ -40,13 +41,13 @@ void QtNotificationBridge::ShowParameterError(const std::string& text) {
   QMetaObject::invokeMethod(this, [this, copy] { emit parameterError(copy); }, Qt::QueuedConnection);
 }
 
-void QtNotificationBridge::Deliver(int message, std::intptr_t wParam) {
+void QtNotificationBridge::Deliver(int message, std::intptr_t wParam, std::intptr_t lParam) {
   switch (message) {
     case kMsgRemoteLearn:
       emit remoteKeyLearned(static_cast<int>(wParam));
       break;
     case kMsgSyncDone:
-      emit syncDone(static_cast<int>(wParam));
+      emit syncDone(static_cast<int>(wParam), static_cast<int>(lParam));
       break;
     case kMsgHostTimeout:
       emit hostTimeout();

@@ -38,7 +38,8 @@ class QtNotificationBridge : public QObject, public NotificationSink {
   void SetSendWait(std::chrono::milliseconds wait) { m_sendWaitMs.store(wait.count()); }
 
  signals:
-  void syncDone(int wParam);       // 1002: 0 after a read job, 1 after a write job
+  // 1002: wParam 0 after a read job, 1 after a write job; outcome as SyncOutcome (0 done)
+  void syncDone(int wParam, int outcome);
   void hostTimeout();              // 1003
   void hostBusy();                 // 1007
   void remoteKeyLearned(int code); // 1001
@@ -46,7 +47,7 @@ class QtNotificationBridge : public QObject, public NotificationSink {
 
  private:
   // Emits the signal of `message`; UI thread only.
-  void Deliver(int message, std::intptr_t wParam);
+  void Deliver(int message, std::intptr_t wParam, std::intptr_t lParam);
 
   std::atomic<long long> m_sendWaitMs{kDefaultSendWait.count()};
 };

@@ -8,6 +8,7 @@
 #include "link/CommandSet.h"
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
+#include "link/TransferLedger.h"
 #include "tests/link/RecordingTransport.h"
 
 namespace dsptune {
@@ -149,6 +150,7 @@ TEST_F(DispatcherFuzzTest, RandomStreamsThroughTheFrameAssembler) {
                               DispatchPacket(std::vector<std::uint8_t>(payload.begin(), payload.end()));
                             },
                             {},
+                            {},
                             {}});
   PacketGenerator generate(4242);
   std::vector<std::uint8_t> stream;
@@ -174,12 +176,14 @@ TEST_F(DispatcherFuzzTest, RandomStreamsThroughTheFrameAssembler) {
 }
 
 // The image read job's traffic: every 0x30 chunk of a whole image as network frames, cut
-// into random reads, ends up as that image.
+// into random reads, ends up as that image in the read's staging copy.
 TEST_F(DispatcherFuzzTest, ImageChunksSplitAcrossReadsRebuildTheImage) {
   UseLink(LinkKind::Network);
+  BeginLedger(LedgerMode::Read);
   FrameAssembler assembler({[](std::span<const std::uint8_t> payload) {
                               DispatchPacket(std::vector<std::uint8_t>(payload.begin(), payload.end()));
                             },
+                            {},
                             {},
                             {}});
   PacketGenerator generate(63);
@@ -199,7 +203,9 @@ TEST_F(DispatcherFuzzTest, ImageChunksSplitAcrossReadsRebuildTheImage) {
     assembler.FeedReceivedBytes(std::span(stream).subspan(pos, n));
     pos += n;
   }
-  EXPECT_EQ(ImageSnapshot(), image);
+  EXPECT_TRUE(ChunksAccounted().all());
+  EXPECT_EQ(StagedImage(), image);
+  BeginLedger(LedgerMode::Idle);
 }
 
 }  // namespace

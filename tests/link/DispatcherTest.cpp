@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/CommandSet.h"
+#include "link/TransferLedger.h"
 #include "tests/link/RecordingTransport.h"
 
 namespace dsptune {
@@ -162,12 +163,13 @@ TEST_F(DispatcherTest, ZWaveFramesAreAcknowledgedWithoutWaitingForAReply) {
   }
 }
 
-TEST_F(DispatcherTest, ImageChunkIsCopiedAndCutAtTheImageEnd) {
+// An image answer counts only when it is exactly one of the read's chunks, and it goes
+// to the read's staging copy: the image itself changes only when a whole read commits.
+TEST_F(DispatcherTest, ImageChunkLandsOnlyInAReadsStagingCopyAndOnlyWhenWhole) {
   struct Row {
     const char* name;
     std::vector<std::uint8_t> params;  // offH offL length data...
-    int offset;
-    std::size_t stored;  // how many data bytes land at offset
+    int chunk;                         // the chunk it completes, -1 for none
   };
   auto chunk = [](int offset, std::size_t lengthByte, std::size_t present) {
     std::vector<std::uint8_t> p{std::uint8_t(offset >> 8), std::uint8_t(offset), std::uint8_t(lengthByte)};
@@ -176,25 +178,35 @@ TEST_F(DispatcherTest, ImageChunkIsCopiedAndCutAtTheImageEnd) {
     return p;
   };
   const Row rows[] = {
-      {"first chunk", chunk(0, 56, 56), 0, 56},
-      {"inside", chunk(1422, 5, 5), 1422, 5},
-      {"last byte", chunk(3517, 1, 1), 3517, 1},
-      {"cut at the end", chunk(3515, 10, 10), 3515, 3},
-      {"at the end", chunk(3518, 4, 4), 3518, 0},
-      {"far out", chunk(0xFFFF, 4, 4), 0, 0},
-      {"length beyond the packet", chunk(100, 40, 5), 100, 5},
-      {"length shorter than the data", chunk(100, 2, 5), 100, 2},
+      {"first chunk", chunk(0, 56, 56), 0},
+      {"last chunk", chunk(3472, 46, 46), 62},
+      {"not on a chunk boundary", chunk(1422, 5, 5), -1},
+      {"last chunk asked as 56", chunk(3472, 56, 56), -1},
+      {"at the end", chunk(3518, 4, 4), -1},
+      {"far out", chunk(0xFFFF, 4, 4), -1},
+      {"length beyond the packet", chunk(112, 56, 20), -1},
+      {"length shorter than a chunk", chunk(112, 2, 56), -1},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    Fresh();
-    ParameterImageBytes expected = ImageSnapshot();
-    const LiveBlockBytes live = LiveBlockSnapshot();
-    std::copy_n(r.params.begin() + 3, r.stored, expected.begin() + r.offset);
-    DispatchPacket(Reply(0x30, r.params));
-    EXPECT_EQ(ImageSnapshot(), expected);
-    EXPECT_EQ(LiveBlockSnapshot(), live);
+    for (const bool reading : {false, true}) {
+      Fresh();
+      BeginLedger(reading ? LedgerMode::Read : LedgerMode::Idle);
+      const ParameterImageBytes image = ImageSnapshot();
+      const LiveBlockBytes live = LiveBlockSnapshot();
+      DispatchPacket(Reply(0x30, r.params));
+      EXPECT_EQ(ImageSnapshot(), image);
+      EXPECT_EQ(LiveBlockSnapshot(), live);
+      const bool counted = reading && r.chunk >= 0;
+      EXPECT_EQ(ChunksAccounted().count(), counted ? 1u : 0u);
+      if (counted) {
+        const ImageChunk c = ImageChunkAt(r.chunk);
+        const ParameterImageBytes staged = StagedImage();
+        EXPECT_TRUE(std::equal(staged.begin() + c.offset, staged.begin() + c.offset + c.length, r.params.begin() + 3));
+      }
+    }
   }
+  BeginLedger(LedgerMode::Idle);
 }
 
 TEST_F(DispatcherTest, LearnedKeyFillsOnlyItsOwnTableByteAndIsSentToTheView) {

@@ -116,7 +116,7 @@ class FrameAssemblerTest : public ::testing::Test {
  protected:
   FrameAssemblerTest()
       : assembler_({[this](std::span<const std::uint8_t> p) { packets_.emplace_back(p.begin(), p.end()); },
-                    [this] { ++goodFrames_; }, [this] { ++trailingParsed_; }}) {
+                    [this] { ++goodFrames_; }, [this] { ++trailingParsed_; }, [this] { ++garbled_; }}) {
     previousSink_ = SetDebugLogSink([this](std::string_view line) { log_.emplace_back(line); });
   }
   ~FrameAssemblerTest() override { SetDebugLogSink(std::move(previousSink_)); }
@@ -131,6 +131,7 @@ class FrameAssemblerTest : public ::testing::Test {
   std::vector<Bytes> packets_;
   int goodFrames_ = 0;
   int trailingParsed_ = 0;
+  int garbled_ = 0;
   std::vector<std::string> log_;
   DebugLogSink previousSink_;
 };
@@ -188,6 +189,30 @@ TEST_F(FrameAssemblerTest, DeliversFramesFromReads) {
     EXPECT_EQ(goodFrames_, static_cast<int>(c.payloads.size()));
     EXPECT_EQ(ChecksumErrors(), c.checksumErrors);
     EXPECT_EQ(assembler_.Fill(), 0u);
+  }
+}
+
+// The link tells a garbled stream from a silent device by these reports.
+TEST_F(FrameAssemblerTest, ReportsThrownAwayBytesAsGarbledAndNothingElse) {
+  struct Case {
+    const char* name;
+    std::vector<Bytes> reads;
+    bool garbled;
+  };
+  const Case cases[] = {
+      {"good frames", {Concat({kFrameA, kFrameB})}, false},
+      {"frame split over reads", {Bytes(kFrameB.begin(), kFrameB.begin() + 3), Bytes(kFrameB.begin() + 3, kFrameB.end())},
+       false},
+      {"bad checksum", {BadChecksum(kFrameA)}, true},
+      {"stray bytes before a frame", {Concat({Bytes{0x00, 0x13}, kFrameA})}, true},
+      {"length byte below 2", {Concat({Bytes{0x55, 0x00}, kFrameA})}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    garbled_ = 0;
+    assembler_.Reset();
+    for (const Bytes& read : c.reads) Feed(read);
+    EXPECT_EQ(garbled_ > 0, c.garbled);
   }
 }
 

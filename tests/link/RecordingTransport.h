@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/CommandSet.h"
+#include "link/Dispatcher.h"
 #include "link/LinkState.h"
 #include "link/Notifications.h"
 #include "link/PacketTransport.h"
@@ -48,7 +50,9 @@ class RecordingTransport : public PacketTransport {
     calls_.clear();
   }
 
-  // Answer every packet at once, as a device whose reply arrives immediately.
+  // Answer every packet at once, as a device whose reply arrives immediately. Image
+  // writes (0x31, 0x32) get the device's acknowledgement through the dispatcher, since a
+  // write job counts those; every other packet only releases the reply event.
   std::atomic<bool> autoReply{true};
   // Probe the link lock from another thread on every call (the caller may hold it, and a
   // std::mutex must not be tried by its owner). Costs a thread per call.
@@ -69,8 +73,17 @@ class RecordingTransport : public PacketTransport {
       std::lock_guard lock(mutex_);
       calls_.push_back(std::move(call));
     }
-    if (autoReply) CurrentLink().replyEvent.Set();
+    if (autoReply) Answer(path, bytes);
     return 1;
+  }
+
+  static void Answer(Path path, std::span<const std::uint8_t> bytes) {
+    const std::size_t head = path == Path::UsbReport ? 0 : 1;  // the network's destination byte
+    const std::uint8_t code = bytes.size() > head ? bytes[head] : 0;
+    if (path != Path::NetworkQueue && (code == kCmdWriteImage || code == kCmdEndImageWrite))
+      DispatchPacket(std::vector<std::uint8_t>{kReportId, code});
+    else
+      CurrentLink().replyEvent.Set();
   }
 
   mutable std::mutex mutex_;

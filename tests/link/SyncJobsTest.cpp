@@ -11,6 +11,7 @@
 #include "link/CommandSet.h"
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
+#include "model/DefaultImage.h"
 #include "tests/link/RecordingTransport.h"
 #include "tools/sim/DeviceSimulator.h"
 
@@ -55,6 +56,13 @@ class SimulatedDevice : public PacketTransport {
     std::lock_guard lock(mutex_);
     dropCode_ = code;
     dropAfter_ = nth;
+  }
+
+  // Sees every packet before the device does: may change it, or return false to leave
+  // it unanswered (the device never got it).
+  void Intercept(std::function<bool(std::vector<std::uint8_t>&)> filter) {
+    std::lock_guard lock(mutex_);
+    filter_ = std::move(filter);
   }
 
   // The first packet sent after this call is held (its sender blocks) until Release().
@@ -111,8 +119,16 @@ class SimulatedDevice : public PacketTransport {
       CurrentLink().connected = false;
       return 1;
     }
+    std::vector<std::uint8_t> delivered(wire.begin(), wire.end());
+    if (filter_) {
+      std::vector<std::uint8_t>& code = packet;  // code first; the wire may lead with 0x81
+      if (!filter_(code)) return 1;
+      delivered.assign(wire.begin(), wire.begin() + long(wire.size() - packet.size()));
+      delivered.insert(delivered.end(), code.begin(), code.end());
+    }
     lock.unlock();
-    const auto replies = path == Path::UsbReport ? device.HandlePacket(wire) : device.HandleNetworkPayload(wire);
+    const auto replies =
+        path == Path::UsbReport ? device.HandlePacket(delivered) : device.HandleNetworkPayload(delivered);
     lock.lock();
     for (const auto& r : replies) inbox_.push_back(r);
     cv_.notify_all();
@@ -137,6 +153,7 @@ class SimulatedDevice : public PacketTransport {
   std::condition_variable cv_;
   std::vector<SeenPacket> seen_;
   std::deque<std::vector<std::uint8_t>> inbox_;
+  std::function<bool(std::vector<std::uint8_t>&)> filter_;
   int dropCode_ = -1, dropAfter_ = 0;
   bool gone_ = false, hold_ = false, held_ = false, stop_ = false;
   std::thread receiver_;
@@ -330,25 +347,26 @@ TEST_F(SyncJobsTest, WriteJobSendsTheImageInChunksThenEndOfWrite) {
     ParameterImageBytes pattern;
     for (int i = 0; i < kImageSize; ++i) pattern[std::size_t(i)] = std::uint8_t(i * 7 + i / 251);
     ReplaceImage(pattern);
+    // A write succeeds only when the device acknowledges it, so a device answers here.
+    SimulatedDevice& sim = Simulate();
     PrepareLink(kind);
 
     StartWriteJob();
     ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
 
-    const auto calls = transport.Calls();
-    ASSERT_EQ(calls.size(), std::size_t(kImageChunkCount + 1));
-    const std::size_t head = kind == LinkKind::Network ? 1 : 0;  // destination byte
+    const auto seen = sim.Seen();
+    ASSERT_EQ(seen.size(), std::size_t(kImageChunkCount + 1));
     for (int c = 0; c < kImageChunkCount; ++c) {
       SCOPED_TRACE(c);
       const int offset = c * 56, length = c < 62 ? 56 : 46;
       std::vector<std::uint8_t> expected = test::Bytes({0x31, offset >> 8, offset & 0xFF, length});
       expected.insert(expected.end(), pattern.begin() + offset, pattern.begin() + offset + length);
-      const test::TransportCall& call = calls[std::size_t(c)];
+      const SeenPacket& call = seen[std::size_t(c)];
       EXPECT_EQ(call.path, kind == LinkKind::Usb ? Path::UsbReport : Path::NetworkDirect);
-      EXPECT_EQ(std::vector<std::uint8_t>(call.bytes.begin() + long(head), call.bytes.end()), expected);
+      EXPECT_EQ(call.packet, expected);
     }
-    EXPECT_EQ(std::vector<std::uint8_t>(calls.back().bytes.begin() + long(head), calls.back().bytes.end()),
-              test::Bytes({0x32}));
+    EXPECT_EQ(seen.back().packet, test::Bytes({0x32}));
+    EXPECT_EQ(sim.device.WorkingImage(), pattern);
 
     const LinkState& link = CurrentLink();
     EXPECT_TRUE(link.queuedSendMode);
@@ -391,6 +409,150 @@ TEST_F(SyncJobsTest, RequestsDuringAJobRunAfterItOneAtATime) {
     EXPECT_EQ(sim.Codes(), expected) << "jobs never interleave";
     EXPECT_EQ(SyncDonePosts(), r.posts);
     EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
+  }
+}
+
+// The outcome carried by the last message 1002 (lParam).
+SyncOutcome LastPostedOutcome(const test::RecordingSink& sink) {
+  SyncOutcome outcome = SyncOutcome::Done;
+  for (const test::SinkCall& c : sink.Calls())
+    if (c.kind == test::SinkCall::Post && c.message == kMsgSyncDone) outcome = static_cast<SyncOutcome>(c.lParam);
+  return outcome;
+}
+
+bool IsChunkRequest(const std::vector<std::uint8_t>& p, std::uint8_t code, int chunk) {
+  const ImageChunk c = ImageChunkAt(chunk);
+  return p.size() >= 4 && p[0] == code && p[1] == c.offset >> 8 && p[2] == (c.offset & 0xFF);
+}
+
+TEST_F(SyncJobsTest, AnUnansweredOrGarbledChunkIsAskedAgainAndAReadThatStaysIncompleteChangesNothing) {
+  struct Row {
+    const char* name;
+    int failingAnswers;  // how many asks of chunk 7 go wrong before one is answered well
+    bool truncate;       // wrong = answered with too few bytes, instead of not at all
+    SyncOutcome expected;
+  };
+  const Row rows[] = {
+      {"lost once", 1, false, SyncOutcome::Done},
+      {"short answer once", 1, true, SyncOutcome::Done},
+      {"lost three times", 3, false, SyncOutcome::Done},
+      {"never answered", 100, false, SyncOutcome::Incomplete},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BeginRow();
+    SimulatedDevice& sim = Simulate();
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x31, 0x01, 0x88, 2, 0xAB, 0xCD});  // chunk 7 differs
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x31, 0x00, 0x00, 2, 0x01, 0x02});
+    int failures = r.failingAnswers;
+    sim.Intercept([&](std::vector<std::uint8_t>& p) {
+      if (!IsChunkRequest(p, 0x30, 7) || failures == 0) return true;
+      --failures;
+      if (r.truncate) p[3] = 40;  // the device answers 40 of the 56 bytes
+      return r.truncate;
+    });
+    PrepareLink(LinkKind::Usb);
+    const auto image = ImageSnapshot();
+    const auto live = LiveBlockSnapshot();
+
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    const auto seen = sim.Seen();
+    const auto asks = std::count_if(seen.begin(), seen.end(), [](const SeenPacket& p) { return IsChunkRequest(p.packet, 0x30, 7); });
+    EXPECT_LE(asks, 1 + kSyncRetries);
+    EXPECT_EQ(LastPostedOutcome(sink), r.expected);
+    EXPECT_EQ(LastSyncResult().outcome, r.expected);
+    if (r.expected == SyncOutcome::Done) {
+      EXPECT_EQ(asks, 1 + r.failingAnswers);
+      EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
+      EXPECT_FALSE(CurrentLink().changedFlag);
+    } else {
+      EXPECT_GE(asks, 2) << "asked again before giving up";
+      EXPECT_EQ(LastSyncResult().chunksConfirmed, kImageChunkCount - 1);
+      EXPECT_EQ(ImageSnapshot(), image) << "no chunk of a failed read reaches the image";
+      EXPECT_EQ(LiveBlockSnapshot(), live);
+      EXPECT_TRUE(CurrentLink().changedFlag);
+    }
+    // Late answers after the job must not reach the image either.
+    sim.device.HandlePacket(std::vector<std::uint8_t>{0x31, 0x00, 0x00, 2, 0x77, 0x77});
+    const auto before = ImageSnapshot();
+    std::vector<std::uint8_t> late{kReportId, 0x30, 0, 0, 56};
+    late.resize(late.size() + 56, 0x77);
+    DispatchPacket(late);
+    EXPECT_EQ(ImageSnapshot(), before);
+  }
+}
+
+TEST_F(SyncJobsTest, AWriteCountsOnlyAcknowledgedChunksAndARefusedChunkIsSentAgain) {
+  struct Row {
+    const char* name;
+    std::function<bool(std::vector<std::uint8_t>&)> filter;
+    DeviceOptions device;
+    SyncOutcome expected;
+    int confirmed;
+    bool endSent;
+  };
+  DeviceOptions refuseTenth;
+  refuseTenth.parameterErrorAfter = 10;  // chunk 9 is refused with 0x0A once
+  const Row rows[] = {
+      {"chunk 9 refused once", nullptr, refuseTenth, SyncOutcome::Done, kImageChunkCount, true},
+      {"chunk 9 never acknowledged", [](std::vector<std::uint8_t>& p) { return !IsChunkRequest(p, 0x31, 9); }, {},
+       SyncOutcome::Incomplete, kImageChunkCount - 1, false},
+      {"end of write never answered", [](std::vector<std::uint8_t>& p) { return p[0] != 0x32; }, {},
+       SyncOutcome::Incomplete, kImageChunkCount, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BeginRow();
+    ParameterImageBytes pattern = DefaultImage();
+    pattern[9 * 56 + 3] ^= 0xFF;
+    ReplaceImage(pattern);
+    SimulatedDevice& sim = Simulate(r.device);
+    if (r.filter) sim.Intercept(r.filter);
+    PrepareLink(LinkKind::Network);
+
+    StartWriteJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    EXPECT_EQ(LastPostedOutcome(sink), r.expected);
+    EXPECT_EQ(LastSyncResult().chunksConfirmed, r.confirmed);
+    const auto codes = sim.Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x32) > 0, r.endSent);
+    if (r.expected == SyncOutcome::Done) {
+      EXPECT_EQ(sim.device.WorkingImage(), pattern) << "the refused chunk was sent again";
+      EXPECT_FALSE(CurrentLink().changedFlag);
+    } else {
+      EXPECT_TRUE(CurrentLink().changedFlag) << "a failed write leaves the changes unsaved";
+    }
+  }
+}
+
+TEST_F(SyncJobsTest, VerifyAfterWritingReadsTheImageBackAndFailsOnADifference) {
+  for (const bool tamper : {false, true}) {
+    SCOPED_TRACE(tamper ? "the device stores one chunk wrongly" : "the device stores what it got");
+    BeginRow();
+    SetVerifyAfterWrite(true);
+    ParameterImageBytes pattern = DefaultImage();
+    pattern[5 * 56] ^= 0xFF;
+    ReplaceImage(pattern);
+    SimulatedDevice& sim = Simulate();
+    if (tamper)
+      sim.Intercept([](std::vector<std::uint8_t>& p) {
+        if (IsChunkRequest(p, 0x31, 5)) p[4] ^= 0x01;
+        return true;
+      });
+    PrepareLink(LinkKind::Usb);
+
+    StartWriteJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+    SetVerifyAfterWrite(false);
+
+    const auto codes = sim.Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x30), kImageChunkCount) << "read back once";
+    EXPECT_EQ(LastPostedOutcome(sink), tamper ? SyncOutcome::VerifyMismatch : SyncOutcome::Done);
+    EXPECT_EQ(LastSyncResult().differingBytes, tamper ? 1 : 0);
+    EXPECT_EQ(ImageSnapshot(), pattern) << "the program's image stays what was written";
   }
 }
 

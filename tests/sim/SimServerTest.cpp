@@ -40,7 +40,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 // The payloads of the good frames in a byte stream.
 std::vector<Bytes> Payloads(const Bytes& stream) {
   std::vector<Bytes> out;
-  FrameAssembler assembler({[&out](std::span<const std::uint8_t> p) { out.emplace_back(p.begin(), p.end()); }, nullptr, nullptr});
+  FrameAssembler assembler(
+      {[&out](std::span<const std::uint8_t> p) { out.emplace_back(p.begin(), p.end()); }, nullptr, nullptr, nullptr});
   assembler.FeedReceivedBytes(stream);
   return out;
 }

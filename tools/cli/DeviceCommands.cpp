@@ -1,6 +1,12 @@
 // dsptune-cli commands that talk to a device: info, read, write, remote-save, remote-load.
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include "files/ModeFile.h"
@@ -41,8 +47,59 @@ int Info() {
   return 0;
 }
 
+// Checked before the device is opened, so that a typing error costs no device read.
+std::string InputFileProblem(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return path + ": no such file";
+  if (std::filesystem::is_directory(path, ec)) return path + ": is a folder, not a file";
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return path + ": cannot be read (" + std::strerror(errno) + ")";
+  std::fclose(f);
+  return {};
+}
+
+std::string OutputFileProblem(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return path + ": is a folder, not a file";
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  if (!std::filesystem::is_directory(folder, ec)) return folder.string() + ": no such folder";
+  if (::access(folder.c_str(), W_OK) != 0) return folder.string() + ": cannot write there (" + std::strerror(errno) + ")";
+  return {};
+}
+
+// The command's own arguments: 2 for a usage error, 1 for a file that cannot be used,
+// 0 when the device may be opened. `verify` is taken out of args.
+int CheckArguments(const std::string& command, Args& args, bool& verify) {
+  if (command == "info") return args.empty() ? 0 : UsageError("info takes no arguments");
+  if (command == "read") {
+    if (args.size() != 2 || args[0] != "-o") return UsageError("read: usage: read -o FILE.mode");
+    const std::string problem = OutputFileProblem(args[1]);
+    if (problem.empty()) return 0;
+    std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+    return 1;
+  }
+  if (command == "write") {
+    std::erase_if(args, [&verify](const std::string& a) { return a == "--verify" && (verify = true); });
+    if (args.size() != 1) return UsageError("write: usage: write [--verify] FILE.mode");
+  } else if (command == "remote-load") {
+    if (args.size() != 1) return UsageError("remote-load: usage: remote-load FILE.remo");
+  } else if (command == "remote-save") {
+    if (args.size() != 1) return UsageError("remote-save: usage: remote-save FILE.remo");
+    const std::string problem = OutputFileProblem(args[0]);
+    if (problem.empty()) return 0;
+    std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+    return 1;
+  } else {
+    return UsageError("unknown command '" + command + "'");
+  }
+  const std::string problem = InputFileProblem(args[0]);
+  if (problem.empty()) return 0;
+  std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+  return 1;
+}
+
 int Read(const Args& args) {
-  if (args.size() != 2 || args[0] != "-o") return UsageError("read: usage: read -o FILE.mode");
   std::string error;
   if (SaveModeFile(args[1], &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot write the mode file" : error.c_str());
@@ -53,36 +110,35 @@ int Read(const Args& args) {
 }
 
 int Write(DeviceSession& session, const Args& args) {
-  if (args.size() != 1) return UsageError("write: usage: write FILE.mode");
   std::string error;
   if (LoadModeFileToDevice(args[0], &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s: %s\n", args[0].c_str(),
                  error.empty() ? std::string(kModeVersionText).c_str() : error.c_str());
     return 1;
   }
-  if (!session.WaitForWriteJob()) return 1;
-  std::fprintf(stderr, "wrote %s to the device\n", args[0].c_str());
+  if (const int status = session.WaitForWriteJob(args[0]); status != 0) return status;
+  std::fprintf(stderr, "wrote %s to the device%s\n", args[0].c_str(), VerifyAfterWrite() ? " (verified)" : "");
   return 0;
 }
 
 int RemoteSave(const Args& args) {
-  if (args.size() != 1) return UsageError("remote-save: usage: remote-save FILE.remo");
   std::string error;
   if (SaveRemoteFile(args[0], &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot write the remote file" : error.c_str());
     return 1;
   }
+  std::fprintf(stderr, "saved %s\n", args[0].c_str());
   return 0;
 }
 
 int RemoteLoad(const Args& args) {
-  if (args.size() != 1) return UsageError("remote-load: usage: remote-load FILE.remo");
   std::string error;
   if (LoadRemoteFile(args[0], &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot read the remote file" : error.c_str());
     return 1;
   }
   SendRemoteTable();
+  std::fprintf(stderr, "sent %s to the device\n", args[0].c_str());
   return 0;
 }
 
@@ -92,15 +148,15 @@ int RunDeviceCommand(const std::string& command, Args args) {
   int exitCode = 0;
   auto session = DeviceSession::FromArgs(args, exitCode);
   if (!session) return exitCode;
-  // Check the command's own arguments before touching the device.
-  if (command == "info" && !args.empty()) return UsageError("info takes no arguments");
-  if (!session->ConnectAndRead()) return 1;
+  bool verify = false;
+  if (const int status = CheckArguments(command, args, verify); status != 0) return status;
+  SetVerifyAfterWrite(verify);
+  if (const int status = session->ConnectAndRead(); status != 0) return status;
   if (command == "info") return Info();
   if (command == "read") return Read(args);
   if (command == "write") return Write(*session, args);
   if (command == "remote-save") return RemoteSave(args);
-  if (command == "remote-load") return RemoteLoad(args);
-  return UsageError("unknown command '" + command + "'");
+  return RemoteLoad(args);
 }
 
 }  // namespace dsptune::cli

@@ -1,5 +1,6 @@
 #include "tools/cli/DeviceSession.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +25,6 @@ constexpr std::chrono::seconds kJobTimeout{150};
 void CliSink::Post(int message, std::intptr_t wParam, std::intptr_t) {
   std::lock_guard lock(mutex_);
   if (message == kMsgSyncDone) syncDone_.push_back(int(wParam));
-  if (message == kMsgHostTimeout) hostTimeout_ = true;
-  if (message == kMsgHostBusy) hostBusy_ = true;
   changed_.notify_all();
 }
 
@@ -37,23 +36,24 @@ void CliSink::ShowParameterError(const std::string& text) {
 
 bool CliSink::WaitForSyncDone(int wParam, std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
-  const bool done = changed_.wait_for(lock, timeout, [&] {
-    for (int w : syncDone_)
-      if (w == wParam) return true;
-    return hostTimeout_;
-  });
-  if (!done || hostTimeout_) return false;
-  for (auto it = syncDone_.begin(); it != syncDone_.end(); ++it)
-    if (*it == wParam) {
-      syncDone_.erase(it);
-      break;
-    }
+  const auto mine = [&] { return std::find(syncDone_.begin(), syncDone_.end(), wParam); };
+  if (!changed_.wait_for(lock, timeout, [&] { return mine() != syncDone_.end(); })) return false;
+  syncDone_.erase(mine());
   return true;
 }
 
-bool CliSink::HostBusy() const {
-  std::lock_guard lock(mutex_);
-  return hostBusy_;
+int ExitStatusFor(SyncOutcome outcome) {
+  switch (outcome) {
+    case SyncOutcome::Done: return 0;
+    case SyncOutcome::DeviceBusy: return 3;
+    case SyncOutcome::IdentityMismatch: return 4;
+    case SyncOutcome::LinkLost: return 5;
+    case SyncOutcome::DeviceSilent: return 6;
+    case SyncOutcome::GarbledStream: return 7;
+    case SyncOutcome::Incomplete:
+    case SyncOutcome::VerifyMismatch: break;
+  }
+  return 1;
 }
 
 bool WantsDevice(const Args& args) {
@@ -87,6 +87,13 @@ std::optional<DeviceSession> DeviceSession::FromArgs(Args& args, int& exitCode) 
       if (s.host_.empty()) return exitCode = UsageError("--tcp: missing host in '" + target + "'"), std::nullopt;
       s.network_ = true;
       chosen = true;
+    } else if (args[i] == "--reply-timeout") {
+      char* end = nullptr;
+      const long ms = i + 1 < args.size() ? std::strtol(args[i + 1].c_str(), &end, 10) : 0;
+      if (i + 1 >= args.size() || *end != '\0' || ms < 10 || ms > 60000)
+        return exitCode = UsageError("--reply-timeout needs MS (10..60000)"), std::nullopt;
+      s.replyTimeout_ = std::chrono::milliseconds(ms);
+      ++i;
     } else {
       rest.push_back(args[i]);
     }
@@ -98,7 +105,8 @@ std::optional<DeviceSession> DeviceSession::FromArgs(Args& args, int& exitCode) 
 }
 
 DeviceSession::DeviceSession(DeviceSession&& other) noexcept
-    : network_(other.network_), host_(std::move(other.host_)), port_(other.port_), open_(other.open_),
+    : network_(other.network_), host_(std::move(other.host_)), port_(other.port_),
+      replyTimeout_(other.replyTimeout_), open_(other.open_),
       sink_(std::move(other.sink_)) {
   other.open_ = false;
 }
@@ -113,8 +121,9 @@ DeviceSession::~DeviceSession() {
   CurrentLink().sink = nullptr;
 }
 
-bool DeviceSession::ConnectAndRead() {
+int DeviceSession::ConnectAndRead() {
   InstallSyncJobs();
+  CurrentLink().replyTimeout = replyTimeout_;
   int result = 0;
   if (network_) {
     SetNetworkPeer(host_, std::uint16_t(port_));
@@ -122,7 +131,7 @@ bool DeviceSession::ConnectAndRead() {
     if (result != 1) {
       std::fprintf(stderr, "dsptune-cli: cannot connect to %s:%d (error %d: %s)\n", host_.c_str(), port_, result,
                    result > 1 ? std::strerror(result) : "no socket");
-      return false;
+      return 1;
     }
   } else {
     result = OpenLink(sink_.get(), LinkKind::Usb);
@@ -135,7 +144,7 @@ bool DeviceSession::ConnectAndRead() {
                      problem.path.c_str(), kUdevRuleFile, kUdevRuleDir);
       else
         std::fprintf(stderr, "dsptune-cli: no device with vendor 0x2010 and product 0x1031 found\n");
-      return false;
+      return 1;
     }
   }
   open_ = true;
@@ -145,28 +154,36 @@ bool DeviceSession::ConnectAndRead() {
   std::fprintf(stderr, "reading the device...\n");
   StartReadJob();
   if (!sink_->WaitForSyncDone(0, kJobTimeout)) {
-    std::fprintf(stderr, "dsptune-cli: %s\n",
-                 sink_->HostBusy() ? "Host is connected!" : "time-out: the device stopped answering");
-    return false;
+    std::fprintf(stderr, "dsptune-cli: time-out: the read did not end\n");
+    return 1;
   }
-  const std::string mismatch = IdentityMismatchText(IdentitySnapshot());
-  if (!mismatch.empty()) {
-    std::fprintf(stderr, "dsptune-cli: %s\n", mismatch.c_str());
-    return false;
-  }
-  if (!CurrentLink().connected) {
-    std::fprintf(stderr, "dsptune-cli: the link was lost while reading\n");
-    return false;
-  }
-  return true;
+  const SyncResult read = LastSyncResult();
+  if (read.outcome == SyncOutcome::Done) return 0;
+  if (read.outcome == SyncOutcome::IdentityMismatch)
+    std::fprintf(stderr, "dsptune-cli: %s (%s)\n", SyncOutcomeText(read.outcome),
+                 IdentityMismatchText(IdentitySnapshot()).c_str());
+  else
+    std::fprintf(stderr, "dsptune-cli: reading failed: %s (%d of %d chunks arrived); nothing was saved\n",
+                 SyncOutcomeText(read.outcome), read.chunksConfirmed, read.chunksTotal);
+  return ExitStatusFor(read.outcome);
 }
 
-bool DeviceSession::WaitForWriteJob() {
+int DeviceSession::WaitForWriteJob(const std::string& what) {
   if (!sink_->WaitForSyncDone(1, kJobTimeout)) {
-    std::fprintf(stderr, "dsptune-cli: time-out while writing the device\n");
-    return false;
+    std::fprintf(stderr, "dsptune-cli: time-out: writing %s did not end\n", what.c_str());
+    return 1;
   }
-  return true;
+  const SyncResult result = LastSyncResult();
+  if (result.outcome == SyncOutcome::Done) return 0;
+  if (result.outcome == SyncOutcome::VerifyMismatch)
+    std::fprintf(stderr, "dsptune-cli: writing %s failed: %s (%d bytes differ)\n", what.c_str(),
+                 SyncOutcomeText(result.outcome), result.differingBytes);
+  else
+    std::fprintf(stderr,
+                 "dsptune-cli: writing %s failed: %s; %d of %d chunks reached the device, which may hold a "
+                 "partly written image\n",
+                 what.c_str(), SyncOutcomeText(result.outcome), result.chunksConfirmed, result.chunksTotal);
+  return ExitStatusFor(result.outcome);
 }
 
 }  // namespace dsptune::cli

@@ -1,5 +1,6 @@
 #pragma once
-// A connection to a device for one command-line run: parses --tcp HOST[:PORT] or --usb,
+// A connection to a device for one command-line run: parses --tcp HOST[:PORT] or --usb
+// (and --reply-timeout MS),
 // opens the link, runs the read job and checks the identity, and closes the link with
 // the disconnect notice when it goes out of scope.
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "link/Notifications.h"
+#include "link/SyncJobs.h"
 #include "tools/cli/CliCommands.h"
 
 namespace dsptune::cli {
@@ -22,16 +24,14 @@ class CliSink final : public NotificationSink {
   void Send(int message, std::intptr_t wParam, std::intptr_t lParam) override;
   void ShowParameterError(const std::string& text) override;
 
-  // Waits for message 1002 with the given wParam; false on time-out or a lost link (1003).
+  // Waits for message 1002 with the given wParam; false on time-out. Every job ends with
+  // that message, also when it fails, so the time-out is only a backstop.
   bool WaitForSyncDone(int wParam, std::chrono::milliseconds timeout);
-  bool HostBusy() const;
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<int> syncDone_;
-  bool hostTimeout_ = false;
-  bool hostBusy_ = false;
 };
 
 class DeviceSession {
@@ -42,10 +42,13 @@ class DeviceSession {
   DeviceSession(DeviceSession&&) noexcept;
   ~DeviceSession();
 
-  // Opens the link and reads the device; prints a one-line reason and returns false on failure.
-  bool ConnectAndRead();
-  // Runs the write job with the current image; false on time-out.
-  bool WaitForWriteJob();
+  // Opens the link and reads the device. Returns 0, or prints a one-line reason and
+  // returns the exit status (see ExitStatusFor).
+  int ConnectAndRead();
+  // Waits for the write job started with the current image. Returns 0, or prints a
+  // one-line reason (with how many chunks the device acknowledged) and returns the exit
+  // status.
+  int WaitForWriteJob(const std::string& what);
   CliSink& Sink() { return *sink_; }
 
  private:
@@ -53,11 +56,18 @@ class DeviceSession {
   bool network_ = false;
   std::string host_;
   int port_ = 0;
+  std::chrono::milliseconds replyTimeout_{2000};  // how long each command waits for its answer
   bool open_ = false;
   std::unique_ptr<CliSink> sink_;
 };
 
 // True when args hold --tcp or --usb.
 bool WantsDevice(const Args& args);
+
+// Exit statuses of device commands: 0 success, 1 device or file error (also a transfer
+// left incomplete, or a verify that found differences), 2 usage, 3 device busy (another
+// host holds the network module), 4 identity mismatch (wrong model or protocol), 5 link
+// lost, 6 device silent, 7 garbled answers.
+int ExitStatusFor(SyncOutcome outcome);
 
 }  // namespace dsptune::cli

@@ -21,13 +21,20 @@ constexpr const char* kHelp =
     "  response --eq N           the summed response of EQ N's default bands (N 0..15)\n"
     "                            output: CSV rows frequency_hz,db\n"
     "\n"
-    "device commands (with --tcp HOST[:PORT] or --usb; the device is read first):\n"
+    "device commands (with --tcp HOST[:PORT] or --usb; the device is read first;\n"
+    "--reply-timeout MS sets how long each command waits for its answer, default 2000):\n"
     "  info                      identity, current mode, converters, About lines\n"
     "  read -o FILE.mode         save the device's parameters as a mode file\n"
-    "  write FILE.mode           load a mode file and write it to the device\n"
+    "  write [--verify] FILE.mode\n"
+    "                            load a mode file and write it to the device; --verify reads\n"
+    "                            the image back and compares it\n"
     "  remote-save FILE.remo     save the learned remote codes\n"
     "  remote-load FILE.remo     load remote codes and send them to the device\n"
-    "  --help                    this text\n";
+    "  --help                    this text\n"
+    "\n"
+    "exit status: 0 success, 1 device or file error (also an incomplete transfer), 2 usage,\n"
+    "3 device busy (another host is connected), 4 wrong model or protocol, 5 link lost,\n"
+    "6 device silent, 7 garbled answers\n";
 
 }  // namespace
 

@@ -191,6 +191,13 @@ void SimServer::Run() {
     }
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) continue;
+    if (options_.busy) {  // another host holds the module
+      ++clientsTurnedAway_;
+      WriteText(fd, kConnectedNotice);
+      ::shutdown(fd, SHUT_WR);
+      ::close(fd);
+      continue;
+    }
     ServeClient(fd);
   }
 }
@@ -207,7 +214,7 @@ void SimServer::ServeClient(int fd) {
   FrameAssembler assembler({[&payloads](std::span<const std::uint8_t> payload) {
                               payloads.emplace_back(payload.begin(), payload.end());
                             },
-                            nullptr, nullptr});
+                            nullptr, nullptr, nullptr});
   HeartbeatFilter filter;
 
   const Clock::time_point connectedAt = Clock::now();
@@ -231,9 +238,13 @@ void SimServer::ServeClient(int fd) {
   };
 
   bool alive = true;
+  int commands = 0;  // controller packets on this connection
   while (alive && !stop_) {
     Clock::time_point now = Clock::now();
-    const bool silent = options_.silentAfter.count() > 0 && now - connectedAt >= options_.silentAfter;
+    // Judged when something would be sent, not before the poll that may wait for it.
+    const auto silentNow = [&] {
+      return options_.silentAfter.count() > 0 && Clock::now() - connectedAt >= options_.silentAfter;
+    };
 
     Clock::time_point wake = now + kPollStep;
     if (const auto due = device_.NextDueTime()) wake = std::min(wake, *due);
@@ -261,14 +272,20 @@ void SimServer::ServeClient(int fd) {
         const std::vector<std::uint8_t> bytes = filter.Filter(std::span(buffer.data(), std::size_t(n)), echoes);
         heartbeatEchoes_ += echoes;
         assembler.FeedReceivedBytes(bytes);
-        for (const auto& payload : payloads)
+        for (const auto& payload : payloads) {
+          if (!payload.empty() && payload[0] == kDestController) ++commands;
           for (const auto& reply : device_.HandleNetworkPayload(payload))
-            if (!silent) alive = alive && sendFrame(reply);
+            if (!silentNow()) alive = alive && sendFrame(reply);
+          // The cut comes right after the Nth command's answer, as when a cable is pulled.
+          if (options_.closeAfterCommands > 0 && commands >= options_.closeAfterCommands) alive = false;
+          if (!alive) break;
+        }
         payloads.clear();
       }
     }
 
     now = Clock::now();
+    const bool silent = silentNow();
     for (const auto& reply : device_.TakeDueReplies(now))
       if (!silent) alive = alive && sendFrame(reply);
     if (heartbeats && now >= nextHeartbeat) {

@@ -31,6 +31,8 @@ struct ServerOptions {
   bool splitBytes = false;                   // every frame written one byte per write
   bool strayBytes = false;                   // a few non-frame bytes written before every frame
   int badChecksumEvery = 0;                  // every Nth frame goes out with a wrong checksum
+  int closeAfterCommands = 0;                // the connection is cut after the Nth command (0: never)
+  bool busy = false;                         // every client is told "ISCONNECTED" and dropped
 };
 
 class SimServer {

@@ -39,6 +39,8 @@ constexpr const char* kHelp =
     "  --stray-bytes          write a few garbage bytes before every frame\n"
     "  --bad-checksum-every N send every Nth frame with a wrong checksum\n"
     "  --param-error-after N  refuse the Nth command with a parameter error (0x0A)\n"
+    "  --close-after N        cut the connection right after answering the Nth command\n"
+    "  --busy                 tell every client \"ISCONNECTED\" (another host holds the module)\n"
     "  --help                 this text\n";
 
 volatile std::sig_atomic_t g_stop = 0;
@@ -76,6 +78,10 @@ int main(int argc, char** argv) {
       server.strayBytes = true;
       continue;
     }
+    if (arg == "--busy") {
+      server.busy = true;
+      continue;
+    }
     if (i + 1 >= argc) return UsageError("unknown option or missing value: " + std::string(arg));
     const std::string_view value = argv[++i];
     long long n = 0;
@@ -108,6 +114,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--bad-checksum-every") {
       if (!number(0, kMaxCount)) return 2;
       server.badChecksumEvery = int(n);
+    } else if (arg == "--close-after") {
+      if (!number(0, kMaxCount)) return 2;
+      server.closeAfterCommands = int(n);
     } else if (arg == "--param-error-after") {
       if (!number(0, kMaxCount)) return 2;
       device.parameterErrorAfter = int(n);

@@ -1,0 +1,157 @@
+#include "link/TransferLedger.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+
+#include "link/CommandSet.h"
+#include "link/PacketParams.h"
+
+namespace dsptune {
+namespace {
+
+class Ledger {
+ public:
+  void Begin(LedgerMode mode) {
+    std::lock_guard lock(mutex_);
+    mode_ = mode;
+    chunks_.reset();
+    codes_.reset();
+    answers_ = 0;
+    lastAnswer_ = std::chrono::steady_clock::now();
+    outstandingWrite_ = -1;
+    staging_.fill(0);
+  }
+
+  void Record(std::span<const std::uint8_t> packet) {
+    if (packet.size() < 2) return;
+    const std::uint8_t code = packet[1];
+    const PacketParams p(packet, 2);
+    {
+      std::lock_guard lock(mutex_);
+      if (code != kCmdZWave && code != kCmdStatus) {
+        ++answers_;
+        lastAnswer_ = std::chrono::steady_clock::now();
+      }
+      switch (code) {
+        case kCmdReadImage:
+          if (mode_ == LedgerMode::Read) StoreChunk(p);
+          break;
+        case kCmdWriteImage:
+          if (mode_ == LedgerMode::Write && outstandingWrite_ >= 0) chunks_.set(std::size_t(outstandingWrite_));
+          outstandingWrite_ = -1;
+          break;
+        case kCmdParameterError:
+          // The refused command is the one outstanding; it stays unanswered.
+          outstandingWrite_ = -1;
+          break;
+        default:
+          codes_.set(code);
+          break;
+      }
+    }
+    changed_.notify_all();
+  }
+
+  void Outgoing(std::span<const std::uint8_t> packet) {
+    if (packet.empty()) return;
+    std::lock_guard lock(mutex_);
+    outstandingWrite_ = -1;
+    if (mode_ != LedgerMode::Write || packet[0] != kCmdWriteImage || packet.size() < 4) return;
+    const int offset = (packet[1] << 8) | packet[2];
+    const int index = offset / kImageChunkSize;
+    if (offset % kImageChunkSize == 0 && index < kImageChunkCount && packet[3] == ImageChunkAt(index).length)
+      outstandingWrite_ = index;
+  }
+
+  template <typename Done>
+  bool Wait(std::chrono::milliseconds timeout, Done done) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return done(); });
+  }
+
+  bool AllAnswered(std::span<const std::uint8_t> codes) const {
+    return std::all_of(codes.begin(), codes.end(), [this](std::uint8_t c) { return codes_.test(c); });
+  }
+  bool AllChunks() const { return chunks_.all(); }
+
+  ChunkSet Chunks() {
+    std::lock_guard lock(mutex_);
+    return chunks_;
+  }
+  bool Answered(std::uint8_t code) {
+    std::lock_guard lock(mutex_);
+    return codes_.test(code);
+  }
+  int Answers() {
+    std::lock_guard lock(mutex_);
+    return answers_;
+  }
+  std::chrono::steady_clock::time_point LastAnswer() {
+    std::lock_guard lock(mutex_);
+    return lastAnswer_;
+  }
+  ParameterImageBytes Staged() {
+    std::lock_guard lock(mutex_);
+    return staging_;
+  }
+
+ private:
+  // Only an answer that is exactly one chunk counts: anything shorter, longer or
+  // misplaced leaves the chunk missing, to be asked again.
+  void StoreChunk(const PacketParams& p) {
+    if (!p.Has(3)) return;
+    const int offset = (p[0] << 8) | p[1];
+    const int index = offset / kImageChunkSize;
+    if (offset % kImageChunkSize != 0 || index >= kImageChunkCount) return;
+    const ImageChunk chunk = ImageChunkAt(index);
+    const std::span<const std::uint8_t> data = p.From(3, p[2]);
+    if (p[2] != chunk.length || data.size() != chunk.length) return;
+    std::copy(data.begin(), data.end(), staging_.begin() + offset);
+    chunks_.set(std::size_t(index));
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  LedgerMode mode_ = LedgerMode::Idle;
+  ChunkSet chunks_;
+  std::bitset<256> codes_;
+  int answers_ = 0;
+  std::chrono::steady_clock::time_point lastAnswer_{};
+  int outstandingWrite_ = -1;
+  ParameterImageBytes staging_{};
+};
+
+Ledger& TheLedger() {
+  static Ledger ledger;
+  return ledger;
+}
+
+}  // namespace
+
+ImageChunk ImageChunkAt(int index) {
+  const int offset = index * kImageChunkSize;
+  return {std::uint16_t(offset), std::uint8_t(std::min(kImageChunkSize, kImageSize - offset))};
+}
+
+void BeginLedger(LedgerMode mode) { TheLedger().Begin(mode); }
+void RecordAnswer(std::span<const std::uint8_t> packet) { TheLedger().Record(packet); }
+void NoteOutgoing(std::span<const std::uint8_t> packet) { TheLedger().Outgoing(packet); }
+
+bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::milliseconds timeout) {
+  Ledger& ledger = TheLedger();
+  return ledger.Wait(timeout, [&] { return ledger.AllAnswered(codes); });
+}
+
+bool WaitForChunks(std::chrono::milliseconds timeout) {
+  Ledger& ledger = TheLedger();
+  return ledger.Wait(timeout, [&] { return ledger.AllChunks(); });
+}
+
+ChunkSet ChunksAccounted() { return TheLedger().Chunks(); }
+bool WasAnswered(std::uint8_t code) { return TheLedger().Answered(code); }
+int AnswerCount() { return TheLedger().Answers(); }
+std::chrono::steady_clock::time_point LastAnswerTime() { return TheLedger().LastAnswer(); }
+ParameterImageBytes StagedImage() { return TheLedger().Staged(); }
+
+}  // namespace dsptune

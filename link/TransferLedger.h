@@ -1,0 +1,66 @@
+#pragma once
+// What the device has answered during a whole-image transfer, so that a job can tell a
+// complete transfer from one that only looked complete.
+//
+// Replies are paced (one command outstanding), but the reply event that paces them is
+// set by any received packet: a Z-Wave frame, a late answer or a parameter error
+// releases the next send just as well as the awaited answer. So the jobs do not trust
+// the pacing; they count answers here:
+//   - read: every 0x30 answer whose offset and length are exactly one chunk's goes into
+//     a staging copy of the image and marks that chunk; the model's image is touched
+//     only when the job commits a complete staging copy;
+//   - write: a 0x31 answer carries no offset, so it acknowledges the one chunk that went
+//     out last and is still unanswered (a parameter error refuses it instead);
+//   - every other answer code is marked as answered.
+// The dispatcher feeds every received packet in (RecordAnswer) and SendPacket every
+// packet as it goes out (NoteOutgoing); both may run on any thread.
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <span>
+
+#include "model/ParameterImage.h"
+
+namespace dsptune {
+
+inline constexpr int kImageChunkCount = 63;
+inline constexpr int kImageChunkSize = 56;
+
+struct ImageChunk {
+  std::uint16_t offset;
+  std::uint8_t length;
+};
+// Chunks 0..61 hold 56 bytes, chunk 62 the last 46 bytes at offset 3472.
+ImageChunk ImageChunkAt(int index);
+
+using ChunkSet = std::bitset<kImageChunkCount>;
+
+enum class LedgerMode { Idle, Read, Write };
+
+// Starts counting for a job: clears every mark and the staging copy. In Idle mode image
+// answers are ignored (a late answer of an ended job must not change anything).
+void BeginLedger(LedgerMode mode);
+
+// Called by the dispatcher for every received packet (leading byte, then the code).
+void RecordAnswer(std::span<const std::uint8_t> packet);
+// Called by SendPacket for every packet just before it is written (code first, without
+// the network destination byte).
+void NoteOutgoing(std::span<const std::uint8_t> packet);
+
+// Waits until every code in `codes` was answered since BeginLedger; false on time-out.
+bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::milliseconds timeout);
+// Waits until every chunk of the current job is accounted for (read: received, write:
+// acknowledged); false on time-out.
+bool WaitForChunks(std::chrono::milliseconds timeout);
+
+ChunkSet ChunksAccounted();
+bool WasAnswered(std::uint8_t code);
+// Answers other than Z-Wave traffic and status replies since BeginLedger: zero means
+// the device said nothing of its own accord.
+int AnswerCount();
+// When the last such answer arrived (the BeginLedger time when none has).
+std::chrono::steady_clock::time_point LastAnswerTime();
+// The staging copy a read collected (complete only when every chunk is accounted for).
+ParameterImageBytes StagedImage();
+
+}  // namespace dsptune

@@ -1,0 +1,49 @@
+#include "shell/SyncFailureText.h"
+
+#include "shell/ShellLanguage.h"
+
+namespace dsptune {
+namespace {
+
+QString CauseText(SyncOutcome outcome) {
+  switch (outcome) {
+    case SyncOutcome::LinkLost: return PickText("与设备的连接中断。", "The link to the device was lost.");
+    case SyncOutcome::DeviceBusy:
+      return PickText("主机已连接其他设备，请先断开!", "Host is connected!");
+    case SyncOutcome::DeviceSilent: return PickText("设备没有应答。", "The device did not answer.");
+    case SyncOutcome::GarbledStream:
+      return PickText("设备的应答数据有误（校验错误）。", "The device's answers arrived garbled.");
+    case SyncOutcome::IdentityMismatch:
+      return PickText("设备型号或通信版本不受支持。", "The device is not a supported model or protocol.");
+    case SyncOutcome::Incomplete:
+      return PickText("设备未应答部分数据。", "The device did not answer part of the transfer.");
+    case SyncOutcome::VerifyMismatch:
+      return PickText("回读的参数与写入的不一致。", "The parameters read back differ from those written.");
+    case SyncOutcome::Done: break;
+  }
+  return {};
+}
+
+}  // namespace
+
+QString SyncFailureText(const SyncResult& result) {
+  if (result.outcome == SyncOutcome::Done) return {};
+  if (result.job == 0) {
+    if (result.outcome == SyncOutcome::Incomplete)
+      return PickText("设备未应答部分读取数据，设置未作任何更改。",
+                      "The device did not answer part of the read; nothing was changed.");
+    return CauseText(result.outcome) + PickText("读取未完成，设置未作任何更改。",
+                                                " The read did not finish; nothing was changed.");
+  }
+  QString text = CauseText(result.outcome);
+  if (result.outcome == SyncOutcome::VerifyMismatch)
+    text += PickText("（%1 个字节不同）", " (%1 bytes differ.)").arg(result.differingBytes);
+  else
+    text += PickText("设备中的参数可能只写入了一部分（已确认 %1/%2 块）。",
+                     " The device may hold a partly written image (%1 of %2 parts confirmed).")
+                .arg(result.chunksConfirmed)
+                .arg(result.chunksTotal);
+  return text;
+}
+
+}  // namespace dsptune
