@@ -24,6 +24,7 @@
 #include "editors/model/SurroundRoom.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 #include "shell/AppSettings.h"
 #include "shell/DialogService.h"
 #include "shell/DialogTexts.h"
@@ -402,7 +403,7 @@ void CDialogOutput::RefreshDelay() {
   const int pair = SplitPairIndex(c);
   splitSlider_->setValue(pair);
   splitValue_->setText(SplitText(pair));
-  const int tenths = int(std::lround(ChannelDelayMs(c) * 10.0f));
+  const int tenths = SaturatingRound<int>(ChannelDelayMs(c) * 10.0f);
   delaySlider_->setValue(tenths);
   delayValue_->setText(DelayText(delaySlider_->value()));
   delaySwitch_->setChecked(UiValue(ChannelBlock(c), kChannelDelaySwitch) == 0);
@@ -429,7 +430,7 @@ void CDialogOutput::RefreshLimiter() {
   loading_ = true;
   limiterSwitch_->setChecked(UiValue(ChannelBlock(c), kChannelLimiterSwitch) == 0);
   for (int i = 0; i < kLimiterSliders; ++i) {
-    const int position = int(std::lround(shown[i]));
+    const int position = SaturatingRound<int>(shown[i]);
     limiterSliders_[std::size_t(i)]->setValue(position);
     limiterValues_[std::size_t(i)]->setText(LimiterText(i, limiterSliders_[std::size_t(i)]->value()));
   }

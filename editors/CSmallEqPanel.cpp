@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "dsp/Biquad.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -71,7 +72,7 @@ std::array<float, CSmallEqPanel::kPoints> CSmallEqPanel::SummedDb() const {
   for (const Band& band : bands_) {
     for (int u = 0; u < kPoints; ++u) {
       // Tenths of a dB by adding a half and dropping the fraction (so -0.06 becomes 0.0).
-      const int tenths = static_cast<int>(GainOfY(band.curveY[u]) * 10.0 + 0.5);
+      const int tenths = SaturatingCast<int>(GainOfY(band.curveY[u]) * 10.0 + 0.5);
       sum[u] += static_cast<float>(tenths) / 10.0f;
     }
   }

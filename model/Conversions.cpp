@@ -3,15 +3,17 @@
 #include <cmath>
 
 #include "model/BigEndian.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
 
 // The device rule reads a scaled float back by a single-precision multiply and a
-// truncation toward zero.
+// truncation toward zero. A word that is not a number reads as 0 and one beyond the
+// UI value's range as its nearest end.
 std::int32_t ReadScaled(std::uint32_t word, float scale) {
   const float product = BitsFloat(word) * scale;
-  return static_cast<std::int32_t>(product);
+  return SaturatingCast<std::int32_t>(product);
 }
 
 // Moves `value` ulp by ulp until the truncating read-back gives `ui`. The rule's
@@ -31,10 +33,7 @@ std::int32_t UiFromFloat(float value) { return static_cast<std::int32_t>(FloatBi
 float FloatFromUi(std::int32_t ui) { return BitsFloat(static_cast<std::uint32_t>(ui)); }
 
 std::uint32_t MillisecondsToSamples(float ms) {
-  const double samples = static_cast<double>(ms) * 48.0 + 0.5;
-  if (!(samples > 0.0)) return 0;
-  if (samples >= 4294967295.0) return 0xFFFFFFFFu;
-  return static_cast<std::uint32_t>(samples);
+  return SaturatingCast<std::uint32_t>(static_cast<double>(ms) * 48.0 + 0.5);
 }
 
 float SamplesToMilliseconds(std::uint32_t samples) {

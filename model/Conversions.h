@@ -14,6 +14,8 @@ enum class ConversionKind : std::uint8_t {
 };
 
 // Image word (the record's 32-bit big-endian value, already assembled) to UI value.
+// Defined for every word: a Percent or PerTenThousand float that is not a number gives
+// 0, one whose scaled value lies outside the int32 range gives the nearer end of it.
 std::int32_t WordToUiValue(ConversionKind kind, std::uint32_t word);
 
 // UI value to image word. For Percent and PerTenThousand the word is the float the
@@ -25,7 +27,8 @@ std::uint32_t UiValueToWord(ConversionKind kind, std::int32_t ui);
 std::int32_t UiFromFloat(float value);
 float FloatFromUi(std::int32_t ui);
 
-// Sample count at 48000 Hz for a time in ms: integer part of (ms x 48 + 0.5).
+// Sample count at 48000 Hz for a time in ms: integer part of (ms x 48 + 0.5), held in
+// 0..0xFFFFFFFF; not a number gives 0.
 std::uint32_t MillisecondsToSamples(float ms);
 float SamplesToMilliseconds(std::uint32_t samples);
 

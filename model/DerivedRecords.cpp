@@ -8,6 +8,7 @@
 #include "model/DefaultImage.h"
 #include "model/ParameterImage.h"
 #include "model/RecordFormulas.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -76,7 +77,7 @@ void SetSubwooferDecayLevel(float level) {
   float previous = 0.0f;
   UpdateEditorValues([&](EditorValues& ev) {
     ev.subwooferDecayLevel = level;
-    ev.subwooferDecayUi = static_cast<int>(level);
+    ev.subwooferDecayUi = SaturatingCast<int>(level);
     previous = ev.previousDecayLevel;
   });
   const auto record = SixValueGainWords(level, SixValueBlock::Microphone);

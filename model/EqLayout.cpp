@@ -4,6 +4,7 @@
 
 #include "model/BigEndian.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -51,10 +52,10 @@ void EncodeBandRecordBytes(const BandRecord& r, std::uint8_t* p) {
 BandRecord MakeBandRecord(float gainDb, int frequencyHz, float q, int type) {
   BandRecord r;
   const double gain = (static_cast<double>(gainDb) + 0.05 + 15.0) * 10.0;
-  r.gainField = gain > 0.0 ? static_cast<std::uint16_t>(gain) : 0;
+  r.gainField = SaturatingCast<std::uint16_t>(gain);
   r.frequency = static_cast<std::uint16_t>(frequencyHz);
   const float qScaled = q * 1000.0f;
-  r.qField = qScaled > 0.0f ? static_cast<std::uint16_t>(qScaled) : 0;
+  r.qField = SaturatingCast<std::uint16_t>(qScaled);
   r.type = static_cast<std::uint8_t>(type);
   return r;
 }

@@ -39,7 +39,8 @@ struct BandRecord {
 
 BandRecord DecodeBandRecord(const std::uint8_t* bytes);
 void EncodeBandRecordBytes(const BandRecord& record, std::uint8_t* bytes);
-// Fields from editor values: gain trunc((dB + 0.05 + 15) x 10), Q trunc(Q x 1000) in single precision.
+// Fields from editor values: gain trunc((dB + 0.05 + 15) x 10), Q trunc(Q x 1000) in single
+// precision, each held in 0..65535 (not a number gives 0).
 BandRecord MakeBandRecord(float gainDb, int frequencyHz, float q, int type);
 
 }  // namespace dsptune

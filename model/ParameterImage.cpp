@@ -6,6 +6,7 @@
 #include "model/BigEndian.h"
 #include "model/DefaultImage.h"
 #include "model/RecordFormulas.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -55,7 +56,7 @@ int ShiftFrequencyFromImage(const ParameterImageBytes& image, const std::array<s
   const int slot = FindParameter(1, switchAddress)->uiSlot;
   if (ui[std::size_t(slot)] != 0) return 1;
   const double increment = BitsFloat(FirstWord(image, 1, incrementAddress));
-  return static_cast<int>(increment * 48000.0 * 0.5 / 3.141592653589793 + 0.001);
+  return SaturatingCast<int>(increment * 48000.0 * 0.5 / 3.141592653589793 + 0.001);
 }
 
 // The whole recomputation; the caller holds the model lock.
@@ -69,7 +70,7 @@ void ApplyImageLocked(DataModel& m) {
     ev.channelLimiters[std::size_t(c - 1)] = DecodeCompressorAt(m.image, block, 0x1B);
     const DspRecordLayout* split = FindRecord(block, 0x11);
     const float second = GetFloat(&m.image[split->ValueOffset() + 4u]);
-    ev.bandSplitFlag[std::size_t(c - 1)] = static_cast<int>(second * 100.0f) == 0 ? 1 : 0;
+    ev.bandSplitFlag[std::size_t(c - 1)] = SaturatingCast<int>(second * 100.0f) == 0 ? 1 : 0;
   }
   ev.recordLimiter = DecodeCompressorAt(m.image, 13, 0x0A);
   ev.musicCompressor = DecodeCompressorAt(m.image, 4, 0x0E);

@@ -7,6 +7,7 @@
 #include "model/BigEndian.h"
 #include "model/ParameterImage.h"
 #include "model/RecordFormulas.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -22,7 +23,7 @@ class LayoutBuilder {
     if (kind == K::Raw || kind == K::Milliseconds)
       ui = UiFromFloat(static_cast<float>(uiDefault));
     else
-      ui = static_cast<std::int32_t>(uiDefault);
+      ui = SaturatingCast<std::int32_t>(uiDefault);
     r.defaults[0] = UiValueToWord(kind, ui);
     Push(r);
   }

@@ -1,9 +1,10 @@
 #include "model/RecordFormulas.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "model/BigEndian.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 
@@ -42,14 +43,15 @@ float ShiftFrequencyIncrement(int hz) { return static_cast<float>(kTwoPi * hz / 
 std::uint32_t ShiftFrequencyDelaySamples(int hz) {
   const double ms = 1000.0 / (4.0 * hz) - 25.0;
   const double samples = ms * 48.0 + 0.5;
-  return samples > 0.0 ? static_cast<std::uint32_t>(samples) : 0u;
+  return SaturatingCast<std::uint32_t>(samples);
 }
 
 std::uint8_t EncodeSignedTenths(float v) {
   const float biased = v > 0.0f ? v + 0.05f : v - 0.05f;
   const float tenths = biased * 10.0f;
-  int magnitude = std::abs(static_cast<int>(tenths));
-  if (magnitude > 0x7F) magnitude = 0x7F;
+  // |trunc(t)| = trunc(|t|); taking the magnitude first keeps -inf from saturating to
+  // INT_MIN, whose magnitude is no int.
+  const int magnitude = std::min(SaturatingCast<int>(std::fabs(tenths)), 0x7F);
   return static_cast<std::uint8_t>(magnitude | (biased < 0.0f ? 0x80 : 0x00));
 }
 

@@ -34,7 +34,7 @@ std::array<std::uint32_t, 6> SixValueGainWords(float levelDb, SixValueBlock bloc
 
 // Shift frequency f in Hz as the DSP's phase increment 2 pi f / 48000 (double, stored as float).
 float ShiftFrequencyIncrement(int hz);
-// Delay that goes with a shift frequency: (1000/(4f) - 25) ms as a sample count.
+// Delay that goes with a shift frequency: (1000/(4f) - 25) ms as a sample count (0 when negative).
 std::uint32_t ShiftFrequencyDelaySamples(int hz);
 
 // Signed tenths byte of the SSVC settings record (sign-magnitude; 0x8A = -1.0).

@@ -6,6 +6,7 @@
 
 #include "editors/model/OutputChannels.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -22,9 +23,8 @@ ChannelSet OnlyChannel(int channel) {
 int Position(int slider, float value) {
   const CompressorSliderRange& range = kCompressorSliderRanges[std::size_t(slider)];
   // A NaN from a damaged record shows as the slider's lowest position.
-  if (!std::isfinite(value)) return std::isinf(value) && value > 0 ? range.max : range.min;
-  const double rounded = std::round(double(value));
-  return int(std::clamp(rounded, double(range.min), double(range.max)));
+  if (std::isnan(value)) return range.min;
+  return std::clamp(SaturatingRound<int>(value), range.min, range.max);
 }
 
 }  // namespace

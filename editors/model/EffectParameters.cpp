@@ -8,6 +8,7 @@
 #include "model/Conversions.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -35,9 +36,7 @@ bool IsHalf(int half) { return half == kEffectHalfA || half == kEffectHalfB; }
 int WholeMilliseconds(std::int32_t ui) {
   const float ms = FloatFromUi(ui);
   if (!std::isfinite(ms)) return 0;
-  const double clamped = std::clamp(double(ms), double(std::numeric_limits<int>::min()),
-                                    double(std::numeric_limits<int>::max()));
-  return int(std::lround(clamped));
+  return SaturatingRound<int>(ms);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "dsp/Crossover.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -56,9 +57,9 @@ int ShownCrossoverFamily(const EqBand& band) {
 
 BandSliderPositions SliderPositions(const EqBand& band) {
   BandSliderPositions p;
-  p.gain = int(std::lround(band.gain * 10.0f));
-  p.frequency = int(std::lround(band.frequency));
-  p.q = int(std::lround(band.q * 100.0f));
+  p.gain = SaturatingRound<int>(band.gain * 10.0f);
+  p.frequency = SaturatingRound<int>(band.frequency);
+  p.q = SaturatingRound<int>(band.q * 100.0f);
   p.qMaximum = band.type == kFilterPeq ? 3000 : 200;
   p.gainEnabled = IsGainType(band.type);
   return p;

@@ -10,6 +10,7 @@
 #include "dsp/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -468,8 +469,8 @@ PanelEvent EqPanelModel::LeftPress(double x, double y) {
   selected_ = HitTest(x, y);
   if (selected_ >= 0) {
     const EqBand& band = bands_[selected_];
-    grabX_ = static_cast<int>(std::trunc(x - plot_.left - band.x));
-    grabY_ = static_cast<int>(std::trunc(y - plot_.top - band.y));
+    grabX_ = SaturatingCast<int>(x - plot_.left - band.x);
+    grabY_ = SaturatingCast<int>(y - plot_.top - band.y);
     event.bandPressed = true;
     event.band = selected_;
   }

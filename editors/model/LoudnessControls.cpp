@@ -12,6 +12,7 @@
 #include "model/DerivedRecords.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -88,7 +89,7 @@ const BoxInfo* Info(LoudnessBox box) {
 // (a damaged image or file) shows as the lowest position.
 int Position(const LoudnessSliderRange& range, double value) {
   if (std::isnan(value)) return range.min;
-  return int(std::clamp(std::round(value), double(range.min), double(range.max)));
+  return std::clamp(SaturatingRound<int>(value), range.min, range.max);
 }
 
 // The compressor record's times go out as whole milliseconds; the small allowance keeps

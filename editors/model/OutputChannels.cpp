@@ -10,6 +10,7 @@
 #include "model/BigEndian.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -258,7 +259,7 @@ CompressorValues WriteLimiter(int current, const ChannelSet& group, LimiterContr
 
 void WriteBandToGroup(const EqBand& band, const ChannelSet& group) {
   const auto write = [](int eq, const EqBand& b) {
-    WriteEqBand(eq, b.index, b.type, static_cast<int>(b.frequency), b.gain, b.q, 0.0f);
+    WriteEqBand(eq, b.index, b.type, SaturatingCast<int>(b.frequency), b.gain, b.q, 0.0f);
   };
   ForEachChannel(group, [&](int c) {
     write(ChannelEq(c), band);

@@ -7,6 +7,7 @@
 #include "dsp/EqBandStore.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
@@ -40,7 +41,7 @@ void WriteRecordLevel(int level, int position) {
 CompressorPositions RecordCompressorPositions(const CompressorValues& values) {
   CompressorPositions positions = CompressorSliderPositions(values);
   if (std::isfinite(values.threshold))
-    positions[kCompThreshold] = HoldInRange(kCompThreshold, int(std::clamp(std::trunc(values.threshold), -1e6f, 1e6f)));
+    positions[kCompThreshold] = HoldInRange(kCompThreshold, SaturatingCast<int>(values.threshold));
   return positions;
 }
 
@@ -76,7 +77,7 @@ bool RecordEqBypassed() { return UiValue(kRecordBlock, kRecordEqBypassAddress) !
 void SetRecordEqBypass(bool bypassed) { SetParameter(kRecordBlock, kRecordEqBypassAddress, bypassed ? 1 : 0); }
 
 void WriteRecordEqBand(const EqBand& band) {
-  WriteEqBand(kRecordEqNumber, band.index, band.type, int(band.frequency), band.gain, band.q, 0.0f);
+  WriteEqBand(kRecordEqNumber, band.index, band.type, SaturatingCast<int>(band.frequency), band.gain, band.q, 0.0f);
 }
 
 void ResetRecordEq() { ResetEqToDefaults(kRecordEqNumber); }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/SaturatingCast.h"
+
 namespace dsptune {
 namespace {
 
@@ -11,9 +13,9 @@ std::string WholeMetres(char sign, int metres) { return std::string(1, sign) + s
 // The border label: half the side with one decimal when the side is odd, else the
 // whole number of metres.
 std::string BorderLabel(char sign, float side, int n) {
-  const int whole = static_cast<int>(side);
+  const int whole = SaturatingCast<int>(side);
   if (whole % 2 == 1) {
-    const int tenths = whole * 5;  // side / 2 in tenths, exact for an odd whole side
+    const long long tenths = whole * 5LL;  // side / 2 in tenths, exact for an odd whole side
     return std::string(1, sign) + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "m";
   }
   return WholeMetres(sign, n);
@@ -26,8 +28,8 @@ bool UsableSide(float metres) { return std::isfinite(metres) && metres > 0.0f; }
 std::vector<GridLine> RoomGridLines(int areaStart, int areaLength, float side, bool lowFirst) {
   std::vector<GridLine> lines;
   if (!UsableSide(side) || areaLength <= 0) return lines;
-  const int n = static_cast<int>(std::ceil(side / 2.0f));
-  const int step = static_cast<int>(static_cast<float>(areaLength) / side);
+  const int n = SaturatingCast<int>(std::ceil(side / 2.0f));
+  const int step = SaturatingCast<int>(static_cast<float>(areaLength) / side);
   const int middle = areaStart + areaLength / 2;
   const char lowSign = lowFirst ? '-' : '+';
   const char highSign = lowFirst ? '+' : '-';
@@ -81,10 +83,10 @@ float RoomPanelModel::ScaleX() const { return static_cast<float>(AreaWidth()) / 
 float RoomPanelModel::ScaleY() const { return static_cast<float>(AreaHeight()) / length_; }
 
 int RoomPanelModel::PixelX(float x) const {
-  return static_cast<int>(static_cast<float>(AreaLeft()) + ScaleX() * (width_ / 2.0f + x));
+  return SaturatingCast<int>(static_cast<float>(AreaLeft()) + ScaleX() * (width_ / 2.0f + x));
 }
 int RoomPanelModel::PixelY(float y) const {
-  return static_cast<int>(static_cast<float>(AreaTop()) + ScaleY() * (length_ / 2.0f - y));
+  return SaturatingCast<int>(static_cast<float>(AreaTop()) + ScaleY() * (length_ / 2.0f - y));
 }
 
 void RoomPanelModel::Place(RoomMarker& m) const {

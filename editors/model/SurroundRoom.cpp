@@ -10,6 +10,7 @@
 #include "model/DefaultImage.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
+#include "model/SaturatingCast.h"
 
 namespace dsptune {
 
@@ -170,14 +171,15 @@ int SpinTenths(double metres) {
   // A float holding a tenth (0.7f = 0.69999998...) must still give that tenth.
   constexpr double kTolerance = 1e-4;
   const double nudged = tenths + (tenths >= 0.0 ? kTolerance : -kTolerance);
-  return static_cast<int>(std::clamp(nudged, -1.0e6, 1.0e6));
+  return SaturatingCast<int>(nudged);
 }
 
 int SpinLimit(int roomSide) { return 5 * roomSide; }
 
 int SteppedSpinPosition(int position, int delta, int roomSide) {
-  const int step = delta > 0 ? 1 : -1;
-  return std::clamp(position + step, -SpinLimit(roomSide), SpinLimit(roomSide));
+  // Widened: a position taken from a far-off stored coordinate may sit at the int limit.
+  const long long moved = static_cast<long long>(position) + (delta > 0 ? 1 : -1);
+  return int(std::clamp<long long>(moved, -SpinLimit(roomSide), SpinLimit(roomSide)));
 }
 
 int SteppedRoomSize(int position, int delta) { return ClampRoomSize(position + (delta > 0 ? 1 : -1)); }

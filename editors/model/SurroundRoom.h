@@ -90,7 +90,8 @@ int ClampRoomSize(int metres);
 double ClampToRoom(double value, int roomSide);
 // Spin position (tenths) of a coordinate: metres x 10 truncated toward zero, where a
 // value that is a whole number of tenths but lies a rounding error below it still gives
-// that number (a stored 0.7 must not show as 6 tenths).
+// that number (a stored 0.7 must not show as 6 tenths). Held in the int range; a value
+// that is not finite gives 0.
 int SpinTenths(double metres);
 // Range of a coordinate spin in tenths: -5 x side .. +5 x side.
 int SpinLimit(int roomSide);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <limits>
+
 #include "dsp/BandSplit.h"
 #include "dsp/Biquad.h"
 #include "dsp/EqBandStore.h"
@@ -49,10 +52,17 @@ TEST_F(EqBandStoreTest, WriteEqBandSendsTheDesignedCoefficientsThenTheRecord) {
 }
 
 TEST_F(EqBandStoreTest, BandRecordFieldsAreEncodedAsTheDeviceExpects) {
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
   const struct {
     float gain, q;
     int gainField, qField;
-  } rows[] = {{-0.1f, 1.41f, 149, 1410}, {0.0f, 0.1f, 150, 100}, {15.0f, 30.0f, 300, 30000}, {-15.0f, 0.707f, 0, 707}};
+  } rows[] = {{-0.1f, 1.41f, 149, 1410}, {0.0f, 0.1f, 150, 100}, {15.0f, 30.0f, 300, 30000}, {-15.0f, 0.707f, 0, 707},
+              // Values no field can hold are held in 0..65535; not a number gives 0.
+              {6540.0f, 65.6f, 65535, 65535}, {-16.0f, -0.5f, 0, 0},
+              {kNaN, kNaN, 0, 0}, {kInf, kInf, 65535, 65535}, {-kInf, -kInf, 0, 0},
+              {1e10f, 1e10f, 65535, 65535}, {-1e10f, -1e10f, 0, 0},
+              {FLT_MAX, FLT_MAX, 65535, 65535}, {-FLT_MAX, -FLT_MAX, 0, 0}};
   for (const auto& r : rows) {
     const BandRecord rec = MakeBandRecord(r.gain, 1000, r.q, 1);
     EXPECT_EQ(rec.gainField, r.gainField) << r.gain;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -109,7 +110,9 @@ TEST(SurroundTexts, SpinPositions) {
   struct Row {
     double metres;
     int tenths;
-  } rows[] = {{0.7f, 7}, {-0.7f, -7}, {0.77, 7}, {-0.29, -2}, {2.0, 20}, {0.05, 0}, {-5.0, -50}, {0.3f, 3}};
+  } rows[] = {{0.7f, 7}, {-0.7f, -7}, {0.77, 7}, {-0.29, -2}, {2.0, 20}, {0.05, 0}, {-5.0, -50}, {0.3f, 3},
+              {1e10, std::numeric_limits<int>::max()}, {-1e10, std::numeric_limits<int>::min()},
+              {std::numeric_limits<double>::quiet_NaN(), 0}, {-std::numeric_limits<double>::infinity(), 0}};
   for (const Row& r : rows) EXPECT_EQ(SpinTenths(r.metres), r.tenths) << r.metres;
   // Every stored tenth reads back as itself.
   for (int t = -50; t <= 50; ++t) EXPECT_EQ(SpinTenths(DecodeSignedTenths(EncodeSignedTenths(t / 10.0f))), t);
@@ -119,6 +122,9 @@ TEST(SurroundTexts, SpinPositions) {
   EXPECT_EQ(SteppedSpinPosition(20, +1, 4), 20);
   EXPECT_EQ(SteppedSpinPosition(-20, -1, 4), -20);
   EXPECT_EQ(SteppedSpinPosition(35, -1, 4), 20);  // out of a shrunk room: back to its edge
+  // A far-off stored coordinate steps back into the room rather than past the int end.
+  EXPECT_EQ(SteppedSpinPosition(std::numeric_limits<int>::max(), +1, 4), 20);
+  EXPECT_EQ(SteppedSpinPosition(std::numeric_limits<int>::min(), -1, 4), -20);
   EXPECT_EQ(SteppedRoomSize(10, +1), 10);
   EXPECT_EQ(SteppedRoomSize(1, -1), 1);
   EXPECT_EQ(SteppedRoomSize(4, +3), 5);

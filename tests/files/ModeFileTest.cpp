@@ -4,13 +4,17 @@
 #include <sys/resource.h>
 
 #include <cerrno>
+#include <cfloat>
 #include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 
 #include "link/SyncJobs.h"
+#include "model/BigEndian.h"
+#include "model/DefaultImage.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
 #include "tests/link/RecordingTransport.h"
@@ -249,6 +253,60 @@ TEST_F(ModeFileTest, UnwritablePlacesAreReported) {
     EXPECT_EQ(error, WriteErrorText(r.error, r.path));
   }
   EXPECT_TRUE(fs::is_directory(File("folder.mode")));
+}
+
+// A file can hold any float bit pattern. What the editors are given from it is defined
+// for every one: not a number reads as 0, anything past an integer's range as the end
+// it lies beyond, and an ordinary value exactly as before.
+TEST_F(ModeFileTest, NonFiniteAndHugeFloatsLoadAsClampedEditorValues) {
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  constexpr int kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr int kMin = std::numeric_limits<std::int32_t>::min();
+  struct Row {
+    const char* name;
+    float value;
+    std::int32_t echoLevel;  // Percent: value x 100
+    std::int32_t noiseGate;  // PerTenThousand: value x 10000
+    int shiftFrequency;      // Hz of the phase increment
+    int bandSplitFlag;       // 1 (off) only when the second mix value x 100 truncates to 0
+  };
+  const Row rows[] = {
+      {"NaN", kNaN, 0, 0, 0, 1},
+      {"+inf", kInf, kMax, kMax, kMax, 0},
+      {"-inf", -kInf, kMin, kMin, kMin, 0},
+      {"1e10", 1e10f, kMax, kMax, kMax, 0},
+      {"-1e10", -1e10f, kMin, kMin, kMin, 0},
+      {"FLT_MAX", FLT_MAX, kMax, kMax, kMax, 0},
+      {"-FLT_MAX", -FLT_MAX, kMin, kMin, kMin, 0},
+      {"0.65", 0.65f, 65, 6500, 4965, 0},
+  };
+  const ParameterEntry* echoLevel = FindParameter(2, 0x09);
+  const ParameterEntry* noiseGate = FindParameter(1, 0x08);
+  ASSERT_TRUE(echoLevel && echoLevel->kind == ConversionKind::Percent);
+  ASSERT_TRUE(noiseGate && noiseGate->kind == ConversionKind::PerTenThousand);
+  const int increment = FindRecord(1, 0x26)->ValueOffset();
+  const int secondMixValue = FindRecord(5, 0x11)->ValueOffset() + 4;
+  ASSERT_EQ(UiValue(1, 0x28), 0) << "path A's shift frequency is on, so its increment is read";
+
+  SetIdentity("LQ830", 20);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ParameterImageBytes image = DefaultImage();
+    for (int offset : {echoLevel->valueOffset, noiseGate->valueOffset, increment, secondMixValue})
+      PutFloat(&image[std::size_t(offset)], r.value);
+    const fs::path path = File("floats.mode");
+    WriteFile(path, ModeFileBytes(kProtocol20, image));
+    ASSERT_EQ(LoadModeFile(path), 1);
+
+    EXPECT_EQ(UiValue(2, 0x09), r.echoLevel);
+    EXPECT_EQ(UiValue(1, 0x08), r.noiseGate);
+    const EditorValues ev = EditorSnapshot();
+    EXPECT_EQ(ev.shiftFrequency[0], r.shiftFrequency);
+    EXPECT_EQ(ev.shiftFrequency[1], 5) << "path B keeps its default";
+    EXPECT_EQ(ev.bandSplitFlag[0], r.bandSplitFlag);
+    EXPECT_EQ(ev.bandSplitFlag[1], 1) << "CH2 keeps its default";
+  }
 }
 
 TEST_F(ModeFileTest, PendingModeSlotFromTheFileName) {

@@ -1,4 +1,5 @@
 // dsptune-cli response: designed band responses on the 512-point grid, as CSV.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -14,21 +15,29 @@
 namespace dsptune::cli {
 namespace {
 
+// A finite number, the whole text; "inf", "nan" and values that overflow a double
+// (strtod gives infinity for those) are not numbers any argument accepts.
 std::optional<double> ParseNumber(const std::string& text) {
   if (text.empty()) return std::nullopt;
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || v != v) return std::nullopt;
+  if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
   return v;
+}
+
+// A whole number in lowest..highest. The range is checked before the conversion, so
+// the conversion only ever sees values that fit.
+std::optional<int> ParseWholeNumber(const std::string& text, int lowest, int highest) {
+  const auto v = ParseNumber(text);
+  if (!v || *v < lowest || *v > highest || *v != std::trunc(*v)) return std::nullopt;
+  return static_cast<int>(*v);
 }
 
 std::optional<int> ParseType(const std::string& text) {
   static const char* kNames[] = {"PEQ", "LP", "HP", "LS", "HS"};
   for (int i = 0; i < 5; ++i)
     if (text == kNames[i]) return i + 1;
-  const auto v = ParseNumber(text);
-  if (!v || *v != static_cast<int>(*v) || *v < 0 || *v > 21) return std::nullopt;
-  return static_cast<int>(*v);
+  return ParseWholeNumber(text, 0, kHighestFilterType);
 }
 
 // The designed response itself: no pinned peak, which only serves the graph's drawing.
@@ -87,10 +96,9 @@ int RunResponse(const Args& args) {
       band.q = static_cast<float>(*q);
       haveQ = true;
     } else if (name == "--eq") {
-      const auto n = ParseNumber(value);
-      if (!n || *n != static_cast<int>(*n) || !IsEqNumber(static_cast<int>(*n)))
-        return UsageError("response: --eq must be 0..15, not '" + value + "'");
-      eq = static_cast<int>(*n);
+      const auto n = ParseWholeNumber(value, 0, kEqCount - 1);
+      if (!n) return UsageError("response: --eq must be 0..15, not '" + value + "'");
+      eq = *n;
     } else {
       return UsageError("response: unknown argument '" + name + "'");
     }
