@@ -540,6 +540,7 @@ void CMainFrame::OnHostBusy() {
 }
 
 void CMainFrame::OnSyncTimedOut() {
+  linkLossShown_ = true;  // the time-out message said it; the job's end need not again
   if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
 }
 

@@ -217,6 +217,10 @@ class MainFrameTest : public QObject {
     parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
     QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
     QVERIFY(!parts_.progress->SyncDialogRunning());
+    // Only the busy notice: the failed read behind it is no identity mismatch.
+    QVERIFY(WaitForSyncJobsIdle(std::chrono::seconds(10)));
+    QTest::qWait(100);
+    QCOMPARE(dialogs_.shown.size(), 0);
   }
 
   void synchronisationTimeoutClosesTheNetworkLink() {
@@ -230,6 +234,51 @@ class MainFrameTest : public QObject {
     QCOMPARE(dialogs_.shown.size(), 1);
     QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("发生错误，与设备数据同步超时……"));
     QVERIFY(!CurrentLink().connected);
+    // The read job that ends behind it adds no second box for the same failure.
+    QVERIFY(WaitForSyncJobsIdle(std::chrono::seconds(10)));
+    QTest::qWait(100);
+    QCOMPARE(dialogs_.shown.size(), 1);
+  }
+
+  // The device goes away in the middle of the image: the window says so and keeps the
+  // settings it had, as the read job never applies a partial image.
+  void readThatFailsChangesNothingAndSaysSo() {
+    ServerOptions cut;
+    cut.closeAfterCommands = 4 + 1 + 60;  // identity, mode and 60 of the 63 chunks
+    Emulator emu({}, cut);
+    MakeFrame();
+    SetParameter(4, 0x0C, 42);  // music volume, as the user left it; its chunk does arrive
+    const ParameterImageBytes before = ImageSnapshot();
+    parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(dialogs_.shown.size(), 1, 10000);
+    QVERIFY2(dialogs_.shown[0].text.contains(QString::fromUtf8("设置未作任何更改")),
+             qPrintable(dialogs_.shown[0].text));
+    QVERIFY(!dialogs_.shown[0].text.contains(QString::fromUtf8("通信版本不匹配")));
+    QVERIFY(ImageSnapshot() == before);
+    QCOMPARE(UiValue(4, 0x0C), 42);
+    QVERIFY(!CurrentLink().connected);
+    QVERIFY(!parts_.frame->View().LinkTimersRunning());
+    QTest::qWait(300);
+    QCOMPARE(dialogs_.shown.size(), 1);  // one failure, one box
+  }
+
+  // A write cut short: the window says that the device may hold part of the image.
+  void writeThatFailsSaysTheDeviceMayHoldAPartialImage() {
+    ServerOptions cut;
+    cut.closeAfterCommands = 4 + 1 + 63 + 2 + 30;  // the read, then 30 commands into the write
+    Emulator emu({}, cut);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("studio.mode");
+    ResetDataModel();
+    ResetLinkState();
+    UpdateIdentity([](DeviceIdentity& id) { id.protocolCode = kSupportedProtocol; });
+    QCOMPARE(SaveModeFile(path.toStdString()), 1);
+    MakeFrame();
+    parts_.frame->SetStartupModeFile(path);
+    parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(dialogs_.shown.size(), 1, 15000);
+    QVERIFY2(dialogs_.shown[0].text.contains(QString::fromUtf8("可能只写入了一部分")), qPrintable(dialogs_.shown[0].text));
+    QCOMPARE(emu.CountLines("81 32"), 0);  // no end-of-write went out
   }
 
   void wheelOverAPanelMovesBothTwinsByOne() {
