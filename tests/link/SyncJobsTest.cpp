@@ -6,12 +6,15 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "link/CommandSet.h"
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
+#include "model/BigEndian.h"
 #include "model/DefaultImage.h"
+#include "model/ParameterImage.h"
 #include "tests/link/RecordingTransport.h"
 #include "tools/sim/DeviceSimulator.h"
 
@@ -553,6 +556,39 @@ TEST_F(SyncJobsTest, VerifyAfterWritingReadsTheImageBackAndFailsOnADifference) {
     EXPECT_EQ(LastPostedOutcome(sink), tamper ? SyncOutcome::VerifyMismatch : SyncOutcome::Done);
     EXPECT_EQ(LastSyncResult().differingBytes, tamper ? 1 : 0);
     EXPECT_EQ(ImageSnapshot(), pattern) << "the program's image stays what was written";
+  }
+}
+
+// Whatever float a device holds, the read gives defined editor values: NaN as 0, the
+// infinities and huge values clamped to the ends of the range, a normal value as ever.
+TEST_F(SyncJobsTest, NonFiniteAndHugeFloatsFromTheDeviceReadAsClampedEditorValues) {
+  struct Row {
+    const char* name;
+    float stored;  // the music volume record, a percent value
+    std::int32_t ui;
+  };
+  const Row rows[] = {
+      {"NaN", std::numeric_limits<float>::quiet_NaN(), 0},
+      {"+inf", std::numeric_limits<float>::infinity(), std::numeric_limits<std::int32_t>::max()},
+      {"-inf", -std::numeric_limits<float>::infinity(), std::numeric_limits<std::int32_t>::min()},
+      {"1e10", 1e10f, std::numeric_limits<std::int32_t>::max()},
+      {"-FLT_MAX", -std::numeric_limits<float>::max(), std::numeric_limits<std::int32_t>::min()},
+      {"0.65", 0.65f, 65},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BeginRow();
+    SimulatedDevice& sim = Simulate();
+    std::vector<std::uint8_t> write{0x09, 0x00, 4, 0x0C, 1, 0, 0, 0, 0};
+    PutFloat(&write[5], r.stored);
+    sim.device.HandlePacket(write);
+    PrepareLink(LinkKind::Usb);
+
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    ASSERT_EQ(LastSyncResult().outcome, SyncOutcome::Done);
+    EXPECT_EQ(UiValue(4, 0x0C), r.ui);
   }
 }
 
