@@ -17,8 +17,10 @@ void SendPacket(std::span<const std::uint8_t> packet, bool synchronous) {
     // Without an open device (or after its reads failed) the report would be refused;
     // waiting first would only stall the caller for the whole reply time-out.
     if (!link.connected || !transport || !transport->Writable()) return;
-    if (synchronous && !link.replyEvent.Wait(link.replyTimeout))
+    if (synchronous && !link.replyEvent.Wait(link.replyTimeout)) {
       DebugLog("WaitForSingleObject Time Out \r\n ");
+      NoteReplyTimedOut();
+    }
     NoteOutgoing(packet);
     transport->WriteReport(packet);
     return;
@@ -28,10 +30,12 @@ void SendPacket(std::span<const std::uint8_t> packet, bool synchronous) {
     transport->EnqueuePacket(packet);
     return;
   }
-  if (synchronous && !link.replyEvent.Wait(link.replyTimeout))
+  if (synchronous && !link.replyEvent.Wait(link.replyTimeout)) {
     DebugLog("NetSendSync WaitObject Time Out \r\n ");
+    NoteReplyTimedOut();
+  }
   std::lock_guard lock(link.linkLock);
-  if (!packet.empty()) NoteOutgoing(packet.subspan(1));
+  if (!packet.empty() && packet[0] == kDestController) NoteOutgoing(packet.subspan(1));
   transport->SendDirect(packet);
 }
 

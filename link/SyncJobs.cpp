@@ -173,7 +173,10 @@ class JobRunner {
 
   // A wait that ran out means that answer is not coming: the next send need not wait
   // for it a second time.
-  static void GiveUpOnReply() { CurrentLink().replyEvent.Set(); }
+  static void GiveUpOnReply() {
+    NoteReplyTimedOut();
+    CurrentLink().replyEvent.Set();
+  }
 
   // Waits for the answers to `codes`; asks again for the missing ones, up to
   // kSyncRetries times. The first wait costs nothing on a healthy link: the answers

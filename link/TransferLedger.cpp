@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 #include "link/CommandSet.h"
+#include "link/FrameCodec.h"
 #include "link/PacketParams.h"
 
 namespace dsptune {
@@ -19,7 +21,7 @@ class Ledger {
     codes_.reset();
     answers_ = 0;
     lastAnswer_ = std::chrono::steady_clock::now();
-    outstandingWrite_ = -1;
+    awaited_.clear();
     staging_.fill(0);
   }
 
@@ -38,12 +40,15 @@ class Ledger {
           if (mode_ == LedgerMode::Read) StoreChunk(p);
           break;
         case kCmdWriteImage:
-          if (mode_ == LedgerMode::Write && outstandingWrite_ >= 0) chunks_.set(std::size_t(outstandingWrite_));
-          outstandingWrite_ = -1;
-          break;
+        case kCmdEndImageWrite:
         case kCmdParameterError:
-          // The refused command is the one outstanding; it stays unanswered.
-          outstandingWrite_ = -1;
+          // The device answers in order: this answer (or refusal) is the oldest command's.
+          if (mode_ == LedgerMode::Write && !awaited_.empty()) {
+            const int chunk = awaited_.front();
+            awaited_.pop_front();
+            if (code == kCmdWriteImage && chunk >= 0) chunks_.set(std::size_t(chunk));
+          }
+          if (code == kCmdEndImageWrite) codes_.set(code);
           break;
         default:
           codes_.set(code);
@@ -54,14 +59,24 @@ class Ledger {
   }
 
   void Outgoing(std::span<const std::uint8_t> packet) {
-    if (packet.empty()) return;
+    // The receive thread's Z-Wave acknowledgements go out between a job's commands; they
+    // are not commands and get no answer.
+    if (packet.empty() || packet[0] == kZWavePacketCode) return;
     std::lock_guard lock(mutex_);
-    outstandingWrite_ = -1;
-    if (mode_ != LedgerMode::Write || packet[0] != kCmdWriteImage || packet.size() < 4) return;
-    const int offset = (packet[1] << 8) | packet[2];
-    const int index = offset / kImageChunkSize;
-    if (offset % kImageChunkSize == 0 && index < kImageChunkCount && packet[3] == ImageChunkAt(index).length)
-      outstandingWrite_ = index;
+    if (mode_ != LedgerMode::Write) return;
+    int chunk = -1;  // a command that acknowledges no chunk
+    if (packet[0] == kCmdWriteImage && packet.size() >= 4) {
+      const int offset = (packet[1] << 8) | packet[2];
+      const int index = offset / kImageChunkSize;
+      if (offset % kImageChunkSize == 0 && index < kImageChunkCount && packet[3] == ImageChunkAt(index).length)
+        chunk = index;
+    }
+    awaited_.push_back(chunk);
+  }
+
+  void ReplyTimedOut() {
+    std::lock_guard lock(mutex_);
+    awaited_.clear();
   }
 
   template <typename Done>
@@ -118,7 +133,10 @@ class Ledger {
   std::bitset<256> codes_;
   int answers_ = 0;
   std::chrono::steady_clock::time_point lastAnswer_{};
-  int outstandingWrite_ = -1;
+  // Write mode: the chunk of each command still waiting for its answer, oldest first
+  // (-1 for a command that carries no chunk). Emptied when a wait for an answer runs
+  // out, so that a lost answer cannot shift every later answer onto the wrong chunk.
+  std::deque<int> awaited_;
   ParameterImageBytes staging_{};
 };
 
@@ -137,6 +155,7 @@ ImageChunk ImageChunkAt(int index) {
 void BeginLedger(LedgerMode mode) { TheLedger().Begin(mode); }
 void RecordAnswer(std::span<const std::uint8_t> packet) { TheLedger().Record(packet); }
 void NoteOutgoing(std::span<const std::uint8_t> packet) { TheLedger().Outgoing(packet); }
+void NoteReplyTimedOut() { TheLedger().ReplyTimedOut(); }
 
 bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::milliseconds timeout) {
   Ledger& ledger = TheLedger();

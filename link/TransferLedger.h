@@ -9,8 +9,11 @@
 //   - read: every 0x30 answer whose offset and length are exactly one chunk's goes into
 //     a staging copy of the image and marks that chunk; the model's image is touched
 //     only when the job commits a complete staging copy;
-//   - write: a 0x31 answer carries no offset, so it acknowledges the one chunk that went
-//     out last and is still unanswered (a parameter error refuses it instead);
+//   - write: a 0x31 answer carries no offset; the device answers in order, so it
+//     acknowledges the oldest chunk still waiting for its answer (a parameter error
+//     refuses that chunk instead). When a wait for an answer runs out, the waiting
+//     chunks are given up (they stay unacknowledged and are sent again), so one lost
+//     answer does not shift the later ones onto the wrong chunks;
 //   - every other answer code is marked as answered.
 // The dispatcher feeds every received packet in (RecordAnswer) and SendPacket every
 // packet as it goes out (NoteOutgoing); both may run on any thread.
@@ -43,9 +46,11 @@ void BeginLedger(LedgerMode mode);
 
 // Called by the dispatcher for every received packet (leading byte, then the code).
 void RecordAnswer(std::span<const std::uint8_t> packet);
-// Called by SendPacket for every packet just before it is written (code first, without
-// the network destination byte).
+// Called by SendPacket for every device command just before it is written (code first,
+// without the network destination byte).
 void NoteOutgoing(std::span<const std::uint8_t> packet);
+// Called when a synchronous send stopped waiting for the previous answer.
+void NoteReplyTimedOut();
 
 // Waits until every code in `codes` was answered since BeginLedger; false on time-out.
 bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::milliseconds timeout);

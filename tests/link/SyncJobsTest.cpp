@@ -68,6 +68,12 @@ class SimulatedDevice : public PacketTransport {
     filter_ = std::move(filter);
   }
 
+  // Every answer is preceded by a Z-Wave Serial API frame, which the program acknowledges.
+  void ZWaveBeforeEachAnswer() {
+    std::lock_guard lock(mutex_);
+    zwave_ = true;
+  }
+
   // The first packet sent after this call is held (its sender blocks) until Release().
   void HoldNextPacket() {
     std::lock_guard lock(mutex_);
@@ -133,7 +139,10 @@ class SimulatedDevice : public PacketTransport {
     const auto replies =
         path == Path::UsbReport ? device.HandlePacket(delivered) : device.HandleNetworkPayload(delivered);
     lock.lock();
-    for (const auto& r : replies) inbox_.push_back(r);
+    for (const auto& r : replies) {
+      if (zwave_) inbox_.push_back({kZWavePacketCode, 0x05, 0x01, 0x03, 0x00, 0x15, 0xE9});
+      inbox_.push_back(r);
+    }
     cv_.notify_all();
     return 1;
   }
@@ -158,6 +167,7 @@ class SimulatedDevice : public PacketTransport {
   std::deque<std::vector<std::uint8_t>> inbox_;
   std::function<bool(std::vector<std::uint8_t>&)> filter_;
   int dropCode_ = -1, dropAfter_ = 0;
+  bool zwave_ = false;
   bool gone_ = false, hold_ = false, held_ = false, stop_ = false;
   std::thread receiver_;
 };
@@ -528,6 +538,33 @@ TEST_F(SyncJobsTest, AWriteCountsOnlyAcknowledgedChunksAndARefusedChunkIsSentAga
     } else {
       EXPECT_TRUE(CurrentLink().changedFlag) << "a failed write leaves the changes unsaved";
     }
+  }
+}
+
+// Z-Wave traffic releases the reply wait and makes the program send acknowledgements
+// between the job's commands; neither may cost a chunk.
+TEST_F(SyncJobsTest, ZWaveTrafficBetweenAnswersCostsNoChunk) {
+  for (const LinkKind kind : {LinkKind::Usb, LinkKind::Network}) {
+    SCOPED_TRACE(Name(kind));
+    BeginRow();
+    ParameterImageBytes pattern = DefaultImage();
+    pattern[777] ^= 0x10;
+    ReplaceImage(pattern);
+    SimulatedDevice& sim = Simulate();
+    sim.ZWaveBeforeEachAnswer();
+    PrepareLink(kind);
+
+    StartWriteJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    EXPECT_EQ(LastPostedOutcome(sink), SyncOutcome::Done);
+    EXPECT_EQ(sim.device.WorkingImage(), pattern);
+    EXPECT_EQ(ImageSnapshot(), pattern);
+    const auto codes = sim.Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x31), kImageChunkCount) << "no chunk sent twice";
+    EXPECT_GT(sim.device.ZWaveAcks(), 0);
   }
 }
 
