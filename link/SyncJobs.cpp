@@ -196,17 +196,21 @@ class JobRunner {
   }
 
   // The same for image chunks, asked again with `ask`.
+  // A round ends when the last chunk asked is answered (all before it are then in, or
+  // lost) or after one reply time-out, so lost answers cost no extra wait.
   template <typename Ask>
   bool AwaitChunks(Ask ask) {
+    int last = kImageChunkCount - 1;
     for (int attempt = 0;; ++attempt) {
-      if (WaitForChunks(CurrentLink().replyTimeout)) return true;
+      if (WaitForChunks(CurrentLink().replyTimeout, last)) return true;
       if (attempt == kSyncRetries || !Proceed()) return false;
-      GiveUpOnReply();
+      if (!ChunksAccounted().test(std::size_t(last))) GiveUpOnReply();
       const ChunkSet have = ChunksAccounted();
       for (int i = 0; i < kImageChunkCount; ++i) {
         if (have.test(std::size_t(i))) continue;
         if (!Proceed()) return false;
         ask(i);
+        last = i;
       }
     }
   }

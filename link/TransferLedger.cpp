@@ -89,6 +89,7 @@ class Ledger {
     return std::all_of(codes.begin(), codes.end(), [this](std::uint8_t c) { return codes_.test(c); });
   }
   bool AllChunks() const { return chunks_.all(); }
+  bool HasChunk(int i) const { return i >= 0 && i < kImageChunkCount && chunks_.test(std::size_t(i)); }
 
   ChunkSet Chunks() {
     std::lock_guard lock(mutex_);
@@ -162,9 +163,10 @@ bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::millisecon
   return ledger.Wait(timeout, [&] { return ledger.AllAnswered(codes); });
 }
 
-bool WaitForChunks(std::chrono::milliseconds timeout) {
+bool WaitForChunks(std::chrono::milliseconds timeout, int last) {
   Ledger& ledger = TheLedger();
-  return ledger.Wait(timeout, [&] { return ledger.AllChunks(); });
+  ledger.Wait(timeout, [&] { return ledger.AllChunks() || ledger.HasChunk(last); });
+  return ledger.Chunks().all();
 }
 
 ChunkSet ChunksAccounted() { return TheLedger().Chunks(); }

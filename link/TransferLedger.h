@@ -55,8 +55,10 @@ void NoteReplyTimedOut();
 // Waits until every code in `codes` was answered since BeginLedger; false on time-out.
 bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::milliseconds timeout);
 // Waits until every chunk of the current job is accounted for (read: received, write:
-// acknowledged); false on time-out.
-bool WaitForChunks(std::chrono::milliseconds timeout);
+// acknowledged), or until chunk `last` is: the device answers in order, so once the last
+// chunk asked for is answered no earlier answer is still coming. False when not every
+// chunk is accounted for.
+bool WaitForChunks(std::chrono::milliseconds timeout, int last);
 
 ChunkSet ChunksAccounted();
 bool WasAnswered(std::uint8_t code);
