@@ -32,15 +32,15 @@ QString SyncFailureText(const SyncResult& result) {
     if (result.outcome == SyncOutcome::Incomplete)
       return PickText("设备未应答部分读取数据，设置未作任何更改。",
                       "The device did not answer part of the read; nothing was changed.");
-    return CauseText(result.outcome) + PickText("读取未完成，设置未作任何更改。",
-                                                " The read did not finish; nothing was changed.");
+    return CauseText(result.outcome) + PickText("\n读取未完成，设置未作任何更改。",
+                                                "\nThe read did not finish; nothing was changed.");
   }
   QString text = CauseText(result.outcome);
   if (result.outcome == SyncOutcome::VerifyMismatch)
-    text += PickText("（%1 个字节不同）", " (%1 bytes differ.)").arg(result.differingBytes);
+    text += PickText("\n（%1 个字节不同）", "\n(%1 bytes differ.)").arg(result.differingBytes);
   else
-    text += PickText("设备中的参数可能只写入了一部分（已确认 %1/%2 块）。",
-                     " The device may hold a partly written image (%1 of %2 parts confirmed).")
+    text += PickText("\n设备中的参数可能只写入了一部分（已确认 %1/%2 块）。",
+                     "\nThe device may hold a partly written image (%1 of %2 parts confirmed).")
                 .arg(result.chunksConfirmed)
                 .arg(result.chunksTotal);
   return text;
