@@ -111,6 +111,12 @@ std::vector<Fault> ReadFaults() {
       Make("drop_every_5", 0, "", [](D& d, S&) { d.dropEvery = 5; }),
       Make("bad_checksum_every_5", 0, "", [](D&, S& s) { s.badChecksumEvery = 5; }),
       Make("parameter_error_after_10", 0, "", [](D& d, S&) { d.parameterErrorAfter = kSetupCommands + 10; }),
+      Make("split_bytes", 0, "", [](D&, S& s) { s.splitBytes = true; }),
+      Make("stray_bytes", 0, "", [](D&, S& s) { s.strayBytes = true; }),
+      // The program acknowledges each Z-Wave frame 20 ms after it came, on its receive
+      // thread: about 33 frames a second keeps that thread two-thirds busy.
+      Make("zwave_noise", 0, "", [](D&, S& s) { s.zwaveInterval = 30ms; }),
+      Make("slow_answers", 0, "", [](D& d, S&) { d.replyLatency = 100ms; }),
       Make("silent", 6, "did not answer", [](D&, S& s) { s.silentAfter = 1ms; }),
       Make("garbled", 7, "garbled", [](D&, S& s) { s.badChecksumEvery = 1; }),
       Make("busy", 3, "device busy: another host is connected", [](D&, S& s) { s.busy = true; }),
@@ -150,6 +156,8 @@ std::vector<Fault> WriteFaults() {
   return {
       Make("healthy_verified", 0, "", [](D&, S&) {}),
       Make("drop_every_5", 0, "", [](D& d, S&) { d.dropEvery = 5; }),
+      Make("bad_checksum_every_5", 0, "", [](D&, S& s) { s.badChecksumEvery = 5; }),
+      Make("zwave_noise", 0, "", [](D&, S& s) { s.zwaveInterval = 30ms; }),
       // The tenth command of the write, chunk 9, is refused once.
       Make("parameter_error_on_chunk_9", 0, "",
            [](D& d, S&) { d.parameterErrorAfter = kSetupCommands + kReadCommands + 10; }),
