@@ -505,9 +505,20 @@ void CMainFrame::OnSyncFailed(const SyncResult& result) {
   const bool lossAnnounced = linkLossShown_ && !connected;
   if (result.job == 0 || !connected) modes_->DropPendingModeSlot();
   if (result.job == 0) {
-    if (connected) CloseActiveLink(true);  // the window does not mirror this device's settings
+    // The device is still there: the user may read it again (a USB device would
+    // otherwise have to be unplugged to be read again). Without a complete read the
+    // window does not mirror the device, so the link is not kept for editing.
+    if (connected && Dialogs().Message(this, QString::fromUtf8("错误"),
+                                       SyncFailureText(result) + PickText("\n是否重新读取？", "\nRead again?"),
+                                       QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
+        CurrentLink().connected) {
+      StartReadJob();
+      progress_.RunSyncDialog();
+      return;
+    }
+    if (CurrentLink().connected) CloseActiveLink(true);
     view_->StopLinkTimers();
-    if (!lossAnnounced)
+    if (!connected && !lossAnnounced)
       Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
     return;
   }

@@ -262,6 +262,28 @@ class MainFrameTest : public QObject {
     QCOMPARE(dialogs_.shown.size(), 1);  // one failure, one box
   }
 
+  // The device is there but says nothing: the user is asked whether to read again, and
+  // on "No" the link is closed, the settings untouched.
+  void readThatFailsOnALiveLinkOffersToReadAgain() {
+    DeviceOptions mute;
+    mute.dropEvery = 1;  // every answer lost; the heartbeat keeps the link up
+    Emulator emu(mute);
+    MakeFrame();
+    CurrentLink().replyTimeout = std::chrono::milliseconds(200);
+    const ParameterImageBytes before = ImageSnapshot();
+    dialogs_.answer = QMessageBox::No;
+    parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
+    QTRY_COMPARE_WITH_TIMEOUT(dialogs_.shown.size(), 1, 10000);
+    dialogs_.answer = QMessageBox::Yes;
+    const QString text = dialogs_.shown[0].text;
+    QVERIFY2(text.contains(QString::fromUtf8("设备没有应答")) && text.contains(QString::fromUtf8("是否重新读取")),
+             qPrintable(text));
+    QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 3000);
+    QVERIFY(ImageSnapshot() == before);
+    QTest::qWait(200);
+    QCOMPARE(dialogs_.shown.size(), 1);
+  }
+
   // A write cut short: the window says that the device may hold part of the image.
   void writeThatFailsSaysTheDeviceMayHoldAPartialImage() {
     ServerOptions cut;
