@@ -244,6 +244,7 @@ class JobRunner {
     SendCommand({kCmdDspVersion});
   }
 
+  static constexpr std::uint8_t kIdentityCodes[] = {kCmdModelName, kCmdProtocolCode, kCmdMcuVersion, kCmdDspVersion};
   bool AwaitIdentity() { return AwaitAnswers({kCmdModelName, kCmdProtocolCode, kCmdMcuVersion, kCmdDspVersion}); }
 
   // Asks for all 63 chunks into the ledger's staging copy and waits until each one came.
@@ -271,10 +272,11 @@ class JobRunner {
     if (!Proceed() || !AwaitIdentity()) return Failure();
     DeviceIdentity identity = IdentitySnapshot();
     if (!IsKnownModel(identity.ModelName()) && identity.protocolCode != kSupportedProtocol) {
+      ForgetAnswers(kIdentityCodes);  // the second round's answers are the ones that count
       SendIdentityQueries();
       if (!Proceed()) return Failure();
       SendVersionQueries();
-      if (!Proceed()) return Failure();
+      if (!Proceed() || !AwaitIdentity()) return Failure();
       identity = IdentitySnapshot();
     }
     // A foreign device is not read.

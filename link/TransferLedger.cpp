@@ -91,6 +91,11 @@ class Ledger {
   bool AllChunks() const { return chunks_.all(); }
   bool HasChunk(int i) const { return i >= 0 && i < kImageChunkCount && chunks_.test(std::size_t(i)); }
 
+  void Forget(std::span<const std::uint8_t> codes) {
+    std::lock_guard lock(mutex_);
+    for (std::uint8_t c : codes) codes_.reset(c);
+  }
+
   ChunkSet Chunks() {
     std::lock_guard lock(mutex_);
     return chunks_;
@@ -169,6 +174,7 @@ bool WaitForChunks(std::chrono::milliseconds timeout, int last) {
   return ledger.Chunks().all();
 }
 
+void ForgetAnswers(std::span<const std::uint8_t> codes) { TheLedger().Forget(codes); }
 ChunkSet ChunksAccounted() { return TheLedger().Chunks(); }
 bool WasAnswered(std::uint8_t code) { return TheLedger().Answered(code); }
 int AnswerCount() { return TheLedger().Answers(); }

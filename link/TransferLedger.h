@@ -60,6 +60,9 @@ bool WaitForAnswers(std::span<const std::uint8_t> codes, std::chrono::millisecon
 // chunk is accounted for.
 bool WaitForChunks(std::chrono::milliseconds timeout, int last);
 
+// Marks `codes` unanswered again, for a second round of the same queries.
+void ForgetAnswers(std::span<const std::uint8_t> codes);
+
 ChunkSet ChunksAccounted();
 bool WasAnswered(std::uint8_t code);
 // Answers other than Z-Wave traffic and status replies since BeginLedger: zero means
