@@ -3,15 +3,15 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "remote/CRemoteDlg.h"
-#include "remote/CRemoteStudyDlg.h"
+#include "remote/RemoteWindow.h"
+#include "remote/LearnKeyDialog.h"
 #include "shell/AppSettings.h"
-#include "shell/CMainFrame.h"
-#include "editors/CDialogMusicInput.h"
-#include "editors/CDialogOutput.h"
-#include "editors/CloudnessDlg.h"
+#include "shell/MainWindow.h"
+#include "editors/InputSourceDialog.h"
+#include "editors/OutputPage.h"
+#include "editors/FeaturesDialog.h"
 #include "editors/EditorFactory.h"
-#include "shell/CKR5530v13App.h"
+#include "shell/Application.h"
 #include "shell/EditorHost.h"
 #include "shell/ProgressWindows.h"
 
@@ -28,23 +28,23 @@ int main(int argc, char** argv) {
     return 2;
   }
   dsptune::EditorHost::SetDefaultInstaller([](dsptune::EditorHost& host) { dsptune::InstallEditorPages(host); });
-  dsptune::CKR5530v13App app(options);
-  using dsptune::CMainFrame;
-  CMainFrame::SetDialogHooks(CMainFrame::LinkedDialog::Remote,
-                             {[&app](QWidget* owner) -> QDialog* { return new dsptune::CRemoteDlg(app.Progress(), owner); },
+  dsptune::Application app(options);
+  using dsptune::MainWindow;
+  MainWindow::SetDialogHooks(MainWindow::LinkedDialog::Remote,
+                             {[&app](QWidget* owner) -> QDialog* { return new dsptune::RemoteWindow(app.Progress(), owner); },
                               nullptr});
-  CMainFrame::SetRemoteKeyReceiver([](int code) { dsptune::ForwardLearnedKey(code); });
-  CMainFrame::SetDialogHooks(
-      CMainFrame::LinkedDialog::Features,
-      {[](QWidget* owner) -> QDialog* { return new dsptune::CloudnessDlg(owner); },
+  MainWindow::SetRemoteKeyReceiver([](int code) { dsptune::ForwardLearnedKey(code); });
+  MainWindow::SetDialogHooks(
+      MainWindow::LinkedDialog::Features,
+      {[](QWidget* owner) -> QDialog* { return new dsptune::FeaturesDialog(owner); },
        [](QDialog* dialog) {
-         if (auto* features = qobject_cast<dsptune::CloudnessDlg*>(dialog)) features->RefreshPage();
+         if (auto* features = qobject_cast<dsptune::FeaturesDialog*>(dialog)) features->RefreshPage();
        }});
-  CMainFrame::SetDialogHooks(
-      CMainFrame::LinkedDialog::InputSource,
-      {[](QWidget* owner) -> QDialog* { return dsptune::CDialogMusicInput::ForConnectedModel(owner); },
+  MainWindow::SetDialogHooks(
+      MainWindow::LinkedDialog::InputSource,
+      {[](QWidget* owner) -> QDialog* { return dsptune::InputSourceDialog::ForConnectedModel(owner); },
        [](QDialog* dialog) {
-         if (auto* input = qobject_cast<dsptune::CDialogMusicInput*>(dialog)) input->RefreshPage();
+         if (auto* input = qobject_cast<dsptune::InputSourceDialog*>(dialog)) input->RefreshPage();
        }});
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;

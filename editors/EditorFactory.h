@@ -5,9 +5,9 @@ namespace dsptune {
 
 class EditorHost;
 
-// Makes the host create CDialogMusic for kind 313, CDialogEfx for kind 421, CDialogOutput
-// for kind 385 (each on the channel it is asked for), CCompDlg for kind 346, CSSVCDlg for
-// kind 334 and CDialogRec for kind 522; the pages' channel changes become
+// Makes the host create MicMusicPage for kind 313, EffectsEqPage for kind 421, OutputPage
+// for kind 385 (each on the channel it is asked for), CompressorPage for kind 346, SurroundPage for
+// kind 334 and RecordOutputPage for kind 522; the pages' channel changes become
 // the host's remembered channels, and their page buttons replace them.
 void InstallEditorPages(EditorHost& host);
 

@@ -18,8 +18,8 @@
 
 #include "dsp/Biquad.h"
 #include "dsp/Crossover.h"
-#include "dsp/EqBandStore.h"
-#include "editors/CEqPanel.h"
+#include "model/EqBandStore.h"
+#include "editors/EqGraphPanel.h"
 #include "shell/DialogTexts.h"
 #include "shell/ShellLanguage.h"
 
@@ -114,7 +114,7 @@ QLabel* CaptionLabel(QWidget* parent, int controlId) {
 
 }  // namespace
 
-EqBandEditor::EqBandEditor(CEqPanel& panel, BandWriter writer, Options options, QWidget* parent)
+EqBandEditor::EqBandEditor(EqGraphPanel& panel, BandWriter writer, Options options, QWidget* parent)
     : QStackedWidget(parent), panel_(panel), writer_(std::move(writer)), options_(options) {
   BuildList();
   BuildEditor();
@@ -124,10 +124,10 @@ EqBandEditor::EqBandEditor(CEqPanel& panel, BandWriter writer, Options options, 
   for (int w : kColumnWidths) width += w;
   setFixedWidth(width);
 
-  connect(&panel_, &CEqPanel::BandChanged, this, &EqBandEditor::OnBandChanged);
-  connect(&panel_, &CEqPanel::BandPressed, this, &EqBandEditor::ShowBandEditor);
-  connect(&panel_, &CEqPanel::EmptyClicked, this, &EqBandEditor::ShowBandList);
-  connect(&panel_, &CEqPanel::CopyPasteRequested, this, &EqBandEditor::OnCopyPaste);
+  connect(&panel_, &EqGraphPanel::BandChanged, this, &EqBandEditor::OnBandChanged);
+  connect(&panel_, &EqGraphPanel::BandPressed, this, &EqBandEditor::ShowBandEditor);
+  connect(&panel_, &EqGraphPanel::EmptyClicked, this, &EqBandEditor::ShowBandList);
+  connect(&panel_, &EqGraphPanel::CopyPasteRequested, this, &EqBandEditor::OnCopyPaste);
 }
 
 EqBandEditor::~EqBandEditor() = default;
@@ -321,10 +321,10 @@ void EqBandEditor::OnBandChanged(int band) { WriteAndShow(band); }
 
 void EqBandEditor::OnCopyPaste(int action) {
   const int eq = panel_.Model().EqNumber();
-  if (action == CEqPanel::kCopyEq) {
+  if (action == EqGraphPanel::kCopyEq) {
     SetCopySourceEq(eq);
-  } else if (action == CEqPanel::kPasteEq && CopySourceEq() != -1) {
-    KR_CopyEQ(CopySourceEq(), eq);
+  } else if (action == EqGraphPanel::kPasteEq && CopySourceEq() != -1) {
+    CopyEq(CopySourceEq(), eq);
   }
   emit reloadRequested();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The band list and band editor beside an EQ graph (CEqPanel), in one stacked widget:
+// The band list and band editor beside an EQ graph (EqGraphPanel), in one stacked widget:
 // the list of every band (number, type drop-down, gain, frequency, Q) while no band is
 // picked, the editor of one band (type radios, gain, frequency and Q sliders with their
 // fields, optionally the crossover family drop-down) once the graph reports a band
@@ -28,7 +28,7 @@ class QTableWidgetItem;
 
 namespace dsptune {
 
-class CEqPanel;
+class EqGraphPanel;
 
 // Control numbers of the editor's texts in the page's language tables.
 struct EqBandEditorIds {
@@ -57,7 +57,7 @@ class EqBandEditor : public QStackedWidget {
   using BandWriter = std::function<void(const EqBand& band)>;
 
   // The panel must outlive the editor (both are children of the page).
-  EqBandEditor(CEqPanel& panel, BandWriter writer, Options options, QWidget* parent = nullptr);
+  EqBandEditor(EqGraphPanel& panel, BandWriter writer, Options options, QWidget* parent = nullptr);
   ~EqBandEditor() override;
 
   // Shows EQ `eq` in the graph, loads its stored bands, refreshes the list, and keeps
@@ -111,7 +111,7 @@ class EqBandEditor : public QStackedWidget {
   void RefreshEditor();
   void RefreshFamily();
 
-  CEqPanel& panel_;
+  EqGraphPanel& panel_;
   BandWriter writer_;
   Options options_;
   QColor textColor_{0, 200, 255};

@@ -51,6 +51,7 @@ LinkState& CurrentLink() {
   if (!slot) {
     slot = std::make_unique<LinkState>();
     SetDeviceWriter(&Writer());
+    SetCoefficientWriter(&Writer());
   }
   return *slot;
 }
@@ -58,6 +59,7 @@ LinkState& CurrentLink() {
 void ResetLinkState() {
   LinkSlot() = std::make_unique<LinkState>();
   SetDeviceWriter(&Writer());
+  SetCoefficientWriter(&Writer());
 }
 
 StatusBlock StatusBlockSnapshot() {

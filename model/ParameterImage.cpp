@@ -1,5 +1,7 @@
 #include "model/ParameterImage.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
 
@@ -119,6 +121,19 @@ void ResetDataModel() { ModelSlot() = std::make_unique<DataModel>(); }
 
 void SetDeviceWriter(DeviceWriter* writer) {
   Locked([&](DataModel& m) { m.writer = writer; });
+}
+
+namespace {
+std::atomic<DeviceWriter*>& CoefficientWriter() {
+  static std::atomic<DeviceWriter*> writer{nullptr};
+  return writer;
+}
+}  // namespace
+
+void SetCoefficientWriter(DeviceWriter* writer) { CoefficientWriter() = writer; }
+
+void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) {
+  if (DeviceWriter* writer = CoefficientWriter().load()) writer->SendBandCoefficients(block, address, values);
 }
 
 void LoadDefaultImage() {

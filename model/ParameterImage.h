@@ -46,6 +46,11 @@ class DeviceWriter {
   virtual ~DeviceWriter() = default;
   // Command 0x09: values are count x 4 bytes, already big-endian.
   virtual void SendDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) = 0;
+  // Command 0x09 with an EQ band's five coefficients (20 bytes, big-endian floats): a
+  // record the image does not hold. On the wire it is a DSP record write.
+  virtual void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) {
+    SendDspRecord(block, address, values);
+  }
   // Command 0x85: at most 56 bytes at a live-block offset.
   virtual void SendLiveBytes(std::uint16_t offset, std::span<const std::uint8_t> bytes) = 0;
   // Whether the network send queue may replace a pending packet with the same key.
@@ -73,6 +78,12 @@ DataModel& CurrentModel();
 void ResetDataModel();
 // Installs the writer that the model's write operations send through (nullptr: none).
 void SetDeviceWriter(DeviceWriter* writer);
+// Where EQ band coefficients go. They are not part of the image, so they have a writer
+// of their own that outlives ResetDataModel: a test that records the model's writes
+// still has its coefficients reach the link. The link installs itself here.
+void SetCoefficientWriter(DeviceWriter* writer);
+// Sends an EQ band's coefficients through the coefficient writer; stores nothing.
+void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values);
 
 // ---- the data model's operations ----
 void LoadDefaultImage();

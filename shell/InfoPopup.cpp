@@ -23,7 +23,7 @@ QFont NoticeFont() {
 
 }  // namespace
 
-CInfoDlg::CInfoDlg(QWidget* parent) : QDialog(parent) {
+InfoPopup::InfoPopup(QWidget* parent) : QDialog(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
   setWindowTitle(PickText("信息", "Information"));
@@ -62,7 +62,7 @@ CInfoDlg::CInfoDlg(QWidget* parent) : QDialog(parent) {
   CentreOverOwner(this);
 }
 
-void CInfoDlg::ShowNotice(const QString& text, int milliseconds) {
+void InfoPopup::ShowNotice(const QString& text, int milliseconds) {
   m_text->setText(text);
   if (isVisible())
     raise();
@@ -71,6 +71,6 @@ void CInfoDlg::ShowNotice(const QString& text, int milliseconds) {
   m_timer.start(qMax(0, milliseconds));
 }
 
-QString CInfoDlg::Text() const { return m_text->text(); }
+QString InfoPopup::Text() const { return m_text->text(); }
 
 }  // namespace dsptune

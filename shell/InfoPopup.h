@@ -10,12 +10,12 @@ class QPushButton;
 
 namespace dsptune {
 
-class CInfoDlg : public QDialog {
+class InfoPopup : public QDialog {
   Q_OBJECT
  public:
   // Takes the title and button text of the current language and centres itself over
   // `parent` (over the primary screen without one).
-  explicit CInfoDlg(QWidget* parent = nullptr);
+  explicit InfoPopup(QWidget* parent = nullptr);
 
   // Shows `text` and (re)starts the close timer with `milliseconds`; a popup already on
   // screen keeps its window and counts the new duration from this call. Non-positive

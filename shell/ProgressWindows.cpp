@@ -36,7 +36,7 @@ ProgressWindows::~ProgressWindows() {
 }
 
 void ProgressWindows::ShowInfoPopup(const QString& text, int milliseconds) {
-  if (!m_popup) m_popup = new CInfoDlg(m_window);
+  if (!m_popup) m_popup = new InfoPopup(m_window);
   m_popup->ShowNotice(text, milliseconds);
 }
 
@@ -52,7 +52,7 @@ int ProgressWindows::RunSyncDialog(const QString& text) {
   }
 
   QPointer<ProgressWindows> self(this);
-  QPointer<CSynDlg> dialog = new CSynDlg(text, m_syncTimeoutMs, m_window);
+  QPointer<SyncDialog> dialog = new SyncDialog(text, m_syncTimeoutMs, m_window);
   m_sync = dialog;
   // Forgotten as soon as it ends, so that a request made before exec() has returned
   // starts a new dialog instead of re-showing the one that is going away.
@@ -74,7 +74,7 @@ int ProgressWindows::RunSyncDialog(const QString& text) {
 }
 
 void ProgressWindows::CloseSyncDialog() {
-  if (CSynDlg* dialog = m_sync) {
+  if (SyncDialog* dialog = m_sync) {
     m_sync = nullptr;
     dialog->Finish();
   }

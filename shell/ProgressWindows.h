@@ -9,8 +9,8 @@
 
 namespace dsptune {
 
-class CInfoDlg;
-class CSynDlg;
+class InfoPopup;
+class SyncDialog;
 
 // Moves a top-level `window` so that it is centred over its parent widget, or over the
 // primary screen when it has none.
@@ -40,7 +40,7 @@ class ProgressWindows : public QObject {
   // takes the new text and counts the new duration from now; otherwise a new one is
   // created. It destroys itself when the time is up or when the user closes it.
   void ShowInfoPopup(const QString& text, int milliseconds);
-  QPointer<CInfoDlg> CurrentPopup() const { return m_popup; }
+  QPointer<InfoPopup> CurrentPopup() const { return m_popup; }
 
   // Runs the synchronisation dialog modally (nested event loop: queued link
   // notifications, timers and CloseSyncDialog keep working inside it) and returns how it
@@ -52,7 +52,7 @@ class ProgressWindows : public QObject {
   // Stops the running dialog's timeout and ends it; nothing happens when none runs.
   void CloseSyncDialog();
   bool SyncDialogRunning() const { return !m_sync.isNull(); }
-  QPointer<CSynDlg> CurrentSyncDialog() const { return m_sync; }
+  QPointer<SyncDialog> CurrentSyncDialog() const { return m_sync; }
 
   // Timeout of dialogs started from now on, in milliseconds (default 30000).
   void SetSyncTimeout(int milliseconds) { m_syncTimeoutMs = milliseconds; }
@@ -65,8 +65,8 @@ class ProgressWindows : public QObject {
 
  private:
   QPointer<QWidget> m_window;
-  QPointer<CInfoDlg> m_popup;
-  QPointer<CSynDlg> m_sync;  // the running synchronisation dialog, null when none runs
+  QPointer<InfoPopup> m_popup;
+  QPointer<SyncDialog> m_sync;  // the running synchronisation dialog, null when none runs
   int m_syncTimeoutMs = kDefaultSyncTimeoutMs;
 };
 

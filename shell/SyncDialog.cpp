@@ -10,7 +10,7 @@
 
 namespace dsptune {
 
-CSynDlg::CSynDlg(const QString& text, int timeoutMilliseconds, QWidget* parent)
+SyncDialog::SyncDialog(const QString& text, int timeoutMilliseconds, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setWindowTitle(PickText("同步过程", "Synchronize"));
   setCursor(Qt::WaitCursor);  // inherited by every child
@@ -41,19 +41,19 @@ CSynDlg::CSynDlg(const QString& text, int timeoutMilliseconds, QWidget* parent)
 
   m_timeout.setSingleShot(true);
   m_timeout.setInterval(qMax(0, timeoutMilliseconds));
-  connect(&m_timeout, &QTimer::timeout, this, &CSynDlg::OnTimeout);
+  connect(&m_timeout, &QTimer::timeout, this, &SyncDialog::OnTimeout);
 }
 
-void CSynDlg::Finish() {
+void SyncDialog::Finish() {
   m_timeout.stop();
   done(kClosed);
 }
 
-QString CSynDlg::Text() const { return m_text->text(); }
+QString SyncDialog::Text() const { return m_text->text(); }
 
-void CSynDlg::reject() {}
+void SyncDialog::reject() {}
 
-void CSynDlg::showEvent(QShowEvent* event) {
+void SyncDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (m_started) return;  // re-showing a running dialog keeps its original deadline
   m_started = true;
@@ -61,7 +61,7 @@ void CSynDlg::showEvent(QShowEvent* event) {
   m_timeout.start();
 }
 
-void CSynDlg::keyPressEvent(QKeyEvent* event) {
+void SyncDialog::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -73,7 +73,7 @@ void CSynDlg::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-void CSynDlg::OnTimeout() {
+void SyncDialog::OnTimeout() {
   m_timeout.stop();
   m_timedOut = true;
   done(kTimedOut);

@@ -11,7 +11,7 @@ class QProgressBar;
 
 namespace dsptune {
 
-class CSynDlg : public QDialog {
+class SyncDialog : public QDialog {
   Q_OBJECT
  public:
   // QDialog result codes of the two ways it ends.
@@ -19,7 +19,7 @@ class CSynDlg : public QDialog {
 
   // `text` empty means the default wait text of the current language. The timeout
   // (milliseconds) starts when the dialog is first shown.
-  CSynDlg(const QString& text, int timeoutMilliseconds, QWidget* parent = nullptr);
+  SyncDialog(const QString& text, int timeoutMilliseconds, QWidget* parent = nullptr);
 
   // Stops the timeout and ends the dialog with kClosed.
   void Finish();

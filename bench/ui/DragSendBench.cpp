@@ -14,8 +14,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "editors/CDialogMusic.h"
-#include "editors/CEqPanel.h"
+#include "editors/MicMusicPage.h"
+#include "editors/EqGraphPanel.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/PacketTransport.h"
@@ -87,14 +87,14 @@ void SendMouse(QWidget& target, QEvent::Type type, QPointF pos, Qt::MouseButton 
 
 // One second of dragging band 4 of Mic CH A back and forth; events (paints, link
 // notifications) are processed between pointer moves as the event loop would.
-DragFigures Drag(CDialogMusic& page, bool queued) {
+DragFigures Drag(MicMusicPage& page, bool queued) {
   LinkState& link = CurrentLink();
   PacketTransport* real = link.transport.load();
   TimingTransport timing(*real);
   link.queuedSendMode = queued;
   link.transport = &timing;
 
-  CEqPanel& panel = page.EqPanel();
+  EqGraphPanel& panel = page.EqPanel();
   const EqBand& band = *panel.Model().BandAt(4);
   const auto plot = panel.Model().Plot();
   const QPointF marker(plot.left + band.x, plot.top + band.y);
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
 
   int status = 0;
   {
-    CDialogMusic page(CDialogMusic::kMicA);
+    MicMusicPage page(MicMusicPage::kMicA);
     page.resize(1024, 620);
     page.show();
     QApplication::processEvents();

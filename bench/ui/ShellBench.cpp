@@ -17,7 +17,7 @@
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
 #include "shell/AppSettings.h"
-#include "shell/CMainFrame.h"
+#include "shell/MainWindow.h"
 #include "shell/DialogService.h"
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
@@ -43,7 +43,7 @@ int StartOnly(int argc, char** argv, bool frame) {
     AppSettings settings;
     ProgressWindows progress;
     QtNotificationBridge bridge;
-    CMainFrame window(settings, progress, bridge);
+    MainWindow window(settings, progress, bridge);
     window.show();
     window.repaint();
   } else {
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "emulator did not start\n");
     return 1;
   }
-  CMainFrame frame(settings, progress, bridge);
+  MainWindow frame(settings, progress, bridge);
   frame.show();
   QApplication::processEvents();
   QElapsedTimer clock;

@@ -7,7 +7,7 @@
 
 #include "dsp/Biquad.h"
 #include "dsp/Crossover.h"
-#include "dsp/EqBandStore.h"
+#include "model/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"

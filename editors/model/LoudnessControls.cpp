@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "dsp/Biquad.h"
-#include "dsp/EqBandStore.h"
-#include "editors/model/CompressorPage.h"
+#include "model/EqBandStore.h"
+#include "editors/model/CompressorControls.h"
 #include "model/Conversions.h"
 #include "model/DerivedRecords.h"
 #include "model/EqLayout.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/BandSplit.h"
+#include "model/BandSplit.h"
 #include "dsp/Biquad.h"
 #include "dsp/Crossover.h"
-#include "dsp/EqBandStore.h"
+#include "model/EqBandStore.h"
 #include "model/BigEndian.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"

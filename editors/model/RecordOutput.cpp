@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "dsp/EqBandStore.h"
+#include "model/EqBandStore.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"

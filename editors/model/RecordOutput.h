@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "editors/model/CompressorPage.h"
+#include "editors/model/CompressorControls.h"
 #include "dsp/EqBand.h"
 
 namespace dsptune {

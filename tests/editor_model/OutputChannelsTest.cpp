@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "dsp/BandSplit.h"
+#include "model/BandSplit.h"
 #include "dsp/Biquad.h"
-#include "dsp/EqBandStore.h"
+#include "model/EqBandStore.h"
 #include "editors/model/EqPanelModel.h"
 #include "editors/model/OutputChannels.h"
 #include "link/LinkState.h"

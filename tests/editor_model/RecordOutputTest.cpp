@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/EqBandStore.h"
+#include "model/EqBandStore.h"
 #include "editors/model/RecordOutput.h"
 #include "link/LinkState.h"
 #include "model/BigEndian.h"

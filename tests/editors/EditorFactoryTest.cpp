@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "editors/CDialogOutput.h"
+#include "editors/OutputPage.h"
 #include "editors/EditorFactory.h"
 #include "model/ParameterImage.h"
 #include "shell/EditorHost.h"
@@ -39,7 +39,7 @@ class EditorFactoryTest : public QObject {
     EditorHost host;
     InstallEditorPages(host);
     host.ShowEditor(kEditorOutput, 2);
-    auto* page = qobject_cast<CDialogOutput*>(host.Editor());
+    auto* page = qobject_cast<OutputPage*>(host.Editor());
     QVERIFY(page);
     QCOMPARE(page->Channel(), 2);
     QCOMPARE(host.OutputChannel(), 2);
@@ -51,7 +51,7 @@ class EditorFactoryTest : public QObject {
 
     // A page button asks for another page; the host replaces the output page after the
     // click has returned.
-    QPointer<CDialogOutput> asking(page);
+    QPointer<OutputPage> asking(page);
     page->PageButton(2).click();
     QVERIFY(asking);
     QTRY_VERIFY(!asking);

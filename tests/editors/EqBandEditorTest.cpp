@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "dsp/Biquad.h"
-#include "dsp/EqBandStore.h"
-#include "editors/CEqPanel.h"
+#include "model/EqBandStore.h"
+#include "editors/EqGraphPanel.h"
 #include "editors/EqBandEditor.h"
 #include "editors/model/EqBandEditing.h"
 #include "link/LinkState.h"
@@ -35,12 +35,12 @@ namespace {
 // A graph with the component beside it, as a page holds them; the writer records.
 struct Bench {
   explicit Bench(EqBandEditor::Options options = {}) {
-    panel = new CEqPanel(&page);
+    panel = new EqGraphPanel(&page);
     editor = new EqBandEditor(*panel, [this](const EqBand& band) { written.push_back(band); }, options, &page);
     editor->ApplyTexts();
   }
   QWidget page;
-  CEqPanel* panel = nullptr;
+  EqGraphPanel* panel = nullptr;
   EqBandEditor* editor = nullptr;
   std::vector<EqBand> written;
 };

@@ -15,7 +15,7 @@
 #include "link/SyncJobs.h"
 #include "model/ParameterImage.h"
 #include "shell/AppSettings.h"
-#include "shell/CMainFrame.h"
+#include "shell/MainWindow.h"
 #include "shell/DialogService.h"
 #include "shell/InfoPopup.h"
 #include "shell/ModeCommands.h"

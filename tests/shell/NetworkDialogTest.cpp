@@ -12,8 +12,8 @@
 #include "link/SyncJobs.h"
 #include "link/UsbLink.h"
 #include "shell/AppSettings.h"
-#include "shell/CDialogIP.h"
-#include "shell/CMainFrame.h"
+#include "shell/NetworkDialog.h"
+#include "shell/MainWindow.h"
 #include "shell/DialogService.h"
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
@@ -45,7 +45,7 @@ class NetworkDialogTest : public QObject {
   }
 
   void firstUseShowsTheDefaultAddressAndPort() {
-    CDialogIP dialog(*parts_.settings, nullptr);
+    NetworkDialog dialog(*parts_.settings, nullptr);
     QCOMPARE(dialog.AddressField().Text(), QString::fromLatin1(kDefaultDeviceAddress));
     QCOMPARE(dialog.PortField().text(), QString("30303"));
     QVERIFY(dialog.PortField().isHidden());
@@ -70,7 +70,7 @@ class NetworkDialogTest : public QObject {
     QFETCH(QString, stored);
     QFETCH(QString, shown);
     parts_.settings->SetNetworkPeer(stored, 4001);
-    CDialogIP dialog(*parts_.settings, nullptr);
+    NetworkDialog dialog(*parts_.settings, nullptr);
     QCOMPARE(dialog.AddressField().Text(), shown);
     QCOMPARE(dialog.PortField().text(), QString("4001"));
   }
@@ -81,11 +81,11 @@ class NetworkDialogTest : public QObject {
   void attemptOutcomes() {
     QList<QPair<QString, int>> attempts;
     int answer = 111;
-    CDialogIP dialog(*parts_.settings, [&](const QString& address, int port) {
+    NetworkDialog dialog(*parts_.settings, [&](const QString& address, int port) {
       attempts.append({address, port});
       return answer;
     });
-    QSignalSpy connected(&dialog, &CDialogIP::connected);
+    QSignalSpy connected(&dialog, &NetworkDialog::connected);
     dialog.Open();
     // Octets typed with leading zeros are sent without them.
     for (int i = 0; i < 4; ++i) dialog.AddressField().OctetBox(i).setText(QStringList{"010", "0", "00", "7"}[i]);
@@ -105,7 +105,7 @@ class NetworkDialogTest : public QObject {
     QCOMPARE(connected.count(), 1);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(parts_.settings->IpAddress(), QString("10.0.0.7"));
-    CDialogIP next(*parts_.settings, nullptr);
+    NetworkDialog next(*parts_.settings, nullptr);
     QCOMPARE(next.AddressField().Text(), QString("10.0.0.7"));
   }
 
@@ -126,7 +126,7 @@ class NetworkDialogTest : public QObject {
     QVERIFY(bus.IsOpen(usbPath));
 
     parts_.frame->ShowNetworkDialog();
-    CDialogIP* dialog = parts_.frame->NetworkDialog();
+    NetworkDialog* dialog = parts_.frame->NetworkDialogInstance();
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->AddressField().Text(), QString("127.0.0.1"));
     dialog->ConnectButton().click();  // returns once the read job has ended
@@ -137,7 +137,7 @@ class NetworkDialogTest : public QObject {
     QVERIFY(!dialog->isVisible());
     QVERIFY(emu.CountLines("81 30") > 0);  // the image was read
     QCOMPARE(parts_.settings->IpAddress(), QString("127.0.0.1"));
-    QCOMPARE(parts_.frame->NetworkDialog(), dialog);  // made once
+    QCOMPARE(parts_.frame->NetworkDialogInstance(), dialog);  // made once
   }
 
   void failedConnectionThroughTheMainWindow() {
@@ -149,12 +149,12 @@ class NetworkDialogTest : public QObject {
     parts_.settings->SetNetworkPeer("127.0.0.1", closedPort);
     MakeFrame();
     parts_.frame->ShowNetworkDialog();
-    parts_.frame->NetworkDialog()->ConnectButton().click();
+    parts_.frame->NetworkDialogInstance()->ConnectButton().click();
     QVERIFY(!CurrentLink().connected);
-    QVERIFY(parts_.frame->NetworkDialog()->isVisible());
-    QVERIFY2(parts_.frame->NetworkDialog()->StatusText().text().startsWith("Connect failed. Error "),
-             qPrintable(parts_.frame->NetworkDialog()->StatusText().text()));
-    QVERIFY(parts_.frame->NetworkDialog()->StatusText().text() != QString("Connect failed. Error 1"));
+    QVERIFY(parts_.frame->NetworkDialogInstance()->isVisible());
+    QVERIFY2(parts_.frame->NetworkDialogInstance()->StatusText().text().startsWith("Connect failed. Error "),
+             qPrintable(parts_.frame->NetworkDialogInstance()->StatusText().text()));
+    QVERIFY(parts_.frame->NetworkDialogInstance()->StatusText().text() != QString("Connect failed. Error 1"));
   }
 
  private:

@@ -29,7 +29,7 @@ void Soon(F step, int milliseconds = 0) {
 int SyncDialogCount() {
   int count = 0;
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (qobject_cast<CSynDlg*>(w)) ++count;
+    if (qobject_cast<SyncDialog*>(w)) ++count;
   return count;
 }
 
@@ -72,7 +72,7 @@ class ProgressWindowsTest : public QObject {
     QFETCH(QString, button);
     SetCurrentLanguage(language);
     m_windows->ShowInfoPopup(QStringLiteral("模式已保存"), 5000);
-    QPointer<CInfoDlg> popup = m_windows->CurrentPopup();
+    QPointer<InfoPopup> popup = m_windows->CurrentPopup();
     QVERIFY(popup);
     QVERIFY(popup->isVisible());
     QVERIFY(!popup->isModal());
@@ -91,7 +91,7 @@ class ProgressWindowsTest : public QObject {
 
   void secondNoticeReplacesTextAndCountsItsOwnDuration() {
     m_windows->ShowInfoPopup(QStringLiteral("第一"), 600);
-    QPointer<CInfoDlg> first = m_windows->CurrentPopup();
+    QPointer<InfoPopup> first = m_windows->CurrentPopup();
     QTest::qWait(400);
     m_windows->ShowInfoPopup(QStringLiteral("第二"), 600);
     QCOMPARE(m_windows->CurrentPopup(), first);  // the same window, not a second one
@@ -106,7 +106,7 @@ class ProgressWindowsTest : public QObject {
 
   void closeButtonDestroysAndTheNextNoticeCreatesANewPopup() {
     m_windows->ShowInfoPopup(QStringLiteral("a"), 10000);
-    QPointer<CInfoDlg> first = m_windows->CurrentPopup();
+    QPointer<InfoPopup> first = m_windows->CurrentPopup();
     QTest::mouseClick(first->CloseButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 5000);
     m_windows->ShowInfoPopup(QStringLiteral("b"), 10000);
@@ -134,7 +134,7 @@ class ProgressWindowsTest : public QObject {
     SetCurrentLanguage(language);
     bool checked = false;
     Soon([&] {
-      QPointer<CSynDlg> dialog = m_windows->CurrentSyncDialog();
+      QPointer<SyncDialog> dialog = m_windows->CurrentSyncDialog();
       QVERIFY(dialog);
       checked = true;
       QVERIFY(dialog->isModal());
@@ -164,7 +164,7 @@ class ProgressWindowsTest : public QObject {
     });
     Soon(
         [&] {
-          CSynDlg* dialog = m_windows->CurrentSyncDialog();
+          SyncDialog* dialog = m_windows->CurrentSyncDialog();
           for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(dialog, key);
           dialog->close();
           QCoreApplication::processEvents();
@@ -226,7 +226,7 @@ class ProgressWindowsTest : public QObject {
     tray.SetTrayProbe([] { return false; });
     tray.Show(QStringLiteral("信息"), QStringLiteral("设备已断开!"), 300);
     QVERIFY(!tray.IconShown());
-    QPointer<CInfoDlg> popup = m_windows->CurrentPopup();
+    QPointer<InfoPopup> popup = m_windows->CurrentPopup();
     QVERIFY(popup);
     QCOMPARE(popup->Text(), QStringLiteral("设备已断开!"));
     QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 5000);

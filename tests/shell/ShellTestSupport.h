@@ -12,7 +12,7 @@
 #include "link/SyncJobs.h"
 #include "link/UsbLink.h"
 #include "shell/AppSettings.h"
-#include "shell/CMainFrame.h"
+#include "shell/MainWindow.h"
 #include "shell/InfoPopup.h"
 #include "shell/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
@@ -44,7 +44,7 @@ struct MainWindowParts {
     if (!settings) settings = std::make_unique<AppSettings>();
     if (!progress) progress = std::make_unique<ProgressWindows>();
     if (!bridge) bridge = std::make_unique<QtNotificationBridge>();
-    frame = std::make_unique<CMainFrame>(*settings, *progress, *bridge);
+    frame = std::make_unique<MainWindow>(*settings, *progress, *bridge);
     progress->SetWindow(frame.get());
     frame->show();
   }
@@ -63,7 +63,7 @@ struct MainWindowParts {
   std::unique_ptr<AppSettings> settings;
   std::unique_ptr<ProgressWindows> progress;
   std::unique_ptr<QtNotificationBridge> bridge;
-  std::unique_ptr<CMainFrame> frame;
+  std::unique_ptr<MainWindow> frame;
 };
 
 }  // namespace dsptune::test

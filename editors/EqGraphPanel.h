@@ -1,0 +1,113 @@
+#pragma once
+// The interactive frequency-response graph of one parametric equaliser: a marker per
+// band, the translucent response of the selected band, the summed response of all
+// bands, a status line and value labels. The widget only paints an EqPanelModel and
+// routes pointer and key input into it; the band logic lives in the model. The panel
+// never talks to the device: its host writes a band when it hears BandChanged.
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPolygonF>
+#include <QWidget>
+
+#include <functional>
+
+#include "editors/model/EqPanelModel.h"
+
+class QMenu;
+class QAction;
+
+namespace dsptune {
+
+// A smooth curve through every point (a cardinal spline as cubic Bézier segments).
+// tension 0 gives straight lines, 0.5 the Catmull-Rom curve; the end segments use the
+// end points as their own neighbours.
+QPainterPath CardinalSplinePath(const QPolygonF& points, double tension);
+
+class EqGraphPanel : public QWidget {
+  Q_OBJECT
+ public:
+  // Copy/Paste menu choices, the action of CopyPasteRequested.
+  enum CopyPasteAction { kCopyEq = 0, kPasteEq = 1 };
+  // Shows a pop-up menu at a global position and returns the chosen action or nullptr.
+  // The default runs QMenu::exec; tests install one that inspects the menu and picks.
+  using MenuRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
+
+  explicit EqGraphPanel(QWidget* parent = nullptr);
+
+  // The band model, for the host's direct reads and bulk loads. After changing it
+  // directly, call update() (and RecomputeBand/RecomputeAll on the model as needed).
+  EqPanelModel& Model() { return model_; }
+  const EqPanelModel& Model() const { return model_; }
+
+  // Host operations: each updates the model (recomputing the touched bands) and
+  // repaints; none of them notifies the host back.
+  void SetEqNumber(int eq);
+  void SetLanguage(int language);  // 0 Chinese, 1 English
+  void SetDisabled(bool disabled);  // the panel's own flag: presses are ignored while set
+  void SetBypass(bool bypass);      // draws "BYPASS" over the graph
+  void SetBandType(int i, int type);
+  void SetBandGain(int i, float gainDb);
+  void SetBandQ(int i, float q);
+  void SetBandFrequency(int i, float frequencyHz);
+  void SetCrossoverFamily(int i, int family);
+  void LoadSevenBandPreset();
+
+  void SetMenuRunner(MenuRunner runner) { menuRunner_ = std::move(runner); }
+
+  QSize sizeHint() const override { return {640, 300}; }
+  QSize minimumSizeHint() const override { return {160, 80}; }
+
+  // Times the static layer (grid, labels) was drawn; it is kept between repaints and
+  // redrawn only after a resize.
+  int BackgroundBuilds() const { return backgroundBuilds_; }
+
+ signals:
+  // The band's parameters changed (drag, Q drag, keys, wheel, type menu) or it was
+  // picked with the right button.
+  void BandChanged(int index);
+  // A band was picked with the left button.
+  void BandPressed(int index);
+  // The left button was released with no band picked.
+  void EmptyClicked();
+  // "Copy EQ" (kCopyEq) or "Paste EQ" (kPasteEq) was chosen for the shown EQ number.
+  void CopyPasteRequested(int action);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  // Sends the notifications of one model event, then shows its menu.
+  void Deliver(const PanelEvent& event, const QPoint& globalPos);
+  void ShowTypeMenu(int band, const QPoint& globalPos);
+  void ShowCopyPasteMenu(const QPoint& globalPos);
+  bool LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const;
+
+  void RebuildBackground();
+  void PaintBandArea(QPainter& p) const;
+  void PaintSummedCurve(QPainter& p) const;
+  void PaintMarkers(QPainter& p) const;
+  void PaintValueLabels(QPainter& p, const EqBand& band) const;
+  void PaintStatusLine(QPainter& p) const;
+  void PaintTitle(QPainter& p) const;
+  void PaintBypass(QPainter& p) const;
+
+  EqPanelModel model_;
+  MenuRunner menuRunner_;
+  QPixmap background_;
+  int backgroundBuilds_ = 0;
+  int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch
+  bool leftCtrlDown_ = false;
+  bool rightCtrlDown_ = false;
+};
+
+}  // namespace dsptune

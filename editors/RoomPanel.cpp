@@ -1,0 +1,214 @@
+#include "editors/RoomPanel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+#include "shell/DialogTexts.h"
+
+namespace dsptune {
+namespace {
+
+const QColor kMarginColour(0xF0, 0xFA, 0xFF);  // the page's own background
+const QColor kFloorColour(0x1B, 0x20, 0x26);
+const QColor kLabelColour(0x49, 0x59, 0x97);
+const QColor kInnerLineColour(0x40, 0x40, 0x40);
+const QColor kBorderLineColour(0x80, 0x80, 0x80);
+const QColor kNumberColour(0xFF, 0x00, 0x00);
+
+constexpr int kHorizontalLabelGap = 5;  // labels of horizontal lines end this far left of the area
+constexpr int kVerticalLabelGap = 3;    // labels of vertical lines start this far below it
+constexpr int kPanelLabelGap = 2;       // a speaker's name starts this far below its picture
+
+QColor Rgb(std::uint32_t rgb) { return QColor(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF); }
+
+// The seated listener: a head over a pair of shoulders, seen from above the room.
+QPixmap ListenerPicture() {
+  QPixmap picture(30, 30);
+  picture.fill(Qt::transparent);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0x1F, 0x3A, 0x66), 1.2));
+  p.setBrush(QColor(0x8F, 0xC3, 0xFF));
+  QPainterPath shoulders;
+  shoulders.moveTo(3.5, 29);
+  shoulders.cubicTo(3.5, 18, 26.5, 18, 26.5, 29);
+  shoulders.closeSubpath();
+  p.drawPath(shoulders);
+  p.setBrush(QColor(0xF6, 0xD7, 0xB0));
+  p.drawEllipse(QPointF(15, 10), 6.5, 6.5);
+  return picture;
+}
+
+// A loudspeaker cabinet with its tweeter and woofer.
+QPixmap SpeakerPicture() {
+  QPixmap picture(24, 32);
+  picture.fill(Qt::transparent);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(0xA8, 0xB0, 0xBA), 1.0));
+  p.setBrush(QColor(0x3A, 0x40, 0x48));
+  p.drawRoundedRect(QRectF(1.5, 0.5, 21, 31), 3, 3);
+  p.setBrush(QColor(0x20, 0x24, 0x2A));
+  p.setPen(QPen(QColor(0xC9, 0xCE, 0xD6), 1.2));
+  p.drawEllipse(QPointF(12, 6.5), 3, 3);
+  p.drawEllipse(QPointF(12, 21.5), 7.5, 7.5);
+  return picture;
+}
+
+}  // namespace
+
+RoomPanel::RoomPanel(QWidget* parent) : QWidget(parent) {
+  SetControlId(this, kControlId);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  font_ = QFont(QStringLiteral("Tahoma"));
+  font_.setPixelSize(13);
+  font_.setWeight(QFont::Normal);
+  // The widest label a side of 1..10 m gets, right-aligned 5 pixels left of the area.
+  const int widest = QFontMetrics(font_).horizontalAdvance(QStringLiteral("+4.5m"));
+  gutter_ = std::max(0, widest + 2 - (kRoomPanelInset - kHorizontalLabelGap));
+  listenerPicture_ = ListenerPicture();
+  speakerPicture_ = SpeakerPicture();
+  model_.SetClientSize(width() - gutter_, height());
+}
+
+void RoomPanel::SetRoomSize(float width, float length) {
+  model_.SetRoomSize(width, length);
+  grid_ = QPixmap();
+  update();
+}
+
+void RoomPanel::MoveMarker(int index, float x, float y) {
+  model_.MoveMarker(index, x, y);
+  update();
+}
+
+void RoomPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  model_.SetClientSize(width() - gutter_, height());
+  grid_ = QPixmap();
+}
+
+// ---------------------------------------------------------------- input
+
+void RoomPanel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+  const QPoint at = event->position().toPoint() - QPoint(gutter_, 0);
+  const int index = model_.Press(at.x(), at.y());
+  if (index >= 0) emit markerPressed(index);
+}
+
+void RoomPanel::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint() - QPoint(gutter_, 0);
+  const int index = model_.Drag(at.x(), at.y());
+  if (index < 0) return;
+  emit markerDragged(index);
+  repaint();
+}
+
+void RoomPanel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) model_.Release();
+}
+
+// ---------------------------------------------------------------- painting
+
+void RoomPanel::DrawGrid() {
+  grid_ = QPixmap(size());
+  grid_.fill(kMarginColour);
+  QPainter p(&grid_);
+  p.translate(gutter_, 0);
+  const QRect area(model_.AreaLeft(), model_.AreaTop(), model_.AreaWidth(), model_.AreaHeight());
+  if (area.width() <= 0 || area.height() <= 0) return;
+  p.fillRect(area, kFloorColour);
+  p.setFont(font_);
+  const QFontMetrics metrics(font_);
+  const int right = area.left() + area.width();
+  const int bottom = area.top() + area.height();
+
+  // Lines first, then the labels borders first: in a room too narrow for every label
+  // an inner label that would run into one already drawn is left out.
+  struct Label {
+    QRect box;
+    QString text;
+    bool border;
+  };
+  auto drawLabels = [&](std::vector<Label> labels) {
+    std::stable_partition(labels.begin(), labels.end(), [](const Label& l) { return l.border; });
+    std::vector<QRect> drawn;
+    p.setPen(kLabelColour);
+    for (const Label& label : labels) {
+      const QRect ink = label.box.adjusted(-2, 0, 2, 0);
+      if (std::any_of(drawn.begin(), drawn.end(), [&](const QRect& r) { return r.intersects(ink); })) continue;
+      p.drawText(label.box, Qt::AlignCenter, label.text);
+      drawn.push_back(label.box);
+    }
+  };
+
+  std::vector<Label> labels;
+  for (const GridLine& line : model_.HorizontalLines()) {
+    p.setPen(QPen(line.border ? kBorderLineColour : kInnerLineColour, 1));
+    p.drawLine(area.left(), line.pixel, right, line.pixel);
+    const QString text = QString::fromStdString(line.label);
+    const int w = metrics.horizontalAdvance(text);
+    const int labelRight = area.left() - kHorizontalLabelGap;
+    labels.push_back({QRect(labelRight - w, line.pixel - metrics.height() / 2, w, metrics.height()), text, line.border});
+  }
+  drawLabels(labels);
+  labels.clear();
+  for (const GridLine& line : model_.VerticalLines()) {
+    p.setPen(QPen(line.border ? kBorderLineColour : kInnerLineColour, 1));
+    p.drawLine(line.pixel, area.top(), line.pixel, bottom);
+    const QString text = QString::fromStdString(line.label);
+    const int w = metrics.horizontalAdvance(text);
+    labels.push_back({QRect(line.pixel - w / 2, bottom + kVerticalLabelGap, w, metrics.height()), text, line.border});
+  }
+  drawLabels(labels);
+}
+
+void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m) const {
+  const QPoint centre(m.px, m.py);
+  if (m.number == kListenerMarker) {
+    p.drawPixmap(centre - QPoint(listenerPicture_.width() / 2, listenerPicture_.height() / 2), listenerPicture_);
+    return;
+  }
+  const QRect picture(centre - QPoint(speakerPicture_.width() / 2, speakerPicture_.height() / 2),
+                      speakerPicture_.size());
+  p.drawPixmap(picture.topLeft(), speakerPicture_);
+
+  QFont numberFont(QStringLiteral("Arial"));
+  numberFont.setPixelSize(12);
+  numberFont.setBold(true);
+  const QString number = QString::number(m.number);
+  const QFontMetrics numberMetrics(numberFont);
+  QRect numberBox(0, 0, numberMetrics.horizontalAdvance(number) + 2, numberMetrics.height());
+  numberBox.moveCenter(centre);
+  p.fillRect(numberBox, Qt::white);  // drawn opaque
+  p.setFont(numberFont);
+  p.setPen(kNumberColour);
+  p.drawText(numberBox, Qt::AlignCenter, number);
+
+  QFont labelFont(QStringLiteral("Arial"));
+  labelFont.setPointSize(8);
+  const SpeakerPlace& place = Speaker(m.number);
+  const QString label = QString::fromUtf8(place.panelLabel);
+  const QFontMetrics labelMetrics(labelFont);
+  const int w = labelMetrics.horizontalAdvance(label) + 2;
+  p.setFont(labelFont);
+  p.setPen(Rgb(place.labelColour));
+  p.drawText(QRect(m.px - w / 2, picture.bottom() + 1 + kPanelLabelGap, w, labelMetrics.height()), Qt::AlignCenter,
+             label);
+}
+
+void RoomPanel::paintEvent(QPaintEvent*) {
+  if (grid_.isNull() || grid_.size() != size()) DrawGrid();
+  QPainter p(this);
+  p.drawPixmap(0, 0, grid_);
+  p.translate(gutter_, 0);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  for (const RoomMarker& m : model_.Markers()) DrawMarker(p, m);
+}
+
+}  // namespace dsptune

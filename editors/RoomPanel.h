@@ -1,0 +1,63 @@
+#pragma once
+// The room panel of the surround volume page (control 1237): the listening room drawn as
+// a metre grid, the listener and the eight speakers as markers on it. A press on a
+// marker starts dragging it; the page hears of the press and of every move and does the
+// writing. The geometry is RoomPanelModel's; this widget only paints and routes input.
+#include <QFont>
+#include <QPixmap>
+#include <QWidget>
+
+#include "editors/model/RoomPanelModel.h"
+
+namespace dsptune {
+
+class RoomPanel : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kControlId = 1237;
+
+  explicit RoomPanel(QWidget* parent = nullptr);
+
+  // Room size in metres; every marker is redrawn where its metres now fall (a marker
+  // may end up outside the drawn room).
+  void SetRoomSize(float width, float length);
+  // Metres of marker 0 (listener) .. 8 (speaker 8).
+  void MoveMarker(int index, float x, float y);
+
+  const RoomPanelModel& Model() const { return model_; }
+  const RoomMarker& Marker(int index) const { return model_.Marker(index); }
+  // Where the room's client rectangle starts in the widget. A gutter on the left gives
+  // the labels of the horizontal lines the room the 30-pixel inset lacks for them.
+  int ClientLeft() const { return gutter_; }
+  // A marker's centre in widget coordinates.
+  QPoint MarkerCentre(int index) const { return {gutter_ + Marker(index).px, Marker(index).py}; }
+
+  QSize sizeHint() const override { return {420, 420}; }
+  QSize minimumSizeHint() const override { return {300, 300}; }
+
+ signals:
+  // A press picked marker `index`; it is being dragged from now on.
+  void markerPressed(int index);
+  // The dragged marker moved; its record already holds the new metres.
+  void markerDragged(int index);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void DrawGrid();
+  void DrawMarker(QPainter& painter, const RoomMarker& marker) const;
+
+  RoomPanelModel model_;
+  QPixmap grid_;  // the grid, drawn once per size; null when it must be redrawn
+  QFont font_;
+  int gutter_ = 0;
+  QPixmap listenerPicture_;
+  QPixmap speakerPicture_;
+};
+
+}  // namespace dsptune

@@ -1,0 +1,638 @@
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolButton>
+#include <utility>
+
+#include "files/ModeFile.h"
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "link/OpenLink.h"
+#include "link/SyncJobs.h"
+#include "link/UsbHotplug.h"
+#include "link/UsbLink.h"
+#include "model/DeviceModels.h"
+#include "model/ParameterImage.h"
+#include "shell/AboutBox.h"
+#include "shell/AppSettings.h"
+#include "shell/NetworkDialog.h"
+#include "shell/MachineSettingsDialog.h"
+#include "shell/DialogService.h"
+#include "shell/LanguageTables.h"
+#include "shell/ModeCommands.h"
+#include "shell/ProgressWindows.h"
+#include "shell/QtNotificationBridge.h"
+#include "shell/ShellLanguage.h"
+#include "shell/SyncFailureText.h"
+#include "shell/TrayNotice.h"
+#include "ui/Ribbon.h"
+#include "ui/RibbonPanel.h"
+
+namespace dsptune {
+namespace {
+
+constexpr int kMinWidth = 1040, kMinHeight = 700;
+constexpr int kArrivalNoticeMs = 4000;
+constexpr int kConnectNoticeMs = 5000;
+constexpr int kRemovalNoticeMs = 5000;
+constexpr int kHostBusyNoticeMs = 3000;
+constexpr int kPaneRefreshMs = 200;
+constexpr int kAfterSyncPauseMs = 150;
+
+const QColor kStartRed(255, 0, 0), kLinkGreen(0, 150, 0), kNoLinkRed(220, 0, 0);
+
+struct PanelTitles {
+  const char* creationZh;
+  const char* creationEn;
+  const char* renameZh;
+  const char* renameEn;
+};
+// Creation titles, and the titles a language switch writes (Mic/Effect differ on purpose).
+constexpr PanelTitles kPanelTitles[8] = {
+    {"话筒音量", "Mic Vol", "话筒音量", "Mic  Vol"},        {"效果总音量", "Efx Vol", "效果总音量", "Effect Vol"},
+    {"混响音量", "Reverb Vol", "混响音量", "Reverb Vol"},   {"回声音量", "Echo Vol", "回声音量", "Echo Vol"},
+    {"音乐音量", "Music Vol", "音乐音量", "Music Vol"},     {"音乐变调", "Music Pitch", "音乐变调", "Music Pitch"},
+    {"调用", "Load", "调用", "Load"},                       {"保存", "Save", "保存", "Save"},
+};
+
+struct PairText {
+  const char* zh;
+  const char* en;
+};
+constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功能", "Features"}, {"输入源", "Input Source"},
+                                    {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
+constexpr int kNetworkButton = 0, kFeaturesButton = 1, kInputButton = 2, kResetButton = 3, kRemoteButton = 4;
+
+MainWindow::DialogHooks& HooksOf(MainWindow::LinkedDialog which) {
+  static MainWindow::DialogHooks hooks[3];
+  return hooks[static_cast<int>(which)];
+}
+
+std::function<void(int)>& RemoteKeyReceiver() {
+  static std::function<void(int)> receiver;
+  return receiver;
+}
+
+constexpr MainWindow::LinkedDialog kLinkedDialogs[] = {
+    MainWindow::LinkedDialog::Remote, MainWindow::LinkedDialog::Features, MainWindow::LinkedDialog::InputSource};
+
+// Dialogs made outside the shell learn the language through Qt's own event.
+void AnnounceLanguage(QWidget* window) {
+  QEvent change(QEvent::LanguageChange);
+  QCoreApplication::sendEvent(window, &change);
+}
+
+QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
+
+}  // namespace
+
+struct MainWindow::RibbonTexts {
+  QList<QToolButton*> tabButtons;
+  QToolButton* languageButton = nullptr;
+  QToolButton* aboutButton = nullptr;
+  QAction* open = nullptr;
+  QAction* save = nullptr;
+  QAction* exit = nullptr;
+  QAction* verify = nullptr;
+  QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
+};
+
+MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), progress_(progress), bridge_(bridge), texts_(std::make_unique<RibbonTexts>()) {
+  // The view comes first: it loads the defaults and the stored language before the
+  // ribbon is built in that language.
+  UpdateIdentity([](DeviceIdentity& identity) { identity = DeviceIdentity{}; });
+  LoadDefaultImage();
+  SetCurrentLanguage(settings_.Language());
+  view_ = new MainView(progress_, this);
+  setCentralWidget(view_);
+  view_->ShowEditor(kEditorMicMusic, 0);
+  WriteCurrentLanguageFile(CurrentLanguage());
+
+  setProperty(kSettingsName, 1);
+  settings_.WriteApplicationLook();
+  setWindowTitle(QString::fromUtf8("效果器调音软件v1.3.3"));
+  setMinimumSize(kMinWidth, kMinHeight);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, QColor(240, 250, 255));
+  setPalette(p);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+
+  modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
+  // F7 anywhere opens the machine settings (not while a synchronisation dialog runs).
+  machineSettingsHotkey_ = std::make_unique<MachineSettingsHotkey>(progress_, [this] { ShowMachineSettings(); });
+  qApp->installEventFilter(machineSettingsHotkey_.get());
+  connect(modes_.get(), &ModeCommands::recentFilesChanged, this, &MainWindow::ShowRecentFiles);
+  BuildRibbon();
+  BuildStatusBar();
+  tray_ = std::make_unique<TrayNotice>(&progress_, this);
+
+  connect(&bridge_, &QtNotificationBridge::syncDone, this, &MainWindow::OnSyncDone);
+  connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &MainWindow::OnHostTimeout);
+  connect(&bridge_, &QtNotificationBridge::hostBusy, this, &MainWindow::OnHostBusy);
+  connect(&bridge_, &QtNotificationBridge::remoteKeyLearned, this, [](int code) {
+    if (RemoteKeyReceiver()) RemoteKeyReceiver()(code);
+  });
+  connect(&bridge_, &QtNotificationBridge::parameterError, this, [this](const QString& text) {
+    Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Critical);
+  });
+  connect(&progress_, &ProgressWindows::syncTimedOut, this, &MainWindow::OnSyncTimedOut);
+  connect(view_, &MainView::firstUsbAttempt, this, &MainWindow::OnFirstUsbAttempt);
+  connect(&view_->Host(), &EditorHost::editorChanged, this, &MainWindow::UpdateEqControls);
+  InstallSyncJobs();
+
+  // Arrival and removal come on the monitor's thread; they are handled on this one.
+  hotplug_ = std::make_unique<UsbHotplug>();
+  hotplug_->Start([this](UsbHotplug::Event event, const std::string& path) {
+    const QString devicePath = QString::fromStdString(path);
+    QMetaObject::invokeMethod(this, [this, event, devicePath] {
+      if (event == UsbHotplug::Event::Arrival) OnUsbArrival();
+      else OnUsbRemoval(devicePath);
+    }, Qt::QueuedConnection);
+  });
+
+  paneRefresh_.setInterval(kPaneRefreshMs);
+  connect(&paneRefresh_, &QTimer::timeout, this, &MainWindow::RefreshStatusPanes);
+  paneRefresh_.start();
+}
+
+MainWindow::~MainWindow() {
+  if (machineSettingsHotkey_) qApp->removeEventFilter(machineSettingsHotkey_.get());
+  if (hotplug_) hotplug_->Stop();
+  ShutdownSyncJobs();
+}
+
+void MainWindow::BuildRibbon() {
+  ribbon_ = new Ribbon(this);
+  setMenuWidget(ribbon_);
+  RibbonTexts& t = *texts_;
+  QMenu* menu = ribbon_->ApplicationMenu();
+  t.open = menu->addAction(PickText("打开(&O)", "Open(&O)"));
+  t.save = menu->addAction(PickText("保存(&S)", "Save(&S)"));
+  t.open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  t.save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  // The shortcuts work anywhere in the window, also while the menu is closed.
+  addAction(t.open);
+  addAction(t.save);
+  connect(t.open, &QAction::triggered, modes_.get(), &ModeCommands::LoadModeFile);
+  connect(t.save, &QAction::triggered, modes_.get(), &ModeCommands::SaveModeFile);
+  ShowRecentFiles();
+  connect(ribbon_, &Ribbon::recentFileChosen, modes_.get(), [this](const QString& path) { modes_->OpenRecentFile(path); });
+  menu->addSeparator();
+  // Reading the image back doubles a write's time, so it is the user's choice.
+  t.verify = menu->addAction(PickText("写入后校验", "Verify after writing"));
+  t.verify->setCheckable(true);
+  t.verify->setChecked(settings_.VerifyAfterWrite());
+  SetVerifyAfterWrite(settings_.VerifyAfterWrite());
+  connect(t.verify, &QAction::toggled, this, [this](bool on) {
+    settings_.SetVerifyAfterWrite(on);
+    SetVerifyAfterWrite(on);
+  });
+  t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
+  connect(t.exit, &QAction::triggered, this, &QWidget::close);
+
+  const int input = ribbon_->AddCategory(PickText("输入控制", "Input"));
+  const int output = ribbon_->AddCategory(PickText("输出调节", "Output"));
+  for (int category : {input, output}) {
+    for (const PanelTitles& title : kPanelTitles) ribbon_->AddPanel(category, PickText(title.creationZh, title.creationEn));
+    const QList<RibbonPanel*> panels = ribbon_->Panels(category);
+    // The button itself does nothing; its items M1..M4 act, the current mode checked.
+    auto modeButton = [this](const QString& text, void (ModeCommands::*command)(int)) {
+      auto* b = new QToolButton;
+      b->setText(text);
+      b->setPopupMode(QToolButton::InstantPopup);
+      auto* m = new QMenu(b);
+      for (int mode = 0; mode < 4; ++mode) {
+        QAction* item = m->addAction(ModeName(mode));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, modes_.get(), [this, command, mode] { (modes_.get()->*command)(mode); });
+      }
+      connect(m, &QMenu::aboutToShow, m, [m] {
+        const QList<QAction*> items = m->actions();
+        for (int mode = 0; mode < items.size(); ++mode) items[mode]->setChecked(mode == CurrentLink().currentMode);
+      });
+      b->setMenu(m);
+      b->setMinimumWidth(84);  // room for the menu arrow beside the text
+      return b;
+    };
+    auto plainButton = [this](const QString& text, void (ModeCommands::*command)()) {
+      auto* b = new QToolButton;
+      b->setText(text);
+      connect(b, &QToolButton::clicked, modes_.get(), command);
+      return b;
+    };
+    t.loadMode << modeButton(PickText("载入模式", "LoadMode"), &ModeCommands::LoadDeviceMode);
+    t.loadFile << plainButton(PickText("载入文件", "LoadFile"), &ModeCommands::LoadModeFile);
+    t.saveMode << modeButton(PickText("保存模式", "SaveMode"), &ModeCommands::SaveDeviceMode);
+    t.saveFile << plainButton(PickText("保存文件", "SaveFile"), &ModeCommands::SaveModeFile);
+    panels.value(6)->AddWidget(t.loadMode.back());
+    panels.value(6)->AddWidget(t.loadFile.back());
+    panels.value(7)->AddWidget(t.saveMode.back());
+    panels.value(7)->AddWidget(t.saveFile.back());
+  }
+  view_->BuildMasterControls(*ribbon_, input, MainView::kInput);
+  view_->BuildMasterControls(*ribbon_, output, MainView::kOutput);
+
+  for (const PairText& text : kTabButtons) {
+    QToolButton* b = ribbon_->AddTabRowButton(PickText(text.zh, text.en));
+    b->setEnabled(false);  // each dialog enables its button when it exists
+    t.tabButtons << b;
+  }
+  t.tabButtons[kResetButton]->setEnabled(true);
+  t.tabButtons[kNetworkButton]->setEnabled(true);
+  const std::pair<int, LinkedDialog> linkedButtons[] = {{kRemoteButton, LinkedDialog::Remote},
+                                                        {kFeaturesButton, LinkedDialog::Features},
+                                                        {kInputButton, LinkedDialog::InputSource}};
+  for (const auto& [button, which] : linkedButtons) {
+    t.tabButtons[button]->setEnabled(true);
+    connect(t.tabButtons[button], &QToolButton::clicked, this, [this, which = which] { ShowLinkedDialog(which); });
+  }
+  connect(t.tabButtons[kNetworkButton], &QToolButton::clicked, this, &MainWindow::ShowNetworkDialog);
+  connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
+  t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
+  connect(t.languageButton, &QToolButton::clicked, this, &MainWindow::SwitchLanguage);
+  t.aboutButton = ribbon_->AddTabRowButton(QStringLiteral("?"));
+  t.aboutButton->setToolTip(PickText("关于", "About"));
+  connect(t.aboutButton, &QToolButton::clicked, this, &MainWindow::ShowAboutBox);
+
+  ribbon_->SetActiveCategory(input);
+  connect(ribbon_, &Ribbon::activeCategoryChanged, view_, &MainView::OnCategoryChanged);
+  connect(ribbon_, &Ribbon::wheelOverPanel, this, [this](RibbonPanel* panel, QWidget* child, int steps) {
+    MasterControl control;
+    if (view_->ControlForWheel(panel, child, control)) view_->StepControl(control, steps);
+  });
+}
+
+void MainWindow::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  connectionPane_ = new QLabel(QString::fromUtf8("USB:未连接"));
+  QPalette p = connectionPane_->palette();
+  p.setColor(QPalette::WindowText, kStartRed);
+  connectionPane_->setPalette(p);
+  modePane_ = new QLabel(QString::fromUtf8("当前模式：模式一"));
+  modePane_->setPalette(p);
+  auto* separator = new QFrame;
+  separator->setFrameShape(QFrame::VLine);
+  bypass_ = new QCheckBox(PickText("均衡旁路", "Bypass"));
+  resetEq_ = new QPushButton(PickText("重置均衡", "Reset EQ"));
+  bar->addWidget(connectionPane_);
+  bar->addWidget(separator);
+  bar->addWidget(modePane_);
+  bar->addPermanentWidget(bypass_);
+  bar->addPermanentWidget(resetEq_);
+  connect(bypass_, &QCheckBox::clicked, this, [this](bool checked) {
+    if (EditorPage* page = view_->Host().Editor(); page && page->HasEq()) {
+      page->SetEqBypass(checked);
+      page->update();
+    }
+  });
+  connect(resetEq_, &QPushButton::clicked, this, [this] {
+    EditorPage* page = view_->Host().Editor();
+    if (!page || !page->HasEq()) return;
+    const auto answer = Dialogs().Message(this, QString::fromUtf8("提示"),
+                                          PickText("您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
+                                          QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) page->ResetCurrentEq();
+  });
+  UpdateEqControls();
+}
+
+void MainWindow::ShowRecentFiles() {
+  ribbon_->SetRecentFiles(settings_.RecentFiles(), PickText("最近的文档(Last documents)", "Last documents(最近的文档)"));
+}
+
+void MainWindow::UpdateEqControls() {
+  EditorPage* page = view_->Host().Editor();
+  if (page) connect(page, &EditorPage::eqStateChanged, this, &MainWindow::UpdateEqControls, Qt::UniqueConnection);
+  const bool eq = page && page->HasEq();
+  bypass_->setEnabled(eq);
+  resetEq_->setEnabled(eq);
+  bypass_->setChecked(eq && page->EqBypassed());
+}
+
+void MainWindow::RefreshStatusPanes() {
+  const LinkState& link = CurrentLink();
+  QString text;
+  QColor colour;
+  if (link.connected) {
+    text = link.kind == LinkKind::Network ? PickText("IP：已连接", "IP:Connected") : PickText("USB：已连接", "USB:Connected");
+    colour = kLinkGreen;
+    everConnected_ = true;
+  } else if (everConnected_) {
+    text = PickText("未连接", "Disconnected");
+    colour = kNoLinkRed;
+  } else {
+    text = QString::fromUtf8("USB:未连接");
+    colour = kStartRed;
+  }
+  if (connectionPane_->text() != text) connectionPane_->setText(text);
+  QPalette p = connectionPane_->palette();
+  if (p.color(QPalette::WindowText) != colour) {
+    p.setColor(QPalette::WindowText, colour);
+    connectionPane_->setPalette(p);
+  }
+  if (everConnected_) {
+    const QString mode = PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
+    if (modePane_->text() != mode) modePane_->setText(mode);
+  }
+}
+
+void MainWindow::OnFirstUsbAttempt() {
+  if (CurrentLink().connected) return;
+  if (OpenLink(&bridge_, LinkKind::Usb) == 1) OnDeviceConnected(kConnectNoticeMs);
+}
+
+int MainWindow::OpenNetwork(const QString& host, int port) {
+  view_->FirstUsbAttemptTimer().stop();
+  LinkState& link = CurrentLink();
+  if (link.connected && link.kind == LinkKind::Usb) {
+    CloseUsbLink(false);
+    view_->StopLinkTimers();
+  }
+  link.kind = LinkKind::Network;
+  SetNetworkPeer(host.toStdString(), std::uint16_t(port));
+  return OpenLink(&bridge_, LinkKind::Network);
+}
+
+bool MainWindow::ConnectNetwork(const QString& host, int port) {
+  if (OpenNetwork(host, port) != 1) return false;
+  settings_.SetNetworkPeer(host, port);
+  OnDeviceConnected(kConnectNoticeMs);
+  return true;
+}
+
+void MainWindow::DropDeviceDialogs() {
+  // Made again for the new device when next opened (safe while a key is being learned).
+  delete ipDialog_;
+  delete machineSettings_;
+  for (QPointer<QDialog>& dialog : linkedDialogs_) delete dialog;
+}
+
+MachineSettingsDialog* MainWindow::MachineSettingsInstance() const { return machineSettings_.data(); }
+
+void MainWindow::ShowMachineSettings() {
+  if (!machineSettings_) {
+    machineSettings_ = new MachineSettingsDialog(progress_, [this](int mode) { modes_->RestoreFactoryMode(mode); }, this);
+    // Moving a power-on slider played the volume live; Cancel or close leaves it so.
+    connect(machineSettings_, &MachineSettingsDialog::closed, view_, &MainView::RefreshMasterControls);
+  }
+  machineSettings_->Open();
+}
+
+void MainWindow::SetDialogHooks(LinkedDialog which, DialogHooks hooks) { HooksOf(which) = std::move(hooks); }
+
+void MainWindow::SetRemoteKeyReceiver(std::function<void(int)> receiver) { RemoteKeyReceiver() = std::move(receiver); }
+
+QDialog* MainWindow::LinkedDialogOf(LinkedDialog which) const { return linkedDialogs_[static_cast<int>(which)].data(); }
+
+void MainWindow::ShowLinkedDialog(LinkedDialog which) {
+  if (which == LinkedDialog::Remote && !CurrentLink().connected) return;
+  const DialogHooks& hooks = HooksOf(which);
+  QPointer<QDialog>& dialog = linkedDialogs_[static_cast<int>(which)];
+  if (!dialog) {
+    if (!hooks.make) return;
+    dialog = hooks.make(this);
+    if (!dialog) return;
+  }
+  if (hooks.reload) hooks.reload(dialog);
+  AnnounceLanguage(dialog);  // texts (and pictures) of the current language
+  ShowCentred(dialog);
+}
+
+NetworkDialog* MainWindow::NetworkDialogInstance() const { return ipDialog_.data(); }
+
+void MainWindow::ShowNetworkDialog() {
+  if (!ipDialog_) {
+    ipDialog_ = new NetworkDialog(settings_, [this](const QString& host, int port) { return OpenNetwork(host, port); }, this);
+    ipDialog_->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(ipDialog_, &NetworkDialog::connected, this, [this] { OnDeviceConnected(kConnectNoticeMs); });
+  }
+  ipDialog_->Open();
+}
+
+void MainWindow::OnDeviceConnected(int noticeMs) {
+  CurrentLink().sink = &bridge_;
+  linkLossShown_ = false;
+  tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
+  justConnected_ = true;
+  StartReadJob();
+  progress_.RunSyncDialog(QString());
+  // The end of synchronisation runs inside the dialog's loop; when it closed the link
+  // (a foreign device) there is nothing to poll.
+  if (CurrentLink().connected) view_->StartLinkTimers();
+}
+
+void MainWindow::OnUsbArrival() {
+  if (CurrentLink().connected) return;
+  if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
+  DropDeviceDialogs();
+  OnDeviceConnected(kArrivalNoticeMs);
+}
+
+void MainWindow::OnUsbRemoval(const QString& path) {
+  const LinkState& link = CurrentLink();
+  if (link.connected && link.kind == LinkKind::Network) return;
+  if (!IsOurDevicePath(path.toStdString())) return;
+  OnUsbRemoved();
+  linkLossShown_ = true;
+  view_->StopLinkTimers();
+  progress_.CloseSyncDialog();
+  tray_->Show(PickText("信息", "Information"), PickText("设备已断开!", "Device Disconnected!"), kRemovalNoticeMs);
+}
+
+void MainWindow::CloseActiveLink(bool sendNotice) {
+  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(sendNotice);
+  else CloseUsbLink(sendNotice);
+}
+
+void MainWindow::OnSyncDone(int wParam, int outcome) {
+  progress_.CloseSyncDialog();
+  const SyncResult result = LastSyncResult();
+  if (static_cast<SyncOutcome>(outcome) != SyncOutcome::Done &&
+      static_cast<SyncOutcome>(outcome) != SyncOutcome::IdentityMismatch) {
+    OnSyncFailed(result.job == wParam && int(result.outcome) == outcome
+                     ? result
+                     : SyncResult{wParam, static_cast<SyncOutcome>(outcome)});
+    return;
+  }
+  const DeviceIdentity identity = IdentitySnapshot();
+  if (static_cast<SyncOutcome>(outcome) == SyncOutcome::Done && IdentityAccepted(identity)) {
+    modes_->ApplyPendingModeSlot();
+    view_->RefreshOpenEditors();
+    if (machineSettings_) machineSettings_->RefreshPage();
+    for (LinkedDialog which : kLinkedDialogs)
+      if (QDialog* dialog = LinkedDialogOf(which); dialog && HooksOf(which).reload) HooksOf(which).reload(dialog);
+    // The pause before the just-connected flag clears runs on a timer, not as a sleep
+    // that would freeze the window.
+    QTimer::singleShot(kAfterSyncPauseMs, this, [this] { justConnected_ = false; });
+    if (wParam == 0 && !startupModeFile_.isEmpty())
+      QTimer::singleShot(0, this, &MainWindow::OpenStartupModeFile);
+    return;
+  }
+  const QString text = QString::fromStdString(IdentityMismatchText(identity));
+  CloseActiveLink(true);
+  view_->StopLinkTimers();
+  if (identityBoxOpen_) return;
+  identityBoxOpen_ = true;
+  Dialogs().Message(this, QString::fromUtf8("错误"), text, QMessageBox::Critical);
+  identityBoxOpen_ = false;
+}
+
+// Opened as a recent-file open; a file the device accepted joins the recent-file list.
+void MainWindow::OpenStartupModeFile() {
+  const QString path = std::exchange(startupModeFile_, QString());
+  bool written = false;
+  if (modes_->OpenRecentFile(path, &written) && written) {
+    settings_.AddRecentFile(path);
+    ShowRecentFiles();
+  }
+}
+
+// A read that failed changed nothing; a write that failed may have left part of the
+// image on the device, so the user is offered to write it again.
+void MainWindow::OnSyncFailed(const SyncResult& result) {
+  const bool connected = CurrentLink().connected;
+  // Already told: the busy notice, or the lost link's own message.
+  if (result.outcome == SyncOutcome::DeviceBusy) return;
+  const bool lossAnnounced = linkLossShown_ && !connected;
+  if (result.job == 0 || !connected) modes_->DropPendingModeSlot();
+  if (result.job == 0) {
+    // The device is still there: the user may read it again (a USB device would
+    // otherwise have to be unplugged to be read again). Without a complete read the
+    // window does not mirror the device, so the link is not kept for editing.
+    if (connected && Dialogs().Message(this, QString::fromUtf8("错误"),
+                                       SyncFailureText(result) + PickText("\n是否重新读取？", "\nRead again?"),
+                                       QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
+        CurrentLink().connected) {
+      StartReadJob();
+      progress_.RunSyncDialog();
+      return;
+    }
+    if (CurrentLink().connected) CloseActiveLink(true);
+    view_->StopLinkTimers();
+    if (!connected && !lossAnnounced)
+      Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+    return;
+  }
+  if (!connected) {
+    view_->StopLinkTimers();
+    Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+    return;
+  }
+  const QString question = SyncFailureText(result) + PickText("\n是否重新写入？", "\nWrite again?");
+  if (Dialogs().Message(this, QString::fromUtf8("错误"), question, QMessageBox::Critical,
+                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    modes_->DropPendingModeSlot();
+    return;
+  }
+  StartWriteJob();
+  progress_.RunSyncDialog();
+}
+
+void MainWindow::OnHostTimeout() {
+  linkLossShown_ = true;
+  view_->StopLinkTimers();
+  progress_.CloseSyncDialog();
+  Dialogs().Message(this, PickText("信息", "Information"), PickText("主机超时，网络断开!", "Host timeout,Disconnected!"),
+                    QMessageBox::Information);
+}
+
+void MainWindow::OnHostBusy() {
+  progress_.CloseSyncDialog();
+  progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
+}
+
+void MainWindow::OnSyncTimedOut() {
+  linkLossShown_ = true;  // the time-out message said it; the job's end need not again
+  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
+}
+
+void MainWindow::SwitchLanguage() {
+  SetCurrentLanguage(1 - CurrentLanguage());
+  settings_.SetLanguage(CurrentLanguage());
+  ApplyLanguage();
+}
+
+void MainWindow::ApplyLanguage() {
+  const bool written = WriteCurrentLanguageFile(CurrentLanguage());
+  RenameRibbon();
+  if (!written) return;
+  if (ipDialog_) ipDialog_->ApplyTexts();
+  if (machineSettings_) machineSettings_->ApplyTexts();
+  for (const QPointer<QDialog>& dialog : linkedDialogs_)
+    if (dialog) AnnounceLanguage(dialog);
+  if (EditorPage* page = view_->Host().Editor()) page->ApplyTexts();
+}
+
+void MainWindow::RenameRibbon() {
+  const bool english = CurrentLanguage() == kEnglish;
+  const QString inputZh = QString::fromUtf8("输入控制"), outputZh = QString::fromUtf8("输出调节");
+  const int pitch = CurrentValue(MasterControl::Pitch);
+  for (int c = 0; c < ribbon_->CategoryCount(); ++c) {
+    const QString name = ribbon_->CategoryName(c);
+    QString renamed;
+    if (!english && name == "Input") renamed = inputZh;
+    else if (!english && name == "Output") renamed = outputZh;
+    else if (english && name == inputZh) renamed = "Input";
+    else if (english && name == outputZh) renamed = "Output";
+    if (renamed.isEmpty()) continue;
+    ribbon_->SetCategoryName(c, renamed);
+    const QList<RibbonPanel*> panels = ribbon_->Panels(c);
+    for (int i = 0; i < panels.size() && i < 8; ++i) {
+      if (i == 5) {
+        panels[i]->SetTitle(PitchTitle(pitch, CurrentLanguage(), false));
+        continue;
+      }
+      panels[i]->SetTitle(PickText(kPanelTitles[i].renameZh, kPanelTitles[i].renameEn));
+    }
+  }
+  view_->RelabelMasterControls();
+  RibbonTexts& t = *texts_;
+  for (auto* b : t.loadFile) b->setText(PickText("载入文件", "LoadFile"));
+  for (auto* b : t.saveFile) b->setText(PickText("保存文件", "SaveFile"));
+  for (auto* b : t.loadMode) b->setText(PickText("载入模式", "LoadMode"));
+  for (auto* b : t.saveMode) b->setText(PickText("保存模式", "SaveMode"));
+  for (int i = 0; i < t.tabButtons.size(); ++i) t.tabButtons[i]->setText(PickText(kTabButtons[i].zh, kTabButtons[i].en));
+  t.open->setText(PickText("打开(&O)", "Open(&O)"));
+  t.verify->setText(PickText("写入后校验", "Verify after writing"));
+  t.save->setText(PickText("保存(&S)", "Save(&S)"));
+  t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
+  bypass_->setText(PickText("均衡旁路", "Bypass"));
+  resetEq_->setText(PickText("重置均衡", "Reset EQ"));
+  ribbon_->Relayout();
+  RefreshStatusPanes();
+}
+
+void MainWindow::ShowAboutBox() {
+  AboutBox box(this);
+  box.exec();
+}
+
+void MainWindow::Activate() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!modes_->ConfirmClose()) {
+    event->ignore();
+    return;
+  }
+  view_->StopLinkTimers();
+  paneRefresh_.stop();
+  if (CurrentLink().connected) CloseActiveLink(true);
+  ShutdownSyncJobs();
+  event->accept();
+}
+
+}  // namespace dsptune

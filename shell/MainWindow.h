@@ -1,0 +1,137 @@
+#pragma once
+// The main window: ribbon on top, the main view in the middle, the status bar below.
+// It runs everything the interface does when a link opens or closes: the
+// device-connected sequence, USB arrival and removal, the end of synchronisation with
+// the identity check, host time-out and host busy, and the About box.
+#include <QCheckBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "shell/MainView.h"
+
+namespace dsptune {
+
+struct SyncResult;
+
+class AppSettings;
+class ProgressWindows;
+class QtNotificationBridge;
+class NetworkDialog;
+class MachineSettingsDialog;
+class MachineSettingsHotkey;
+class ModeCommands;
+class Ribbon;
+class TrayNotice;
+class UsbHotplug;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
+             QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  MainView& View() { return *view_; }
+  Ribbon& RibbonBar() { return *ribbon_; }
+  QLabel& ConnectionPane() { return *connectionPane_; }
+  QLabel& ModePane() { return *modePane_; }
+  QCheckBox& BypassBox() { return *bypass_; }
+  QPushButton& ResetEqButton() { return *resetEq_; }
+  ModeCommands& Modes() { return *modes_; }
+
+  // Closes an open USB link (without the disconnect command) and opens the network link
+  // to host:port. 1 when connected, otherwise the transport's error number (0 or the
+  // socket error).
+  int OpenNetwork(const QString& host, int port);
+  // OpenNetwork, then (when connected) stores the peer and runs the device-connected
+  // sequence; the network dialog stores the peer itself.
+  bool ConnectNetwork(const QString& host, int port);
+  // The "Connect IP" button: made on first use, shown again later.
+  void ShowNetworkDialog();
+  NetworkDialog* NetworkDialogInstance() const;
+  // The machine settings (F7 anywhere): made on first use, shown again later.
+  void ShowMachineSettings();
+  MachineSettingsDialog* MachineSettingsInstance() const;
+  // Modeless dialogs that live in libraries the shell does not link (remote/, editors/):
+  // the application installs how each is made and reloaded. The frame makes one on first
+  // use, reloads it and gives it the language each time it is shown, reloads it after a
+  // synchronisation and drops it when a new USB device arrives.
+  enum class LinkedDialog { Remote, Features, InputSource };
+  struct DialogHooks {
+    std::function<QDialog*(QWidget* owner)> make;
+    std::function<void(QDialog* dialog)> reload;  // may be empty
+  };
+  static void SetDialogHooks(LinkedDialog which, DialogHooks hooks);
+  // Where learned remote keys (message 1001) go.
+  static void SetRemoteKeyReceiver(std::function<void(int code)> receiver);
+  // The tab-row buttons "遥控学习" (only while a link is open), "特色功能" and "输入源".
+  void ShowLinkedDialog(LinkedDialog which);
+  QDialog* LinkedDialogOf(LinkedDialog which) const;
+  // The device-connected sequence with a tray notice of the given duration.
+  void OnDeviceConnected(int noticeMs);
+  void OnUsbArrival();
+  void OnUsbRemoval(const QString& path);
+  void SwitchLanguage();
+  void ApplyLanguage();
+  void ShowAboutBox();
+  // Brings the window to the front, restoring it when minimised (a second copy asked).
+  void Activate();
+  // Refreshes the status bar panes (also runs on a timer while idle).
+  void RefreshStatusPanes();
+  bool IdentityBoxOpen() const { return identityBoxOpen_; }
+  // A mode file named on the command line: loaded into the device after the first
+  // accepted synchronisation, then kept in the recent-file list.
+  void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildRibbon();
+  void BuildStatusBar();
+  void RenameRibbon();
+  void OnSyncDone(int wParam, int outcome);
+  void OnSyncFailed(const SyncResult& result);
+  void OnHostTimeout();
+  void OnHostBusy();
+  void OnSyncTimedOut();
+  void OnFirstUsbAttempt();
+  void CloseActiveLink(bool sendNotice);
+  void UpdateEqControls();
+  void ShowRecentFiles();
+
+  AppSettings& settings_;
+  ProgressWindows& progress_;
+  QtNotificationBridge& bridge_;
+  MainView* view_;
+  Ribbon* ribbon_ = nullptr;
+  QLabel* connectionPane_ = nullptr;
+  QLabel* modePane_ = nullptr;
+  QCheckBox* bypass_ = nullptr;
+  QPushButton* resetEq_ = nullptr;
+  std::unique_ptr<TrayNotice> tray_;
+  std::unique_ptr<ModeCommands> modes_;
+  QPointer<NetworkDialog> ipDialog_;
+  QPointer<MachineSettingsDialog> machineSettings_;
+  std::unique_ptr<MachineSettingsHotkey> machineSettingsHotkey_;
+  QPointer<QDialog> linkedDialogs_[3];
+  // Modeless dialogs made for one device; a new USB device gets new ones.
+  void DropDeviceDialogs();
+  std::unique_ptr<UsbHotplug> hotplug_;
+  QTimer paneRefresh_;
+  bool justConnected_ = true;
+  bool identityBoxOpen_ = false;
+  bool linkLossShown_ = false;  // the lost link was already announced for this connection
+  bool everConnected_ = false;
+  QString startupModeFile_;
+  void OpenStartupModeFile();
+  struct RibbonTexts;
+  std::unique_ptr<RibbonTexts> texts_;
+};
+
+}  // namespace dsptune
