@@ -3,17 +3,10 @@
 #include <QIcon>
 #include <cstdio>
 
-#include "remote/RemoteWindow.h"
-#include "remote/LearnKeyDialog.h"
-#include "shell/AppSettings.h"
-#include "shell/MainWindow.h"
-#include "editors/InputSourceDialog.h"
+#include "ui/AppSettings.h"
 #include "editors/OutputPage.h"
-#include "editors/FeaturesDialog.h"
-#include "editors/EditorFactory.h"
 #include "shell/Application.h"
-#include "shell/EditorHost.h"
-#include "shell/ProgressWindows.h"
+#include "ui/ProgressWindows.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -27,25 +20,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dsptune: %s\nusage: dsptune [--connect HOST[:PORT]] [FILE.mode]\n", qPrintable(error));
     return 2;
   }
-  dsptune::EditorHost::SetDefaultInstaller([](dsptune::EditorHost& host) { dsptune::InstallEditorPages(host); });
   dsptune::Application app(options);
-  using dsptune::MainWindow;
-  MainWindow::SetDialogHooks(MainWindow::LinkedDialog::Remote,
-                             {[&app](QWidget* owner) -> QDialog* { return new dsptune::RemoteWindow(app.Progress(), owner); },
-                              nullptr});
-  MainWindow::SetRemoteKeyReceiver([](int code) { dsptune::ForwardLearnedKey(code); });
-  MainWindow::SetDialogHooks(
-      MainWindow::LinkedDialog::Features,
-      {[](QWidget* owner) -> QDialog* { return new dsptune::FeaturesDialog(owner); },
-       [](QDialog* dialog) {
-         if (auto* features = qobject_cast<dsptune::FeaturesDialog*>(dialog)) features->RefreshPage();
-       }});
-  MainWindow::SetDialogHooks(
-      MainWindow::LinkedDialog::InputSource,
-      {[](QWidget* owner) -> QDialog* { return dsptune::InputSourceDialog::ForConnectedModel(owner); },
-       [](QDialog* dialog) {
-         if (auto* input = qobject_cast<dsptune::InputSourceDialog*>(dialog)) input->RefreshPage();
-       }});
   int exitCode = 0;
   if (!app.InitInstance(exitCode)) return exitCode;
   dsptune::SetDefaultOutputPageServices({

@@ -15,8 +15,8 @@
 #include "editors/CompressorCurvePanel.h"
 #include "editors/OutputPageButtons.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

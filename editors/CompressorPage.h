@@ -11,7 +11,7 @@
 #include <array>
 
 #include "editors/model/CompressorControls.h"
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QCheckBox;
 class QComboBox;

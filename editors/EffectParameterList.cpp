@@ -13,7 +13,7 @@
 #include <QWheelEvent>
 
 #include "editors/model/EffectParameters.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

@@ -9,8 +9,8 @@
 #include "editors/EqGraphPanel.h"
 #include "editors/ShortBandCaptions.h"
 #include "editors/model/EffectEqs.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

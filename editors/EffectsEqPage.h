@@ -9,7 +9,7 @@
 // effect's own bypass parameter. The page keeps nothing but the graph's bands: every
 // load rereads the band records from the model.
 #include "editors/EqBandEditor.h"
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QLabel;
 class QPushButton;

@@ -20,8 +20,8 @@
 #include "dsp/Crossover.h"
 #include "model/EqBandStore.h"
 #include "editors/EqGraphPanel.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

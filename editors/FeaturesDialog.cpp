@@ -12,9 +12,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "shell/DialogTexts.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

@@ -25,8 +25,8 @@
 #include "link/LinkState.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

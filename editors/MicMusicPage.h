@@ -15,7 +15,7 @@
 #include <array>
 
 #include "editors/EqBandEditor.h"
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QGroupBox;
 class QLabel;

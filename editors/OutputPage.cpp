@@ -25,11 +25,11 @@
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"
-#include "shell/AppSettings.h"
-#include "shell/DialogService.h"
-#include "shell/DialogTexts.h"
-#include "shell/InfoPopup.h"
-#include "shell/ShellLanguage.h"
+#include "ui/AppSettings.h"
+#include "ui/DialogService.h"
+#include "ui/DialogTexts.h"
+#include "ui/InfoPopup.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

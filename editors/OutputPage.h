@@ -20,7 +20,7 @@
 
 #include "editors/EqBandEditor.h"
 #include "editors/model/OutputChannels.h"
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

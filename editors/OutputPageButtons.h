@@ -11,7 +11,7 @@
 #include <QObject>
 #include <array>
 
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QButtonGroup;
 class QHBoxLayout;

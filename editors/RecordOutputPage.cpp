@@ -17,8 +17,8 @@
 #include "editors/EqGraphPanel.h"
 #include "editors/OutputPageButtons.h"
 #include "editors/ShortBandCaptions.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

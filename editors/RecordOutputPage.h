@@ -11,7 +11,7 @@
 
 #include "editors/EqBandEditor.h"
 #include "editors/model/RecordOutput.h"
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 class QCheckBox;
 class QGroupBox;

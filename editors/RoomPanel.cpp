@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "shell/DialogTexts.h"
+#include "ui/DialogTexts.h"
 
 namespace dsptune {
 namespace {

@@ -4,8 +4,8 @@
 #include <QLabel>
 
 #include "editors/EqBandEditor.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

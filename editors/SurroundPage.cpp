@@ -24,8 +24,8 @@
 #include "model/DebugLog.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

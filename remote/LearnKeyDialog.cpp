@@ -10,8 +10,8 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "remote/RemoteKeys.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

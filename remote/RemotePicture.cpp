@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "remote/RemoteKeys.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

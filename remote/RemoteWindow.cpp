@@ -14,10 +14,10 @@
 #include "remote/LearnKeyDialog.h"
 #include "remote/RemoteKeys.h"
 #include "remote/RemotePicture.h"
-#include "shell/DialogService.h"
-#include "shell/DialogTexts.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogService.h"
+#include "ui/DialogTexts.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

@@ -7,7 +7,7 @@
 #include "link/LinkState.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 

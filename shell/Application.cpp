@@ -7,12 +7,12 @@
 #include <algorithm>
 
 #include "link/LinkState.h"
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 #include "shell/MainWindow.h"
-#include "shell/DialogService.h"
-#include "shell/ProgressWindows.h"
+#include "ui/DialogService.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 #include "shell/SingleInstance.h"
 #include "ui/Ribbon.h"
 

@@ -6,18 +6,10 @@
 namespace dsptune {
 namespace {
 constexpr int kMinWidth = 1024, kMinHeight = 520;
-
-EditorHost::Installer& DefaultInstaller() {
-  static EditorHost::Installer installer;
-  return installer;
-}
 }  // namespace
-
-void EditorHost::SetDefaultInstaller(Installer installer) { DefaultInstaller() = std::move(installer); }
 
 EditorHost::EditorHost(QWidget* parent) : QWidget(parent) {
   setMinimumSize(kMinWidth, kMinHeight);
-  if (DefaultInstaller()) DefaultInstaller()(*this);
 }
 
 void EditorHost::ShowEditor(int kind, int channel) {

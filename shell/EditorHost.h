@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "shell/EditorPage.h"
+#include "ui/EditorPage.h"
 
 namespace dsptune {
 
@@ -22,10 +22,6 @@ class EditorHost : public QWidget {
   int EditorKind() const { return editor_ ? editor_->Kind() : 0; }
   // Pages for the kinds that have one; the others get a BlankEditorPage.
   void SetFactory(Factory factory) { factory_ = std::move(factory); }
-  // Run by every new host: how the application installs the pages it links with
-  // (the shell itself does not depend on the editors).
-  using Installer = std::function<void(EditorHost&)>;
-  static void SetDefaultInstaller(Installer installer);
   QRect ClientRect() const { return clientRect_; }
   // The mic/music selection, kept for the whole application: the page reports every
   // change of its selector here, and a page made later opens on it.

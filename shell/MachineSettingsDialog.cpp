@@ -20,10 +20,10 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
+#include "ui/DialogTexts.h"
 #include "shell/MasterControls.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 #include "ui/StepSlider.h"
 
 namespace dsptune {

@@ -1,12 +1,14 @@
 #include "shell/MainView.h"
 
+#include "shell/EditorPages.h"
+
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 #include "ui/Ribbon.h"
 #include "ui/RibbonPanel.h"
 #include "ui/StepSlider.h"
@@ -25,6 +27,7 @@ bool IsInputName(const QString& name) { return name == "Input" || name == QStrin
 
 MainView::MainView(ProgressWindows& progress, QWidget* parent)
     : QWidget(parent), progress_(progress), host_(new EditorHost(this)) {
+  InstallEditorPages(*host_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(host_);

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <utility>
 
+#include "editors/FeaturesDialog.h"
+#include "editors/InputSourceDialog.h"
 #include "files/ModeFile.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
@@ -21,16 +23,18 @@
 #include "link/UsbLink.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "remote/LearnKeyDialog.h"
+#include "remote/RemoteWindow.h"
 #include "shell/AboutBox.h"
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 #include "shell/NetworkDialog.h"
 #include "shell/MachineSettingsDialog.h"
-#include "shell/DialogService.h"
-#include "shell/LanguageTables.h"
+#include "ui/DialogService.h"
+#include "ui/LanguageTables.h"
 #include "shell/ModeCommands.h"
-#include "shell/ProgressWindows.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 #include "shell/SyncFailureText.h"
 #include "shell/TrayNotice.h"
 #include "ui/Ribbon.h"
@@ -71,15 +75,6 @@ constexpr PairText kTabButtons[] = {{"网络连接", "Connect IP"}, {"特色功�
                                     {"机器复位", "Reset"},      {"遥控学习", "Remote control"}};
 constexpr int kNetworkButton = 0, kFeaturesButton = 1, kInputButton = 2, kResetButton = 3, kRemoteButton = 4;
 
-MainWindow::DialogHooks& HooksOf(MainWindow::LinkedDialog which) {
-  static MainWindow::DialogHooks hooks[3];
-  return hooks[static_cast<int>(which)];
-}
-
-std::function<void(int)>& RemoteKeyReceiver() {
-  static std::function<void(int)> receiver;
-  return receiver;
-}
 
 constexpr MainWindow::LinkedDialog kLinkedDialogs[] = {
     MainWindow::LinkedDialog::Remote, MainWindow::LinkedDialog::Features, MainWindow::LinkedDialog::InputSource};
@@ -109,6 +104,18 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
     : QMainWindow(parent), settings_(settings), progress_(progress), bridge_(bridge), texts_(std::make_unique<RibbonTexts>()) {
   // The view comes first: it loads the defaults and the stored language before the
   // ribbon is built in that language.
+  makers_[static_cast<int>(LinkedDialog::Remote)] = {
+      [this](QWidget* owner) -> QDialog* { return new RemoteWindow(progress_, owner); }, nullptr};
+  makers_[static_cast<int>(LinkedDialog::Features)] = {
+      [](QWidget* owner) -> QDialog* { return new FeaturesDialog(owner); },
+      [](QDialog* dialog) {
+        if (auto* features = qobject_cast<FeaturesDialog*>(dialog)) features->RefreshPage();
+      }};
+  makers_[static_cast<int>(LinkedDialog::InputSource)] = {
+      [](QWidget* owner) -> QDialog* { return InputSourceDialog::ForConnectedModel(owner); },
+      [](QDialog* dialog) {
+        if (auto* input = qobject_cast<InputSourceDialog*>(dialog)) input->RefreshPage();
+      }};
   UpdateIdentity([](DeviceIdentity& identity) { identity = DeviceIdentity{}; });
   LoadDefaultImage();
   SetCurrentLanguage(settings_.Language());
@@ -139,7 +146,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &MainWindow::OnHostTimeout);
   connect(&bridge_, &QtNotificationBridge::hostBusy, this, &MainWindow::OnHostBusy);
   connect(&bridge_, &QtNotificationBridge::remoteKeyLearned, this, [](int code) {
-    if (RemoteKeyReceiver()) RemoteKeyReceiver()(code);
+    ForwardLearnedKey(code);
   });
   connect(&bridge_, &QtNotificationBridge::parameterError, this, [this](const QString& text) {
     Dialogs().Message(this, QStringLiteral("Error"), text, QMessageBox::Critical);
@@ -387,15 +394,16 @@ void MainWindow::ShowMachineSettings() {
   machineSettings_->Open();
 }
 
-void MainWindow::SetDialogHooks(LinkedDialog which, DialogHooks hooks) { HooksOf(which) = std::move(hooks); }
+void MainWindow::SetDialogMaker(LinkedDialog which, DialogMaker maker) {
+  makers_[static_cast<int>(which)] = std::move(maker);
+}
 
-void MainWindow::SetRemoteKeyReceiver(std::function<void(int)> receiver) { RemoteKeyReceiver() = std::move(receiver); }
 
 QDialog* MainWindow::LinkedDialogOf(LinkedDialog which) const { return linkedDialogs_[static_cast<int>(which)].data(); }
 
 void MainWindow::ShowLinkedDialog(LinkedDialog which) {
   if (which == LinkedDialog::Remote && !CurrentLink().connected) return;
-  const DialogHooks& hooks = HooksOf(which);
+  const DialogMaker& hooks = makers_[static_cast<int>(which)];
   QPointer<QDialog>& dialog = linkedDialogs_[static_cast<int>(which)];
   if (!dialog) {
     if (!hooks.make) return;
@@ -469,7 +477,8 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
     view_->RefreshOpenEditors();
     if (machineSettings_) machineSettings_->RefreshPage();
     for (LinkedDialog which : kLinkedDialogs)
-      if (QDialog* dialog = LinkedDialogOf(which); dialog && HooksOf(which).reload) HooksOf(which).reload(dialog);
+      if (QDialog* dialog = LinkedDialogOf(which); dialog && makers_[static_cast<int>(which)].reload)
+        makers_[static_cast<int>(which)].reload(dialog);
     // The pause before the just-connected flag clears runs on a timer, not as a sleep
     // that would freeze the window.
     QTimer::singleShot(kAfterSyncPauseMs, this, [this] { justConnected_ = false; });

@@ -57,18 +57,16 @@ class MainWindow : public QMainWindow {
   // The machine settings (F7 anywhere): made on first use, shown again later.
   void ShowMachineSettings();
   MachineSettingsDialog* MachineSettingsInstance() const;
-  // Modeless dialogs that live in libraries the shell does not link (remote/, editors/):
-  // the application installs how each is made and reloaded. The frame makes one on first
-  // use, reloads it and gives it the language each time it is shown, reloads it after a
-  // synchronisation and drops it when a new USB device arrives.
+  // Modeless dialogs of the tab row: the remote-control window, the features dialog and
+  // the input-source dialog. The frame makes one on first use, reloads it and gives it
+  // the language each time it is shown, reloads it after a synchronisation and drops it
+  // when a new USB device arrives. A test may give a stand-in maker for one of them.
   enum class LinkedDialog { Remote, Features, InputSource };
-  struct DialogHooks {
+  struct DialogMaker {
     std::function<QDialog*(QWidget* owner)> make;
     std::function<void(QDialog* dialog)> reload;  // may be empty
   };
-  static void SetDialogHooks(LinkedDialog which, DialogHooks hooks);
-  // Where learned remote keys (message 1001) go.
-  static void SetRemoteKeyReceiver(std::function<void(int code)> receiver);
+  void SetDialogMaker(LinkedDialog which, DialogMaker maker);
   // The tab-row buttons "遥控学习" (only while a link is open), "特色功能" and "输入源".
   void ShowLinkedDialog(LinkedDialog which);
   QDialog* LinkedDialogOf(LinkedDialog which) const;
@@ -120,6 +118,7 @@ class MainWindow : public QMainWindow {
   QPointer<MachineSettingsDialog> machineSettings_;
   std::unique_ptr<MachineSettingsHotkey> machineSettingsHotkey_;
   QPointer<QDialog> linkedDialogs_[3];
+  DialogMaker makers_[3];
   // Modeless dialogs made for one device; a new USB device gets new ones.
   void DropDeviceDialogs();
   std::unique_ptr<UsbHotplug> hotplug_;

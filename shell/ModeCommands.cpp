@@ -10,10 +10,10 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "link/ModeSlots.h"
-#include "shell/AppSettings.h"
-#include "shell/DialogService.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/AppSettings.h"
+#include "ui/DialogService.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

@@ -8,10 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "shell/AppSettings.h"
-#include "shell/DialogTexts.h"
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/AppSettings.h"
+#include "ui/DialogTexts.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 #include "ui/Ipv4Field.h"
 
 namespace dsptune {

@@ -1,6 +1,6 @@
 #include "shell/SyncFailureText.h"
 
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

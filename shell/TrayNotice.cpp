@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-#include "shell/ProgressWindows.h"
+#include "ui/ProgressWindows.h"
 
 namespace dsptune {
 

@@ -19,7 +19,7 @@
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/PacketTransport.h"
-#include "shell/DialogService.h"
+#include "ui/DialogService.h"
 #include "tests/sim/LoopbackEmulator.h"
 
 using namespace dsptune;

@@ -16,10 +16,10 @@
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 #include "shell/MainWindow.h"
-#include "shell/DialogService.h"
-#include "shell/ProgressWindows.h"
+#include "ui/DialogService.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 #include "tests/sim/LoopbackEmulator.h"
 

@@ -20,10 +20,10 @@
 #include "editors/OutputPage.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
+#include "ui/DialogTexts.h"
 #include "shell/EditorHost.h"
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/editors/PageTestSupport.h"
 

@@ -19,9 +19,9 @@
 #include "model/Conversions.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/editors/PageTestSupport.h"
 

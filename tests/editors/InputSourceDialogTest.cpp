@@ -17,8 +17,8 @@
 #include "editors/InputSourceDialog.h"
 #include "model/Conversions.h"
 #include "model/ParameterImage.h"
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/editors/PageTestSupport.h"
 

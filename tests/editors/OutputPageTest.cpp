@@ -28,9 +28,9 @@
 #include "link/LinkState.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogService.h"
-#include "shell/DialogTexts.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogService.h"
+#include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/editors/PageTestSupport.h"
 

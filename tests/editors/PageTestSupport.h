@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune::test {
 

@@ -29,10 +29,10 @@
 #include "model/DebugLog.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
-#include "shell/DialogTexts.h"
+#include "ui/DialogTexts.h"
 #include "shell/EditorHost.h"
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 #include "tests/editors/PageTestSupport.h"
 

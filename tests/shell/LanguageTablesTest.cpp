@@ -13,9 +13,9 @@
 
 #include <iconv.h>
 
-#include "shell/DialogTexts.h"
-#include "shell/LanguageTables.h"
-#include "shell/ShellLanguage.h"
+#include "ui/DialogTexts.h"
+#include "ui/LanguageTables.h"
+#include "ui/InterfaceLanguage.h"
 
 using namespace dsptune;
 

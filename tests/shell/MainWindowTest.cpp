@@ -19,13 +19,13 @@
 #include "model/BigEndian.h"
 #include "model/ParameterImage.h"
 #include "model/ParameterTable.h"
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 #include "shell/MainWindow.h"
-#include "shell/DialogService.h"
-#include "shell/InfoPopup.h"
-#include "shell/ProgressWindows.h"
+#include "ui/DialogService.h"
+#include "ui/InfoPopup.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 #include "shell/SingleInstance.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/sim/LoopbackEmulator.h"
@@ -337,10 +337,10 @@ class MainWindowTest : public QObject {
     // Modeless dialogs made before the arrival are made again for the new device. F7
     // (released) opens the machine settings from anywhere.
     int remoteWindowsMade = 0;
-    MainWindow::SetDialogHooks(MainWindow::LinkedDialog::Remote, {[&](QWidget* owner) -> QDialog* {
-                                 ++remoteWindowsMade;
-                                 return new QDialog(owner);
-                               }, nullptr});
+    parts_.frame->SetDialogMaker(MainWindow::LinkedDialog::Remote, {[&](QWidget* owner) -> QDialog* {
+                                   ++remoteWindowsMade;
+                                   return new QDialog(owner);
+                                 }, nullptr});
     parts_.frame->ShowNetworkDialog();
     QTest::keyRelease(parts_.frame.get(), Qt::Key_F7);
     QVERIFY(parts_.frame->NetworkDialogInstance() && parts_.frame->MachineSettingsInstance());
@@ -353,7 +353,6 @@ class MainWindowTest : public QObject {
     parts_.frame->ShowLinkedDialog(MainWindow::LinkedDialog::Remote);
     QVERIFY(parts_.frame->LinkedDialogOf(MainWindow::LinkedDialog::Remote) && parts_.frame->LinkedDialogOf(MainWindow::LinkedDialog::Remote)->isVisible());
     QCOMPARE(remoteWindowsMade, 1);
-    MainWindow::SetDialogHooks(MainWindow::LinkedDialog::Remote, {});
     QCOMPARE(CurrentLink().kind.load(), LinkKind::Usb);
     QCOMPARE(IdentitySnapshot().ModelName(), std::string("LQ830"));
     parts_.frame->RefreshStatusPanes();

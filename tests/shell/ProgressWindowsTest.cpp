@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <thread>
 
-#include "shell/DialogService.h"
-#include "shell/InfoPopup.h"
-#include "shell/ProgressWindows.h"
+#include "ui/DialogService.h"
+#include "ui/InfoPopup.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
-#include "shell/ShellLanguage.h"
-#include "shell/SyncDialog.h"
+#include "ui/InterfaceLanguage.h"
+#include "ui/SyncDialog.h"
 #include "shell/TrayNotice.h"
 
 using namespace dsptune;

@@ -11,10 +11,10 @@
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
 #include "link/UsbLink.h"
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 #include "shell/MainWindow.h"
-#include "shell/InfoPopup.h"
-#include "shell/ProgressWindows.h"
+#include "ui/InfoPopup.h"
+#include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 
 namespace dsptune::test {

@@ -1,4 +1,4 @@
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

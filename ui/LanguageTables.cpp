@@ -1,4 +1,4 @@
-#include "shell/LanguageTables.h"
+#include "ui/LanguageTables.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 
 // The table sources are embedded by rcc into this static library; referencing the
 // resource's initialiser keeps the linker from dropping it.

@@ -5,15 +5,15 @@
 #include <QtTest>
 
 #include "editors/OutputPage.h"
-#include "editors/EditorFactory.h"
+#include "shell/EditorPages.h"
 #include "model/ParameterImage.h"
 #include "shell/EditorHost.h"
-#include "shell/ShellLanguage.h"
+#include "ui/InterfaceLanguage.h"
 #include "tests/model/RecordingWriter.h"
 
 using namespace dsptune;
 
-class EditorFactoryTest : public QObject {
+class EditorPagesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -63,5 +63,5 @@ class EditorFactoryTest : public QObject {
   QByteArray record_ = QByteArray::fromHex("0101010000000000");
 };
 
-QTEST_MAIN(EditorFactoryTest)
-#include "EditorFactoryTest.moc"
+QTEST_MAIN(EditorPagesTest)
+#include "EditorPagesTest.moc"

@@ -1,10 +1,10 @@
-#include "shell/DialogTexts.h"
+#include "ui/DialogTexts.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 
-#include "shell/LanguageTables.h"
+#include "ui/LanguageTables.h"
 
 namespace dsptune {
 namespace {

@@ -1,12 +1,12 @@
-#include "shell/InfoPopup.h"
+#include "ui/InfoPopup.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {

@@ -1,12 +1,12 @@
-#include "shell/ProgressWindows.h"
+#include "ui/ProgressWindows.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-#include "shell/DialogService.h"
-#include "shell/InfoPopup.h"
-#include "shell/SyncDialog.h"
+#include "ui/DialogService.h"
+#include "ui/InfoPopup.h"
+#include "ui/SyncDialog.h"
 
 namespace dsptune {
 

@@ -1,12 +1,12 @@
-#include "shell/SyncDialog.h"
+#include "ui/SyncDialog.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "shell/ProgressWindows.h"
-#include "shell/ShellLanguage.h"
+#include "ui/ProgressWindows.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 

@@ -1,4 +1,4 @@
-#include "shell/AppSettings.h"
+#include "ui/AppSettings.h"
 
 namespace dsptune {
 namespace {

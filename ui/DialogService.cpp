@@ -1,4 +1,4 @@
-#include "shell/DialogService.h"
+#include "ui/DialogService.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "editors/EditorFactory.h"
+#include "shell/EditorPages.h"
 
 #include "editors/CompressorPage.h"
 #include "editors/EffectsEqPage.h"
