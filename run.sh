@@ -26,6 +26,10 @@ for _ in $(seq 50); do
 done
 [[ -n "$port" ]] || { echo "the emulator did not start" >&2; exit 1; }
 echo "device emulator on 127.0.0.1:$port (transcript: build/demo/wire.txt)"
+# The window reconnects by itself: stop the emulator (kill PID) and start it again on
+# the same port with the command below, and the window finds it within seconds.
+echo "emulator pid $sim_pid; to start it again on the same port:" \
+  "build/normal/tools/dsptune-sim --port $port --state build/demo/device.state"
 
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
   build/normal/app/dsptune --connect "127.0.0.1:$port" "$@"

@@ -18,6 +18,11 @@ class LinkDeviceWriter final : public DeviceWriter {
     SendOffsetWrite(kCmdWriteLive, offset, bytes);
   }
   void SetCoalescingAllowed(bool allowed) override { CurrentLink().coalescingAllowed = allowed; }
+  // A closed link drops every write (link/CommandSet.cpp).
+  bool Delivers() const override {
+    const LinkState& link = CurrentLink();
+    return link.connected && link.transport.load() != nullptr;
+  }
 };
 
 LinkDeviceWriter& Writer() {

@@ -307,6 +307,9 @@ class NetworkLink final : public PacketTransport {
     ::shutdown(s->fd, SHUT_RDWR);
     {
       std::lock_guard queueLock(s->queueMutex);
+      // Edits still queued (or sent and not answered) may never reach the device: the
+      // next read compares the device with the model before it replaces anything.
+      if (!s->queue.empty() || s->inFlight) MarkUnsentEdits();
       s->queue.clear();
     }
     s->wake.notify_all();
@@ -515,9 +518,9 @@ void NetworkSession::ReceiveLoop() {
     ProcessReceived(std::span(buffer.data(), static_cast<std::size_t>(n)));
   }
   if (readThreadEnded) {
-    // Closed without the notice and without a window message: the peer is gone.
+    // The peer is gone. Only the thread that actually closed the link reports it.
     const std::shared_ptr<NetworkSession> self = Link().Current();
-    if (self.get() == this) Link().CloseSession(self);
+    if (self.get() == this && Link().CloseSession(self) && target) target->Post(kMsgLinkClosed, 0, 0);
   }
 }
 

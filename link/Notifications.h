@@ -11,6 +11,7 @@ enum LinkMessage : int {
   kMsgSyncDone = 1002,     // a read (wParam 0) or write (wParam 1) job ended
   kMsgHostTimeout = 1003,  // the network link was lost by silence
   kMsgHostBusy = 1007,     // the network module reported "ISCONNECTED"
+  kMsgLinkClosed = 1008,   // the link ended by itself: the peer closed it or a read failed
 };
 
 class NotificationSink {

@@ -17,6 +17,7 @@
 #include "model/DebugLog.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "model/SettingsDiff.h"
 
 namespace dsptune {
 namespace {
@@ -59,6 +60,10 @@ std::mutex& ResultMutex() {
 SyncResult& LastResult() {
   static SyncResult result;
   return result;
+}
+ParameterImageBytes& AwaitingChoice() {
+  static ParameterImageBytes image{};
+  return image;
 }
 
 class JobRunner {
@@ -229,7 +234,7 @@ class JobRunner {
     BeginJob();
     SyncResult result;
     result.job = 0;
-    result.outcome = ReadSequence();
+    result.outcome = ReadSequence(result.awaitingChoice);
     result.chunksConfirmed = int(ChunksAccounted().count());
     EndJob(result, "End thread: Delay Read SynchronizeData\n");
   }
@@ -262,7 +267,7 @@ class JobRunner {
   // The order of sends is the device's: identity, mode, image, settings, remote table.
   // The answers are counted as they come; the image reaches the model only once every
   // one of them is in.
-  SyncOutcome ReadSequence() {
+  SyncOutcome ReadSequence(bool& awaitingChoice) {
     LinkState& link = CurrentLink();
     link.queuedSendMode = false;
     BeginLedger(LedgerMode::Read);
@@ -289,9 +294,17 @@ class JobRunner {
     SendCommand({kCmdGetRemoteTable});
     if (!AwaitAnswers({kCmdGetMachineSettings, kCmdGetRemoteTable})) return Failure();
     const ParameterImageBytes image = StagedImage();
-    StoreImageBytes(0, image);
-    ApplyImage();
-    link.changedFlag = false;
+    // Edits made while no device listened are never overwritten silently.
+    if (HasUnsentEdits() && image != WorkingSettings()) {
+      std::lock_guard lock(ResultMutex());
+      AwaitingChoice() = image;
+      awaitingChoice = true;
+    } else {
+      StoreImageBytes(0, image);
+      ApplyImage();
+      ClearUnsentEdits();
+      link.changedFlag = false;
+    }
     link.queuedSendMode = true;
     std::this_thread::sleep_for(kEndPause);
     return SyncOutcome::Done;
@@ -310,7 +323,11 @@ class JobRunner {
     LinkState& link = CurrentLink();
     link.queuedSendMode = true;
     std::this_thread::sleep_for(kEndPause);
-    if (result.outcome == SyncOutcome::Done) link.changedFlag = false;
+    if (result.outcome == SyncOutcome::Done) {
+      link.changedFlag = false;
+      // The device holds the image as it was when the job took it.
+      if (WorkingSettings() == image) ClearUnsentEdits();
+    }
     EndJob(result, "End thread: SynchronizeWriteThreadProc\n");
   }
 
@@ -375,6 +392,11 @@ bool VerifyAfterWrite() { return VerifySwitch(); }
 SyncResult LastSyncResult() {
   std::lock_guard lock(ResultMutex());
   return LastResult();
+}
+
+ParameterImageBytes DeviceSettingsAwaitingChoice() {
+  std::lock_guard lock(ResultMutex());
+  return AwaitingChoice();
 }
 
 const char* SyncOutcomeText(SyncOutcome outcome) {

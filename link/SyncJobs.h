@@ -3,7 +3,9 @@
 //
 // The read job asks for the device identity, the current mode, the 3518-byte image in
 // 63 chunks, the machine settings and the remote code table, runs ApplyImage and posts
-// message 1002 with wParam 0. The write job sends the whole image in 63 chunks and the
+// message 1002 with wParam 0. When the model holds edits that no device received and
+// the device's settings differ from them, the read replaces nothing and leaves the
+// choice to the user (SyncResult::awaitingChoice). The write job sends the whole image in 63 chunks and the
 // end-of-write command, then posts 1002 with wParam 1. Both talk to the device only
 // through the command builders, so every command waits for the previous reply.
 //
@@ -52,9 +54,15 @@ struct SyncResult {
   int chunksConfirmed = 0;  // chunks the device answered (read) or acknowledged (write)
   int chunksTotal = kImageChunkCount;
   int differingBytes = 0;   // after a verify: bytes of the image that read back different
+  // A read that found the device's settings different from working settings that hold
+  // edits the device never received: the model was left alone, and the device's
+  // settings wait in DeviceSettingsAwaitingChoice() for the user to pick a side.
+  bool awaitingChoice = false;
 };
 // The result of the job that ended last.
 SyncResult LastSyncResult();
+// The device's settings as the last read that ended with awaitingChoice found them.
+ParameterImageBytes DeviceSettingsAwaitingChoice();
 // A short English description of an outcome, for logs and the command line.
 const char* SyncOutcomeText(SyncOutcome outcome);
 

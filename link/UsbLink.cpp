@@ -150,6 +150,7 @@ void ReadUsbThreadProc(Session* session, LinkState* link, UsbLinkData* data) {
       data->readThreadEnded = true;
       // Release a sender waiting for a reply that will not come.
       link->replyEvent.Set();
+      if (NotificationSink* sink = link->sink.load()) sink->Post(kMsgLinkClosed, 0, 0);
       break;
     }
     {

@@ -61,6 +61,16 @@ void WriteEqBand(int eq, int band, int type, int frequencyHz, float gainDb, floa
   StoreEqBand(eq, band, gainDb, frequencyHz, q, type);
 }
 
+void WriteEqBandRecord(int eq, int band, const BandRecord& record) {
+  if (!BandInRange(eq, band)) return;
+  // No slot is written with extra gain: not the user bands, not the band split's
+  // sections, not the loudness dialog's filter.
+  SendDesignedCoefficients(eq, band, record.type, record.frequency, record.GainDb(), record.Q(), 0.0f);
+  std::array<std::uint8_t, kBandRecordSize> bytes{};
+  EncodeBandRecordBytes(record, bytes.data());
+  WriteLiveBytes(EqBandOffset(eq, band), bytes);
+}
+
 std::span<const std::uint16_t> DefaultEqFrequencies(int eq) {
   if (eq == kEqMicA || eq == kEqMicB) return kMicFreqs;
   if (eq >= kEqEchoA && eq <= kEqReverbB) return kEffectFreqs;

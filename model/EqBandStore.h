@@ -9,6 +9,8 @@
 
 namespace dsptune {
 
+struct BandRecord;
+
 // Designs band b of EQ n, sends its coefficients and stores/sends its band record.
 void WriteEqBand(int eq, int band, int type, int frequencyHz, float gainDb, float q, float extraGainDb = 0.0f);
 // 0x09 0x00 block address 5, then -a1, -a2, b0, b1, b2 as big-endian floats (25 bytes).
@@ -16,6 +18,11 @@ void SendEqCoefficients(std::uint8_t block, std::uint8_t address, float minusA1,
                         float b2);
 // Encodes the band record, copies it into the live block at EqBandOffset(n, b) and sends it with 0x85.
 void StoreEqBand(int eq, int band, float gainDb, int frequencyHz, float q, int type);
+// Sends band b of EQ n as a stored record holds it: coefficients designed from its decoded
+// values as WriteEqBand designs them, then the record's own 7 bytes. Re-encoding the
+// decoded values could move Q down one step, and the device must end up holding exactly
+// these bytes.
+void WriteEqBandRecord(int eq, int band, const BandRecord& record);
 
 void ResetEqToDefaults(int eq);
 void ResetSubChannelEq(int eq);

@@ -26,6 +26,13 @@ auto Locked(F&& f) {
   return f(m);
 }
 
+// The writer for an edit, noting in the model when no device will receive it. Called
+// with the model lock held.
+DeviceWriter* NoteDelivery(DataModel& m) {
+  if (!m.writer || !m.writer->Delivers()) m.unsentEdits = true;
+  return m.writer;
+}
+
 std::array<std::uint32_t, 7> RecordWords(const ParameterImageBytes& image, const DspRecordLayout& r) {
   std::array<std::uint32_t, 7> words{};
   for (int i = 0; i < r.count && i < 7; ++i) words[std::size_t(i)] = GetU32(&image[r.ValueOffset() + 4u * i]);
@@ -132,6 +139,31 @@ std::atomic<DeviceWriter*>& CoefficientWriter() {
 
 void SetCoefficientWriter(DeviceWriter* writer) { CoefficientWriter() = writer; }
 
+namespace {
+std::atomic<EditObserver*>& Observer() {
+  static std::atomic<EditObserver*> observer{nullptr};
+  return observer;
+}
+
+// Copies `bytes` over `target` at `offset` (the caller has checked the range) and tells
+// the observer, if any, what changed. Called with the model lock held.
+template <std::size_t N>
+void StoreObserved(std::array<std::uint8_t, N>& target, int offset, std::span<const std::uint8_t> bytes) {
+  EditObserver* observer = Observer().load();
+  if (!observer) {
+    std::copy(bytes.begin(), bytes.end(), target.begin() + offset);
+    return;
+  }
+  std::array<std::uint8_t, kMaxLiveWrite> before{};
+  const std::size_t n = std::min(bytes.size(), before.size());
+  std::copy_n(target.begin() + offset, n, before.begin());
+  std::copy(bytes.begin(), bytes.end(), target.begin() + offset);
+  observer->OnEdit(offset, std::span(before).first(n), bytes.first(n));
+}
+}  // namespace
+
+void SetEditObserver(EditObserver* observer) { Observer() = observer; }
+
 void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) {
   if (DeviceWriter* writer = CoefficientWriter().load()) writer->SendBandCoefficients(block, address, values);
 }
@@ -144,6 +176,16 @@ void LoadDefaultImage() {
 }
 
 void ApplyImage() { Locked(ApplyImageLocked); }
+
+bool HasUnsentEdits() {
+  return Locked([](DataModel& m) { return m.unsentEdits; });
+}
+void MarkUnsentEdits() {
+  Locked([](DataModel& m) { m.unsentEdits = true; });
+}
+void ClearUnsentEdits() {
+  Locked([](DataModel& m) { m.unsentEdits = false; });
+}
 
 void CommitLiveBlock() {
   Locked([](DataModel& m) { std::copy(m.live.begin(), m.live.end(), m.image.begin()); });
@@ -161,11 +203,11 @@ void WriteDspRecord(std::uint8_t block, std::uint8_t address, std::span<const st
     if (e && e->valueOffset >= 0) {
       // Never past the record's own values: a longer write would run into the next record.
       const std::size_t room = std::size_t(e->count) * 4;
-      std::copy_n(values.begin(), std::min(values.size(), room), m.image.begin() + e->valueOffset);
+      StoreObserved(m.image, e->valueOffset, values.first(std::min(values.size(), room)));
       if (e->uiSlot >= 0 && values.size() >= 4)
         m.ui[std::size_t(e->uiSlot)] = WordToUiValue(e->kind, GetU32(values.data()));
     }
-    writer = m.writer;
+    writer = NoteDelivery(m);
   }
   if (writer) writer->SendDspRecord(block, address, values);
 }
@@ -180,8 +222,8 @@ void SetParameter(std::uint8_t block, std::uint8_t address, std::int32_t uiValue
     if (!e || e->uiSlot < 0 || e->valueOffset < 0) return;
     m.ui[std::size_t(e->uiSlot)] = uiValue;
     PutU32(word.data(), UiValueToWord(e->kind, uiValue));
-    std::copy(word.begin(), word.end(), m.image.begin() + e->valueOffset);
-    writer = m.writer;
+    StoreObserved(m.image, e->valueOffset, word);
+    writer = NoteDelivery(m);
   }
   if (writer) writer->SendDspRecord(block, address, word);
 }
@@ -193,8 +235,8 @@ bool WriteLiveBytes(int offset, std::span<const std::uint8_t> bytes) {
   DeviceWriter* writer = nullptr;
   {
     std::lock_guard lock(m.mutex);
-    std::copy(bytes.begin(), bytes.end(), m.live.begin() + offset);
-    writer = m.writer;
+    StoreObserved(m.live, offset, bytes);
+    writer = NoteDelivery(m);
   }
   if (writer) writer->SendLiveBytes(std::uint16_t(offset), bytes);
   return true;

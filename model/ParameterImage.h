@@ -55,6 +55,19 @@ class DeviceWriter {
   virtual void SendLiveBytes(std::uint16_t offset, std::span<const std::uint8_t> bytes) = 0;
   // Whether the network send queue may replace a pending packet with the same key.
   virtual void SetCoalescingAllowed(bool allowed) = 0;
+  // Whether a write sent now reaches a device. An edit made while this is false is kept
+  // in the model and counted as not yet on the device.
+  virtual bool Delivers() const { return true; }
+};
+
+// Sees every edit made through the write operations below, with the bytes it changed
+// as they were before and after, at working-settings offsets (the live block for
+// 0..1421, the image above). Called with the model lock held: it must not call back
+// into the model. The edit history is the one observer.
+class EditObserver {
+ public:
+  virtual ~EditObserver() = default;
+  virtual void OnEdit(int offset, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) = 0;
 };
 
 class DataModel {
@@ -69,6 +82,8 @@ class DataModel {
   EditorValues editor;
   DeviceIdentity identity;
   DeviceWriter* writer = nullptr;
+  // Some edit has not reached a device: made with no link open, or refused by one.
+  bool unsentEdits = false;
 };
 
 // The current model. Created on first use.
@@ -82,6 +97,9 @@ void SetDeviceWriter(DeviceWriter* writer);
 // of their own that outlives ResetDataModel: a test that records the model's writes
 // still has its coefficients reach the link. The link installs itself here.
 void SetCoefficientWriter(DeviceWriter* writer);
+// Installs the edit observer (nullptr: none). Like the coefficient writer it outlives
+// ResetDataModel.
+void SetEditObserver(EditObserver* observer);
 // Sends an EQ band's coefficients through the coefficient writer; stores nothing.
 void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values);
 
@@ -100,6 +118,15 @@ bool WriteLiveBytes(int offset, std::span<const std::uint8_t> bytes);
 void AllowSendCoalescing(bool allowed);
 // Offset of band b of EQ n in the live block / image.
 int EqBandOffset(int eq, int band);
+
+// ---- edits the device does not hold yet ----
+// Set by any write above that no device received (no writer, or a writer that does not
+// deliver), and by loads of whole settings made without a device; cleared by whoever
+// brings device and model into agreement (a read that replaces the model, a write job,
+// the reconcile step).
+bool HasUnsentEdits();
+void MarkUnsentEdits();
+void ClearUnsentEdits();
 
 // ---- readers (copies taken under the lock) ----
 ParameterImageBytes ImageSnapshot();

@@ -1,5 +1,6 @@
 #pragma once
-// Plain-English role of each DSP record, for listings (the command-line tool's show).
+// Plain-English role of each DSP record ("<page> / <item>", the names of
+// model/SettingNames.h), for listings (the command-line tool's show).
 #include <cstdint>
 #include <string>
 

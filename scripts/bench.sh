@@ -18,6 +18,14 @@ awk '
     if (band != "" && bare != "")
       printf "\nband response / bare libm loop (CPU, median): %.2f (target <= 1.50)\n", band / bare
   }' "$out"
+# Reconcile lines carry their counters: ... frames=8 full_write_frames=64 k=8
+awk '
+  /^BM_ReconcileFrames\/[0-9]+_median/ {
+    for (i = 1; i <= NF; ++i) { split($i, kv, "="); if (kv[1] == "frames") f = kv[2]; if (kv[1] == "k") k = kv[2] }
+    line = line sprintf(" k=%s: %s", k, f)
+  }
+  END { if (line != "") printf "reconcile frames for k changed parameters:%s (target <= k + 1; a write job takes 64)\n", line }' "$out"
+awk '/^BM_AbSwitch.*_median/ { for (i = 1; i <= NF; ++i) if ($i ~ /^ratio_to_round_trips=/) printf "A/B switch %s: %s x the round trips of its frames (target <= 1.50)\n", $1, substr($i, 22) }' "$out"
 
 echo
 echo "== front end (offscreen, emulator on loopback)"

@@ -23,6 +23,8 @@
 #include "link/UsbLink.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "model/WritePlan.h"
+#include "shell/LinkKeeper.h"
 #include "remote/LearnKeyDialog.h"
 #include "remote/RemoteWindow.h"
 #include "shell/AboutBox.h"
@@ -97,6 +99,7 @@ struct MainWindow::RibbonTexts {
   QAction* save = nullptr;
   QAction* exit = nullptr;
   QAction* verify = nullptr;
+  QAction* disconnect = nullptr;
   QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
 };
 
@@ -134,6 +137,15 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   setAttribute(Qt::WA_InputMethodEnabled, false);
 
   modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
+  keeper_ = std::make_unique<LinkKeeper>(&bridge_);
+  // Nothing is tried while a transfer's dialog is up.
+  keeper_->SetAttemptGate([this] { return !progress_.SyncDialogRunning(); });
+  connect(keeper_.get(), &LinkKeeper::reconnected, this, &MainWindow::OnReconnected);
+  connect(modes_.get(), &ModeCommands::settingsReplaced, this, [this] {
+    view_->RefreshOpenEditors();
+    view_->RefreshMasterControls();
+    RefreshStatusPanes();
+  });
   // F7 anywhere opens the machine settings (not while a synchronisation dialog runs).
   machineSettingsHotkey_ = std::make_unique<MachineSettingsHotkey>(progress_, [this] { ShowMachineSettings(); });
   qApp->installEventFilter(machineSettingsHotkey_.get());
@@ -145,6 +157,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(&bridge_, &QtNotificationBridge::syncDone, this, &MainWindow::OnSyncDone);
   connect(&bridge_, &QtNotificationBridge::hostTimeout, this, &MainWindow::OnHostTimeout);
   connect(&bridge_, &QtNotificationBridge::hostBusy, this, &MainWindow::OnHostBusy);
+  connect(&bridge_, &QtNotificationBridge::linkClosed, this, &MainWindow::OnLinkClosed);
   connect(&bridge_, &QtNotificationBridge::remoteKeyLearned, this, [](int code) {
     ForwardLearnedKey(code);
   });
@@ -173,6 +186,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
 
 MainWindow::~MainWindow() {
   if (machineSettingsHotkey_) qApp->removeEventFilter(machineSettingsHotkey_.get());
+  keeper_->Stop();
   if (hotplug_) hotplug_->Stop();
   ShutdownSyncJobs();
 }
@@ -203,6 +217,8 @@ void MainWindow::BuildRibbon() {
     settings_.SetVerifyAfterWrite(on);
     SetVerifyAfterWrite(on);
   });
+  t.disconnect = menu->addAction(PickText("断开连接", "Disconnect"));
+  connect(t.disconnect, &QAction::triggered, this, &MainWindow::Disconnect);
   t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
   connect(t.exit, &QAction::triggered, this, &QWidget::close);
 
@@ -290,9 +306,12 @@ void MainWindow::BuildStatusBar() {
   separator->setFrameShape(QFrame::VLine);
   bypass_ = new QCheckBox(PickText("均衡旁路", "Bypass"));
   resetEq_ = new QPushButton(PickText("重置均衡", "Reset EQ"));
+  filePane_ = new QLabel;
   bar->addWidget(connectionPane_);
+  bar->addWidget(keeper_->Pane());
   bar->addWidget(separator);
   bar->addWidget(modePane_);
+  bar->addWidget(filePane_);
   bar->addPermanentWidget(bypass_);
   bar->addPermanentWidget(resetEq_);
   connect(bypass_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -350,6 +369,13 @@ void MainWindow::RefreshStatusPanes() {
     const QString mode = PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
     if (modePane_->text() != mode) modePane_->setText(mode);
   }
+  QString file;
+  if (const QString path = modes_->CurrentFile(); !path.isEmpty()) {
+    file = QFileInfo(path).fileName();
+    if (modes_->CurrentFileModified()) file += QStringLiteral(" *");
+    filePane_->setToolTip(path);
+  }
+  if (filePane_->text() != file) filePane_->setText(file);
 }
 
 void MainWindow::OnFirstUsbAttempt() {
@@ -358,6 +384,7 @@ void MainWindow::OnFirstUsbAttempt() {
 }
 
 int MainWindow::OpenNetwork(const QString& host, int port) {
+  keeper_->Stop();  // the user's own connect replaces any retrying
   view_->FirstUsbAttemptTimer().stop();
   LinkState& link = CurrentLink();
   if (link.connected && link.kind == LinkKind::Usb) {
@@ -429,7 +456,8 @@ void MainWindow::ShowNetworkDialog() {
 void MainWindow::OnDeviceConnected(int noticeMs) {
   CurrentLink().sink = &bridge_;
   linkLossShown_ = false;
-  tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
+  if (noticeMs > 0)
+    tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
   justConnected_ = true;
   StartReadJob();
   progress_.RunSyncDialog(QString());
@@ -454,6 +482,41 @@ void MainWindow::OnUsbRemoval(const QString& path) {
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
   tray_->Show(PickText("信息", "Information"), PickText("设备已断开!", "Device Disconnected!"), kRemovalNoticeMs);
+  keeper_->LinkLost(LinkKind::Usb);
+}
+
+void MainWindow::OnLinkClosed() {
+  const LinkKind kind = CurrentLink().kind;
+  if (kind == LinkKind::Usb) {
+    if (!CurrentLink().connected) return;  // already closed (removal, Disconnect)
+    CloseUsbLink(false);
+  } else if (CurrentLink().connected) {
+    return;  // a newer link is up already
+  }
+  view_->StopLinkTimers();
+  // A transfer that was running says itself what the loss cost (its failure box).
+  const bool jobWillTell = progress_.SyncDialogRunning();
+  if (!jobWillTell) {
+    if (!linkLossShown_ && !keeper_->Retrying())
+      tray_->Show(PickText("信息", "Information"), PickText("设备已断开!", "Device Disconnected!"), kRemovalNoticeMs);
+    linkLossShown_ = true;
+  }
+  keeper_->LinkLost(kind);
+}
+
+void MainWindow::OnReconnected(int kind) {
+  if (static_cast<LinkKind>(kind) == LinkKind::Usb) DropDeviceDialogs();
+  // Told once the device has been read: an attempt may still end as "busy".
+  OnDeviceConnected(0);
+}
+
+void MainWindow::Disconnect() {
+  keeper_->Stop();
+  view_->StopLinkTimers();
+  progress_.CloseSyncDialog();
+  linkLossShown_ = true;  // the user's own doing: nothing to announce
+  if (CurrentLink().connected) CloseActiveLink(true);
+  RefreshStatusPanes();
 }
 
 void MainWindow::CloseActiveLink(bool sendNotice) {
@@ -473,6 +536,12 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
   }
   const DeviceIdentity identity = IdentitySnapshot();
   if (static_cast<SyncOutcome>(outcome) == SyncOutcome::Done && IdentityAccepted(identity)) {
+    if (wParam == 0) {
+      if (keeper_->Retrying())
+        tray_->Show(PickText("信息", "Information"), PickText("设备已重新连接", "Device reconnected!"), kConnectNoticeMs);
+      keeper_->Restored();
+      if (result.job == 0 && result.awaitingChoice) Reconcile();
+    }
     modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
     if (machineSettings_) machineSettings_->RefreshPage();
@@ -487,6 +556,7 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
     return;
   }
   const QString text = QString::fromStdString(IdentityMismatchText(identity));
+  keeper_->Stop();  // a foreign device is not asked again
   CloseActiveLink(true);
   view_->StopLinkTimers();
   if (identityBoxOpen_) return;
@@ -547,21 +617,63 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
 }
 
 void MainWindow::OnHostTimeout() {
+  const bool announced = keeper_->Retrying();  // a reconnect that timed out again says nothing new
   linkLossShown_ = true;
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
-  Dialogs().Message(this, PickText("信息", "Information"), PickText("主机超时，网络断开!", "Host timeout,Disconnected!"),
-                    QMessageBox::Information);
+  keeper_->LinkLost(LinkKind::Network);
+  if (!announced)
+    Dialogs().Message(this, PickText("信息", "Information"),
+                      PickText("主机超时，网络断开!", "Host timeout,Disconnected!"), QMessageBox::Information);
 }
 
 void MainWindow::OnHostBusy() {
   progress_.CloseSyncDialog();
-  progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
+  bool announce = true;
+  if (keeper_->Retrying()) {
+    // A reconnect never takes the device from another host: this attempt ends here.
+    announce = keeper_->DeviceBusy();
+    view_->StopLinkTimers();
+    CloseNetworkLink(false);
+  }
+  if (announce)
+    progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
 }
 
 void MainWindow::OnSyncTimedOut() {
   linkLossShown_ = true;  // the time-out message said it; the job's end need not again
-  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
+  if (CurrentLink().kind == LinkKind::Network) {
+    CloseNetworkLink(false);
+    keeper_->LinkLost(LinkKind::Network);
+  }
+}
+
+void MainWindow::Reconcile() {
+  const ParameterImageBytes device = DeviceSettingsAwaitingChoice();
+  const ParameterImageBytes mine = WorkingSettings();
+  const std::vector<SettingsDifference> differences = DiffSettings(device, mine);
+  ReconcileChoice choice = ReconcileChoice::KeepDevice;
+  if (!differences.empty()) choice = chooser_ ? chooser_(differences) : ReconcileDialog::Ask(differences, this);
+  if (choice == ReconcileChoice::SendMine && CurrentLink().connected) {
+    const WritePlan plan = PlanWrites(device, mine);
+    if (plan.fullWriteCheaper) {
+      // The write job clears the unsent mark once the device has acknowledged it all.
+      CommitLiveBlock();
+      StartWriteJob();
+      QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
+      return;
+    }
+    SendPlan(plan, mine);
+    ClearUnsentEdits();
+    CurrentLink().changedFlag = true;
+    return;
+  }
+  // The device's settings become the working settings, byte for byte.
+  StoreImageBytes(0, device);
+  StoreLiveBytes(0, std::span(device).first(kLiveBlockSize));
+  ApplyImage();
+  ClearUnsentEdits();
+  CurrentLink().changedFlag = false;
 }
 
 void MainWindow::SwitchLanguage() {
@@ -612,6 +724,8 @@ void MainWindow::RenameRibbon() {
   for (int i = 0; i < t.tabButtons.size(); ++i) t.tabButtons[i]->setText(PickText(kTabButtons[i].zh, kTabButtons[i].en));
   t.open->setText(PickText("打开(&O)", "Open(&O)"));
   t.verify->setText(PickText("写入后校验", "Verify after writing"));
+  t.disconnect->setText(PickText("断开连接", "Disconnect"));
+  keeper_->ApplyTexts();
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
   bypass_->setText(PickText("均衡旁路", "Bypass"));

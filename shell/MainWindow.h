@@ -12,13 +12,16 @@
 #include <functional>
 #include <memory>
 
+#include "model/SettingsDiff.h"
 #include "shell/MainView.h"
+#include "shell/ReconcileDialog.h"
 
 namespace dsptune {
 
 struct SyncResult;
 
 class AppSettings;
+class LinkKeeper;
 class ProgressWindows;
 class QtNotificationBridge;
 class NetworkDialog;
@@ -40,6 +43,9 @@ class MainWindow : public QMainWindow {
   Ribbon& RibbonBar() { return *ribbon_; }
   QLabel& ConnectionPane() { return *connectionPane_; }
   QLabel& ModePane() { return *modePane_; }
+  // The open mode file's name, with " *" while the working settings differ from it.
+  QLabel& FilePane() { return *filePane_; }
+  LinkKeeper& Keeper() { return *keeper_; }
   QCheckBox& BypassBox() { return *bypass_; }
   QPushButton& ResetEqButton() { return *resetEq_; }
   ModeCommands& Modes() { return *modes_; }
@@ -70,7 +76,7 @@ class MainWindow : public QMainWindow {
   // The tab-row buttons "遥控学习" (only while a link is open), "特色功能" and "输入源".
   void ShowLinkedDialog(LinkedDialog which);
   QDialog* LinkedDialogOf(LinkedDialog which) const;
-  // The device-connected sequence with a tray notice of the given duration.
+  // The device-connected sequence with a tray notice of the given duration (none for 0).
   void OnDeviceConnected(int noticeMs);
   void OnUsbArrival();
   void OnUsbRemoval(const QString& path);
@@ -85,6 +91,12 @@ class MainWindow : public QMainWindow {
   // A mode file named on the command line: loaded into the device after the first
   // accepted synchronisation, then kept in the recent-file list.
   void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
+  // The app menu's "Disconnect": closes the link and stops reconnecting.
+  void Disconnect();
+  // How the user picks a side when the device's settings differ from edits it never
+  // received (the reconcile dialog unless a test gives another chooser).
+  using SettingsChooser = std::function<ReconcileChoice(const std::vector<SettingsDifference>& differences)>;
+  void SetSettingsChooser(SettingsChooser chooser) { chooser_ = std::move(chooser); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -97,7 +109,11 @@ class MainWindow : public QMainWindow {
   void OnSyncFailed(const SyncResult& result);
   void OnHostTimeout();
   void OnHostBusy();
+  void OnLinkClosed();
+  void OnReconnected(int kind);
   void OnSyncTimedOut();
+  // The read found the device's settings different from edits it never received.
+  void Reconcile();
   void OnFirstUsbAttempt();
   void CloseActiveLink(bool sendNotice);
   void UpdateEqControls();
@@ -110,6 +126,9 @@ class MainWindow : public QMainWindow {
   Ribbon* ribbon_ = nullptr;
   QLabel* connectionPane_ = nullptr;
   QLabel* modePane_ = nullptr;
+  QLabel* filePane_ = nullptr;
+  std::unique_ptr<LinkKeeper> keeper_;
+  SettingsChooser chooser_;
   QCheckBox* bypass_ = nullptr;
   QPushButton* resetEq_ = nullptr;
   std::unique_ptr<TrayNotice> tray_;

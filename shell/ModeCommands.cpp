@@ -10,6 +10,7 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "link/ModeSlots.h"
+#include "model/SettingsDiff.h"
 #include "ui/AppSettings.h"
 #include "ui/DialogService.h"
 #include "ui/ProgressWindows.h"
@@ -34,12 +35,6 @@ QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 ModeCommands::ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window)
     : settings_(settings), progress_(progress), window_(window) {}
-
-bool ModeCommands::RequireLink() {
-  if (CurrentLink().connected) return true;
-  progress_.ShowInfoPopup(PickText("请先连接设备!", "Please connect device!"), kConnectFirstNoticeMs);
-  return false;
-}
 
 void ModeCommands::LoadDeviceMode(int mode) {
   LinkState& link = CurrentLink();
@@ -87,14 +82,18 @@ bool ModeCommands::WriteFileToDevice(const QString& path) {
     ReportRefusedFile(error);
     return false;
   }
+  NoteCurrentFile(path);
   progress_.RunSyncDialog();
   return true;
 }
 
 void ModeCommands::LoadModeFile() {
-  if (!RequireLink()) return;
   const QString path = Dialogs().OpenFileName(window_, PickText("打开", "Open"), kModeFilter);
   if (path.isEmpty()) return;
+  if (!CurrentLink().connected) {
+    if (LoadFileOffline(path)) AddToRecentFiles(path);
+    return;
+  }
   // Taken from the name before the file is read, since the end of the write job (inside
   // the synchronisation dialog) consumes it; a refused file leaves none behind.
   pendingSlot_ = dsptune::PendingModeSlot(QFileInfo(path).fileName().toStdString());
@@ -102,25 +101,52 @@ void ModeCommands::LoadModeFile() {
     pendingSlot_ = -1;
     return;
   }
+  AddToRecentFiles(path);
+}
+
+bool ModeCommands::LoadFileOffline(const QString& path) {
+  std::string error;
+  if (dsptune::LoadModeFile(QFile::encodeName(path).toStdString(), &error) != 1) {
+    ReportRefusedFile(error);
+    return false;
+  }
+  // No device took it: the next connect compares before anything is replaced.
+  MarkUnsentEdits();
+  NoteCurrentFile(path);
+  emit settingsReplaced();
+  return true;
+}
+
+void ModeCommands::NoteCurrentFile(const QString& path) {
+  currentFile_ = path;
+  fileSettings_ = WorkingSettings();
+}
+
+bool ModeCommands::CurrentFileModified() const {
+  return !currentFile_.isEmpty() && WorkingSettings() != fileSettings_;
+}
+
+void ModeCommands::AddToRecentFiles(const QString& path) {
   settings_.AddRecentFile(path);
   emit recentFilesChanged();
 }
 
 bool ModeCommands::SaveDeviceAndFile(const QString& path) {
-  SaveIntoDeviceMode(CurrentLink().currentMode);
+  if (CurrentLink().connected) SaveIntoDeviceMode(CurrentLink().currentMode);
   std::string error;
-  if (dsptune::SaveModeFile(QFile::encodeName(path).toStdString(), &error) == 1) return true;
+  if (dsptune::SaveModeFile(QFile::encodeName(path).toStdString(), &error) == 1) {
+    NoteCurrentFile(path);
+    return true;
+  }
   Dialogs().Message(window_, FromView(kCantWriteTitle), QString::fromStdString(error), QMessageBox::Warning);
   return false;
 }
 
 void ModeCommands::SaveModeFile() {
-  if (!RequireLink()) return;
   const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), QStringLiteral("name"),
                                               QStringLiteral("mode"), kModeFilter);
   if (path.isEmpty() || !SaveDeviceAndFile(path)) return;
-  settings_.AddRecentFile(path);
-  emit recentFilesChanged();
+  AddToRecentFiles(path);
 }
 
 bool ModeCommands::OpenRecentFile(const QString& path, bool* written) {
@@ -141,12 +167,17 @@ bool ModeCommands::OpenRecentFile(const QString& path, bool* written) {
   if (CurrentLink().connected) {
     const bool taken = WriteFileToDevice(path);
     if (written) *written = taken;
+    return true;
   }
+  // As with a device: a file that exists stays listed even when its content is refused.
+  LoadFileOffline(path);
   return true;
 }
 
 bool ModeCommands::ConfirmClose() {
-  if (!CurrentLink().changedFlag) return true;
+  // Edits no device holds are lost on closing unless a file holds them.
+  const bool unsaved = HasUnsentEdits() && (currentFile_.isEmpty() || CurrentFileModified());
+  if (!CurrentLink().changedFlag && !unsaved) return true;
   const auto answer = Dialogs().Message(
       window_, PickText("保存?", "Save?"),
       PickText("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include "model/ParameterImage.h"
+
 class QWidget;
 
 namespace dsptune {
@@ -19,7 +21,6 @@ class ModeCommands : public QObject {
   static constexpr int kLoadSettleMs = 50;
   static constexpr int kAfterStoreMs = 500;
   static constexpr int kSavingNoticeMs = 2500;
-  static constexpr int kConnectFirstNoticeMs = 1100;
   static constexpr int kRestartNoticeMs = 10000;
 
   ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window);
@@ -30,12 +31,19 @@ class ModeCommands : public QObject {
   void RestoreFactoryMode(int mode);
 
   // "LoadFile" / "SaveFile": ask for a file, then write it to the device or save the
-  // device's settings into it.
+  // device's settings into it. Without a device they work on the working settings
+  // alone: a loaded file goes into the editors (and reaches the device at the next
+  // connect, through the reconcile step), a save writes only the file.
   void LoadModeFile();
   void SaveModeFile();
   // A path from the recent-file list (or the command line). False when the open failed
   // and the entry left the list; *written (when given) tells whether the device took it.
   bool OpenRecentFile(const QString& path, bool* written = nullptr);
+
+  // The mode file last loaded or saved (empty before the first), and whether the
+  // working settings differ from what it holds.
+  QString CurrentFile() const { return currentFile_; }
+  bool CurrentFileModified() const;
 
   // Asked before the main window closes: false keeps the window open.
   bool ConfirmClose();
@@ -51,20 +59,28 @@ class ModeCommands : public QObject {
  signals:
   // The recent-file list in the settings changed.
   void recentFilesChanged();
+  // A file replaced the working settings without a device: the editors show them anew.
+  void settingsReplaced();
 
  private:
-  bool RequireLink();
   // Reads a mode file and starts writing it to the device; tells the user when refused.
   bool WriteFileToDevice(const QString& path);
   void ReportRefusedFile(const std::string& error);
   // `SaveIntoDeviceMode` for the current mode, then the file; false (after telling the
   // user) when the file could not be written.
   bool SaveDeviceAndFile(const QString& path);
+  // Loads a mode file into the working settings only (no device is connected).
+  bool LoadFileOffline(const QString& path);
+  // Remembers `path` as the open file holding the current working settings.
+  void NoteCurrentFile(const QString& path);
+  void AddToRecentFiles(const QString& path);
 
   AppSettings& settings_;
   ProgressWindows& progress_;
   QWidget* window_;
   int pendingSlot_ = -1;
+  QString currentFile_;
+  ParameterImageBytes fileSettings_{};
 };
 
 }  // namespace dsptune

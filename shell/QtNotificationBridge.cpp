@@ -55,6 +55,9 @@ void QtNotificationBridge::Deliver(int message, std::intptr_t wParam, std::intpt
     case kMsgHostBusy:
       emit hostBusy();
       break;
+    case kMsgLinkClosed:
+      emit linkClosed();
+      break;
     default:
       DebugLog("Notification: unknown message " + std::to_string(message) + "\n");
       break;

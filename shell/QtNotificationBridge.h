@@ -42,6 +42,7 @@ class QtNotificationBridge : public QObject, public NotificationSink {
   void syncDone(int wParam, int outcome);
   void hostTimeout();              // 1003
   void hostBusy();                 // 1007
+  void linkClosed();               // 1008
   void remoteKeyLearned(int code); // 1001
   void parameterError(const QString& text);
 

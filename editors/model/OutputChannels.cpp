@@ -129,14 +129,14 @@ ChannelSettings ReadChannelSettings(int channel) {
   return s;
 }
 
-bool SettingsDifference::Any() const {
+bool ChannelDifference::Any() const {
   const auto any = [](const auto& flags) { return std::find(flags.begin(), flags.end(), true) != flags.end(); };
   return any(mix) || eqBypass || delaySwitch || splitPair || splitFlag || delay || limiter || limiterSwitch ||
          any(bands);
 }
 
-SettingsDifference CompareSettings(const ChannelSettings& a, const ChannelSettings& b) {
-  SettingsDifference d;
+ChannelDifference CompareSettings(const ChannelSettings& a, const ChannelSettings& b) {
+  ChannelDifference d;
   for (std::size_t k = 0; k < d.mix.size(); ++k) d.mix[k] = a.mix[k] != b.mix[k];
   d.eqBypass = a.eqBypass != b.eqBypass;
   d.delaySwitch = a.delaySwitch != b.delaySwitch;
@@ -165,7 +165,7 @@ void SyncLinkedChannels(const std::vector<int>& channels) {
   for (std::size_t i = 1; i < channels.size(); ++i) {
     const int c = channels[i];
     if (!IsChannel(c)) continue;
-    const SettingsDifference d = CompareSettings(first, ReadChannelSettings(c));
+    const ChannelDifference d = CompareSettings(first, ReadChannelSettings(c));
     if (!d.Any()) continue;
     const std::uint8_t block = ChannelBlock(c);
     for (int k = 0; k < kMixLevels; ++k)

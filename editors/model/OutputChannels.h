@@ -101,7 +101,7 @@ struct ChannelSettings {
 ChannelSettings ReadChannelSettings(int channel);
 
 // What differs between two channels, item by item in the order linking compares them.
-struct SettingsDifference {
+struct ChannelDifference {
   std::array<bool, kMixLevels> mix{};
   bool eqBypass = false;
   bool delaySwitch = false;
@@ -113,7 +113,7 @@ struct SettingsDifference {
   std::array<bool, kChannelUserBands> bands{};
   bool Any() const;
 };
-SettingsDifference CompareSettings(const ChannelSettings& first, const ChannelSettings& other);
+ChannelDifference CompareSettings(const ChannelSettings& first, const ChannelSettings& other);
 
 // True when the channels (in order) are at least two and any of them differs from the first.
 bool ChannelsDiffer(const std::vector<int>& channels);

@@ -302,26 +302,26 @@ TEST_F(OutputChannelsTest, LinkingComparesAndSyncsEveryItem) {
   struct Item {
     const char* name;
     std::function<void()> change;
-    std::function<bool(const SettingsDifference&)> flagged;
+    std::function<bool(const ChannelDifference&)> flagged;
   };
   const ChannelSet ch4 = Set({3});
   const Item items[] = {
-      {"mix", [&] { WriteMixLevel(ch4, 2, 50); }, [](const SettingsDifference& d) { return d.mix[2]; }},
-      {"eq bypass", [] { SetParameter(8, 0x0F, 1); }, [](const SettingsDifference& d) { return d.eqBypass; }},
-      {"delay switch", [&] { WriteDelaySwitch(ch4, true); }, [](const SettingsDifference& d) { return d.delaySwitch; }},
-      {"split pair", [&] { WriteSplitPair(ch4, 4); }, [](const SettingsDifference& d) { return d.splitPair; }},
-      {"split flag", [&] { WriteBandSplitFlag(ch4, 0); }, [](const SettingsDifference& d) { return d.splitFlag; }},
-      {"delay", [&] { WriteDelay(3, ch4, 55); }, [](const SettingsDifference& d) { return d.delay; }},
+      {"mix", [&] { WriteMixLevel(ch4, 2, 50); }, [](const ChannelDifference& d) { return d.mix[2]; }},
+      {"eq bypass", [] { SetParameter(8, 0x0F, 1); }, [](const ChannelDifference& d) { return d.eqBypass; }},
+      {"delay switch", [&] { WriteDelaySwitch(ch4, true); }, [](const ChannelDifference& d) { return d.delaySwitch; }},
+      {"split pair", [&] { WriteSplitPair(ch4, 4); }, [](const ChannelDifference& d) { return d.splitPair; }},
+      {"split flag", [&] { WriteBandSplitFlag(ch4, 0); }, [](const ChannelDifference& d) { return d.splitFlag; }},
+      {"delay", [&] { WriteDelay(3, ch4, 55); }, [](const ChannelDifference& d) { return d.delay; }},
       {"limiter", [&] { WriteLimiter(3, ch4, LimiterControl::kRatio, 20); },
-       [](const SettingsDifference& d) { return d.limiter; }},
+       [](const ChannelDifference& d) { return d.limiter; }},
       {"limiter switch", [&] { WriteLimiterSwitch(ch4, true); },
-       [](const SettingsDifference& d) { return d.limiterSwitch; }},
-      {"band", [] { WriteEqBand(10, 6, 1, 2000, -4.0f, 1.41f); }, [](const SettingsDifference& d) { return d.bands[6]; }},
+       [](const ChannelDifference& d) { return d.limiterSwitch; }},
+      {"band", [] { WriteEqBand(10, 6, 1, 2000, -4.0f, 1.41f); }, [](const ChannelDifference& d) { return d.bands[6]; }},
   };
   for (const Item& item : items) {
     SCOPED_TRACE(item.name);
     item.change();
-    const SettingsDifference d = CompareSettings(ReadChannelSettings(2), ReadChannelSettings(3));
+    const ChannelDifference d = CompareSettings(ReadChannelSettings(2), ReadChannelSettings(3));
     EXPECT_TRUE(item.flagged(d));
     EXPECT_TRUE(ChannelsDiffer(backPair));
     // Sync from the first channel undoes exactly this change.

@@ -190,14 +190,16 @@ TEST_F(NetworkLinkTest, OpenWhileOpenReplacesTheConnection) {
   EXPECT_TRUE(WaitUntil([&] { return LearnedCodes(sink).size() == 1; }));
 }
 
-TEST_F(NetworkLinkTest, PeerClosingEndsTheLinkQuietlyAndItOpensAgain) {
+TEST_F(NetworkLinkTest, PeerClosingEndsTheLinkWithOneNoticeAndItOpensAgain) {
   Connect();
   peer.CloseConnection();
   ASSERT_TRUE(WaitUntil([] { return !CurrentLink().connected; }));
   EXPECT_TRUE(WaitUntil([&] { return LogCount("End thread: RecvThreadProc \n") == 1; }));
   EXPECT_EQ(LogCount("NetRecv Error \n"), 1);
   EXPECT_FALSE(CurrentLink().statusPollingAllowed);
-  EXPECT_TRUE(sink.Calls().empty());  // no window message for a lost connection
+  // One notice, so the window can say so and reconnect; no host time-out on top.
+  ASSERT_TRUE(WaitUntil([&] { return sink.Calls().size() == 1; }));
+  EXPECT_EQ(sink.Calls()[0].message, kMsgLinkClosed);
 
   ASSERT_EQ(OpenNetworkLink(&sink), 1);  // joins the old threads first
   ASSERT_TRUE(peer.Accept());

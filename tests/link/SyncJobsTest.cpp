@@ -392,6 +392,77 @@ TEST_F(SyncJobsTest, WriteJobSendsTheImageInChunksThenEndOfWrite) {
   }
 }
 
+// Edits that no device received are never overwritten by a read: when the device holds
+// something else, the read leaves the model alone and hands the device's settings over
+// for the user's choice. Without such edits (or when the device already holds them) the
+// read replaces the model as always.
+TEST_F(SyncJobsTest, AReadNeverOverwritesEditsTheDeviceNeverReceived) {
+  struct Row {
+    const char* name;
+    bool unsentEdits;
+    bool deviceDiffers;
+    bool awaitingChoice;
+  };
+  const Row rows[] = {
+      {"no unsent edits, device differs", false, true, false},
+      {"unsent edits, device differs", true, true, true},
+      {"unsent edits, device holds them", true, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    BeginRow();
+    LoadDefaultImage();
+    SimulatedDevice& sim = Simulate();
+    ASSERT_EQ(sim.device.WorkingImage(), DefaultImage());
+    CurrentLink().connected = false;
+    SetParameter(1, 0x0E, 55);  // Mic Vol, made while no link is open
+    EXPECT_TRUE(HasUnsentEdits());
+    std::vector<std::uint8_t> write{0x31, 0x05, 0xD7, 4, 0x3F, 0x40, 0x00, 0x00};  // 0.75 on the device
+    if (!row.deviceDiffers) {
+      const auto mine = ReadImageBytes(0x05D7, 4);
+      std::copy(mine.begin(), mine.end(), write.begin() + 4);
+    }
+    sim.device.HandlePacket(write);
+    if (!row.unsentEdits) ClearUnsentEdits();
+    const ParameterImageBytes before = ImageSnapshot();
+    PrepareLink(LinkKind::Network);
+
+    StartReadJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+
+    const SyncResult result = LastSyncResult();
+    EXPECT_EQ(result.outcome, SyncOutcome::Done);
+    EXPECT_EQ(result.awaitingChoice, row.awaitingChoice);
+    EXPECT_EQ(SyncDonePosts(), std::vector<std::intptr_t>{0});
+    if (row.awaitingChoice) {
+      EXPECT_EQ(ImageSnapshot(), before) << "the working settings stay as edited";
+      EXPECT_EQ(UiValue(1, 0x0E), 55);
+      EXPECT_EQ(DeviceSettingsAwaitingChoice(), sim.device.WorkingImage());
+      EXPECT_TRUE(HasUnsentEdits());
+    } else {
+      EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
+      EXPECT_FALSE(HasUnsentEdits());
+    }
+  }
+}
+
+// A write job that the device acknowledged completely means the device holds the
+// working settings; one that failed leaves the mark.
+TEST_F(SyncJobsTest, ACompleteWriteClearsTheUnsentMark) {
+  for (const bool deviceGone : {false, true}) {
+    SCOPED_TRACE(deviceGone ? "device gone" : "device answers");
+    BeginRow();
+    LoadDefaultImage();
+    SimulatedDevice& sim = Simulate();
+    if (deviceGone) sim.DisconnectOn(0x31, 3);
+    MarkUnsentEdits();
+    PrepareLink(LinkKind::Usb);
+    StartWriteJob();
+    ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
+    EXPECT_EQ(HasUnsentEdits(), deviceGone);
+  }
+}
+
 TEST_F(SyncJobsTest, RequestsDuringAJobRunAfterItOneAtATime) {
   struct Row {
     const char* name;

@@ -71,9 +71,8 @@ class ModeCommandsTest : public QObject {
     parts_.TearDown();
   }
 
-  // Without a link the device commands do nothing at all; the file commands ask the
-  // user to connect first.
-  void withoutALink() {
+  // Without a link the device commands do nothing at all.
+  void deviceCommandsWithoutALink() {
     CurrentLink().connected = false;
     CurrentLink().changedFlag = true;
     modes_->LoadDeviceMode(1);
@@ -82,13 +81,77 @@ class ModeCommandsTest : public QObject {
     modes_->MachineReset();
     QVERIFY(dialogs_.shown.isEmpty());
     QVERIFY(!PopupText(*parts_.progress).size());
-    modes_->SaveModeFile();
-    QCOMPARE(PopupText(*parts_.progress), QString("Please connect device!"));
-    QVERIFY(dialogs_.saveRequests.isEmpty());
+    QVERIFY(transport_.Calls().empty());
+  }
+
+  // At the desk, with no device: a file opens into the working settings, edits mark it
+  // modified, and a save writes exactly what a save next to a device would write for
+  // the same settings. Nothing is sent, and the settings count as not on a device yet.
+  void filesWithoutADevice() {
+    QTemporaryDir dir;
+    UpdateIdentity([](DeviceIdentity& id) { id.protocolCode = kSupportedProtocol; });
+    SetParameter(1, 0x0E, 61);
+    const QString prepared = dir.filePath("prepared.mode");
+    QCOMPARE(SaveModeFile(prepared.toStdString()), 1);
+    LoadDefaultImage();
+    ClearUnsentEdits();
+    transport_.Clear();
+
+    CurrentLink().connected = false;
+    QSignalSpy replaced(modes_.get(), &ModeCommands::settingsReplaced);
+    dialogs_.openAnswer = prepared;
     modes_->LoadModeFile();
-    QCOMPARE(PopupText(*parts_.progress), QString("Please connect device!"));
+    QCOMPARE(replaced.size(), 1);
+    QCOMPARE(UiValue(1, 0x0E), 61);
+    QVERIFY(HasUnsentEdits());
+    QCOMPARE(modes_->CurrentFile(), prepared);
+    QVERIFY(!modes_->CurrentFileModified());
+    QCOMPARE(parts_.settings->RecentFiles(), QStringList{prepared});
+
+    SetParameter(1, 0x0E, 55);
+    QVERIFY(modes_->CurrentFileModified());
+    dialogs_.saveAnswer = dir.filePath("offline.mode");
+    modes_->SaveModeFile();
+    QVERIFY(!modes_->CurrentFileModified());
+    QCOMPARE(modes_->CurrentFile(), dialogs_.saveAnswer);
     QVERIFY(transport_.Calls().empty());
     QVERIFY(dialogs_.shown.isEmpty());
+
+    // The same settings saved with a device connected.
+    CurrentLink().connected = true;
+    dialogs_.saveAnswer = dir.filePath("connected.mode");
+    modes_->SaveModeFile();
+    QFile offline(dir.filePath("offline.mode")), connected(dir.filePath("connected.mode"));
+    QVERIFY(offline.open(QIODevice::ReadOnly) && connected.open(QIODevice::ReadOnly));
+    const QByteArray offlineBytes = offline.readAll();
+    QCOMPARE(offlineBytes.size(), kModeFileSize);
+    QCOMPARE(offlineBytes, connected.readAll());
+
+    // A file that does not load changes nothing.
+    CurrentLink().connected = false;
+    QFile broken(dir.filePath("broken.mode"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("short");
+    broken.close();
+    dialogs_.openAnswer = broken.fileName();
+    modes_->LoadModeFile();
+    QCOMPARE(dialogs_.shown.value(0).text, QString("Mode file version not support!"));
+    QCOMPARE(UiValue(1, 0x0E), 55);
+    QCOMPARE(modes_->CurrentFile(), dir.filePath("connected.mode"));
+  }
+
+  // Closing with edits that neither a device nor a file holds asks first.
+  void closingAsksForEditsOnlyTheWindowHolds() {
+    CurrentLink().connected = false;
+    CurrentLink().changedFlag = false;
+    ClearUnsentEdits();
+    QVERIFY(modes_->ConfirmClose());
+    QVERIFY(dialogs_.shown.isEmpty());
+    SetParameter(1, 0x0E, 40);
+    QVERIFY(HasUnsentEdits());
+    dialogs_.answer = QMessageBox::Cancel;
+    QVERIFY(!modes_->ConfirmClose());
+    QCOMPARE(dialogs_.shown.size(), 1);
   }
 
   // Loading a device mode asks only when something changed; the question names the mode
@@ -202,11 +265,15 @@ class ModeCommandsTest : public QObject {
     QCOMPARE(parts_.settings->RecentFiles(), QStringList{kept});
     QCOMPARE(changed.count(), 2);
 
-    // Without a link the open counts as done and the entry stays.
+    // Without a link the file opens into the working settings only; one it cannot read
+    // gets the version notice and stays listed.
     CurrentLink().connected = false;
     bool written = true;
     QVERIFY(modes_->OpenRecentFile(kept, &written));
     QVERIFY(!written);
+    QCOMPARE(dialogs_.shown.size(), 2);
+    QCOMPARE(dialogs_.shown.value(1).text, QString("Mode file version not support!"));
+    dialogs_.shown.clear();
     // With a link, a file the device cannot take is refused with the version notice.
     CurrentLink().connected = true;
     QVERIFY(modes_->OpenRecentFile(kept, &written));

@@ -24,6 +24,7 @@ class NotificationBridgeTest : public QObject {
     QTest::newRow("1002 write") << int(kMsgSyncDone) << 1 << QStringLiteral("syncDone");
     QTest::newRow("1003") << int(kMsgHostTimeout) << 0 << QStringLiteral("hostTimeout");
     QTest::newRow("1007") << int(kMsgHostBusy) << 0 << QStringLiteral("hostBusy");
+    QTest::newRow("1008") << int(kMsgLinkClosed) << 0 << QStringLiteral("linkClosed");
     QTest::newRow("1001 posted") << int(kMsgRemoteLearn) << 0x5A << QStringLiteral("remoteKeyLearned");
     QTest::newRow("unknown") << 1234 << 0 << QString();
   }
@@ -44,6 +45,7 @@ class NotificationBridgeTest : public QObject {
     connect(&bridge, &QtNotificationBridge::syncDone, [&](int w) { note("syncDone", w); });
     connect(&bridge, &QtNotificationBridge::hostTimeout, [&] { note("hostTimeout", 0); });
     connect(&bridge, &QtNotificationBridge::hostBusy, [&] { note("hostBusy", 0); });
+    connect(&bridge, &QtNotificationBridge::linkClosed, [&] { note("linkClosed", 0); });
     connect(&bridge, &QtNotificationBridge::remoteKeyLearned, [&](int c) { note("remoteKeyLearned", c); });
 
     std::thread link([&] { bridge.Post(message, wParam, 0); });

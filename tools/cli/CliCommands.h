@@ -10,6 +10,10 @@ using Args = std::vector<std::string>;
 
 int RunShow(const Args& args);
 int RunResponse(const Args& args);
+// diff A.mode B.mode, or diff FILE.mode with --tcp/--usb (the device second). Exits 0
+// when the settings are equal, 1 when they differ, 2 on bad arguments or an unreadable
+// file, and a device failure's status when the device cannot be read.
+int RunDiff(const Args& args);
 // info, read, write, remote-save, remote-load (args still hold --tcp/--usb).
 int RunDeviceCommand(const std::string& command, Args args);
 

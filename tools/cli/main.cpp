@@ -20,6 +20,12 @@ constexpr const char* kHelp =
     "                            (T: PEQ, LP, HP, LS, HS or a code 0..21)\n"
     "  response --eq N           the summed response of EQ N's default bands (N 0..15)\n"
     "                            output: CSV rows frequency_hz,db\n"
+    "  diff A.mode B.mode [--csv] [--lang en|zh]\n"
+    "                            what differs between two mode files, one line each:\n"
+    "                            \"<page> / <item>: <in A> -> <in B>\"\n"
+    "                            --csv   rows page,item,first,second under a header\n"
+    "                            --lang  names and values in English (en, default) or Chinese (zh)\n"
+    "                            exit status 0 when equal, 1 when they differ\n"
     "\n"
     "device commands (with --tcp HOST[:PORT] or --usb; the device is read first;\n"
     "--reply-timeout MS sets how long each command waits for its answer, default 2000):\n"
@@ -30,11 +36,15 @@ constexpr const char* kHelp =
     "                            the image back and compares it\n"
     "  remote-save FILE.remo     save the learned remote codes\n"
     "  remote-load FILE.remo     load remote codes and send them to the device\n"
+    "  diff FILE.mode [--csv] [--lang en|zh]\n"
+    "                            what differs between a mode file and the device (the\n"
+    "                            file first); exit status 0 when equal, 1 when they differ\n"
     "  --help                    this text\n"
     "\n"
     "exit status: 0 success, 1 device or file error (also an incomplete transfer), 2 usage,\n"
     "3 device busy (another host is connected), 4 wrong model or protocol, 5 link lost,\n"
-    "6 device silent, 7 garbled answers\n";
+    "6 device silent, 7 garbled answers; diff: 1 when the settings differ, 2 also for a file\n"
+    "that cannot be read\n";
 
 }  // namespace
 
@@ -52,6 +62,7 @@ int main(int argc, char** argv) {
   }
   if (command == "show") return RunShow(args);
   if (command == "response") return RunResponse(args);
+  if (command == "diff") return RunDiff(args);
   if (command == "info" || command == "read" || command == "write" || command == "remote-save" ||
       command == "remote-load")
     return RunDeviceCommand(command, args);
