@@ -18,6 +18,7 @@
 
 #include "dsp/Biquad.h"
 #include "dsp/Crossover.h"
+#include "model/EditJournal.h"
 #include "model/EqBandStore.h"
 #include "editors/EqGraphPanel.h"
 #include "ui/DialogTexts.h"
@@ -251,7 +252,9 @@ void EqBandEditor::BuildEditor() {
     familyCombo_ = new QComboBox(editor_);
     for (int f = 0; f < kNamedCrossoverFamilies; ++f) familyCombo_->addItem(QString::fromUtf8(CrossoverFamilyName(f)));
     connect(familyCombo_, &QComboBox::activated, this, [this](int family) {
-      if (!loading_) ApplyFamily(family);
+      if (loading_) return;
+      const EditStepScope step({"分频类型", "Crossover type"});
+      ApplyFamily(family);
     });
     grid->addWidget(familyLabel_, 3, 0);
     grid->addWidget(familyCombo_, 3, 1, 1, 2);
@@ -324,6 +327,7 @@ void EqBandEditor::OnCopyPaste(int action) {
   if (action == EqGraphPanel::kCopyEq) {
     SetCopySourceEq(eq);
   } else if (action == EqGraphPanel::kPasteEq && CopySourceEq() != -1) {
+    const EditStepScope step({"粘贴均衡", "Paste EQ"});
     CopyEq(CopySourceEq(), eq);
   }
   emit reloadRequested();

@@ -23,6 +23,7 @@
 #include "link/LinkState.h"
 #include "model/DebugLog.h"
 #include "model/DerivedRecords.h"
+#include "model/EditJournal.h"
 #include "model/ParameterImage.h"
 #include "ui/DialogTexts.h"
 #include "ui/InterfaceLanguage.h"
@@ -487,6 +488,7 @@ void SurroundPage::OnMarkerMoved(int index) {
 }
 
 void SurroundPage::OnCenter() {
+  const EditStepScope step({"居中", "Center"});
   panel_->MoveMarker(kListenerMarker, 0.0f, 0.0f);
   CenterListener();
   // The edits follow, so that a later Enter in them does not move the listener back.
@@ -498,6 +500,7 @@ void SurroundPage::OnCenter() {
 }
 
 void SurroundPage::OnReset() {
+  const EditStepScope step({"声场定位复位", "Surround reset"});
   ResetSurround();
   ReloadRoomAndMarkers();
 }

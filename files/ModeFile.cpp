@@ -106,15 +106,18 @@ int ReplaceFileContents(const fs::path& path, std::span<const std::uint8_t> byte
 }
 
 int SaveModeFile(const fs::path& path, std::string* errorText) {
-  if (errorText) errorText->clear();
   CommitLiveBlock();
+  return SaveSettingsFile(path, ImageSnapshot(), errorText);
+}
+
+int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std::string* errorText) {
+  if (errorText) errorText->clear();
   std::array<std::uint8_t, kModeFileSize> file{};
   const DeviceIdentity identity = IdentitySnapshot();
   PutLittleEndian32(&file[kProtocolOffset], std::uint32_t(identity.protocolCode));
   std::memcpy(&file[kModelNameOffset], identity.modelName.data(), kModelNameSize);
   std::memcpy(&file[kMcuVersionOffset], identity.mcuVersion.data(), kVersionTextSize);
   std::memcpy(&file[kDspVersionOffset], identity.dspVersion.data(), kVersionTextSize);
-  const ParameterImageBytes image = ImageSnapshot();
   std::copy(image.begin(), image.end(), file.begin() + kModeFileHeaderSize);
 
   if (const int error = ReplaceFileContents(path, file); error != 0) {

@@ -40,6 +40,10 @@ std::string OpenErrorText(const std::filesystem::path& path);
 // given) set to WriteErrorText. The file is written beside the target under a temporary
 // name and renamed over it, so a failed save leaves an existing file as it was.
 int SaveModeFile(const std::filesystem::path& path, std::string* errorText = nullptr);
+// The same for settings held elsewhere (a compare slot, say): `image` with the current
+// identity's header.
+int SaveSettingsFile(const std::filesystem::path& path, const ParameterImageBytes& image,
+                     std::string* errorText = nullptr);
 
 // Reads a mode file into the image, corrects the input source for the connected model
 // and runs ApplyImage. Returns 1 on success; 0 when the file cannot be opened (*errorText

@@ -22,8 +22,10 @@
 #include "link/UsbHotplug.h"
 #include "link/UsbLink.h"
 #include "model/DeviceModels.h"
+#include "model/EditJournal.h"
 #include "model/ParameterImage.h"
 #include "model/WritePlan.h"
+#include "shell/HistoryCommands.h"
 #include "shell/LinkKeeper.h"
 #include "remote/LearnKeyDialog.h"
 #include "remote/RemoteWindow.h"
@@ -138,14 +140,17 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
 
   modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
   keeper_ = std::make_unique<LinkKeeper>(&bridge_);
+  history_ = new HistoryCommands(progress_, this);
   // Nothing is tried while a transfer's dialog is up.
   keeper_->SetAttemptGate([this] { return !progress_.SyncDialogRunning(); });
   connect(keeper_.get(), &LinkKeeper::reconnected, this, &MainWindow::OnReconnected);
-  connect(modes_.get(), &ModeCommands::settingsReplaced, this, [this] {
+  const auto showSettingsAnew = [this] {
     view_->RefreshOpenEditors();
     view_->RefreshMasterControls();
     RefreshStatusPanes();
-  });
+  };
+  connect(modes_.get(), &ModeCommands::settingsReplaced, this, showSettingsAnew);
+  connect(history_, &HistoryCommands::settingsChanged, this, showSettingsAnew);
   // F7 anywhere opens the machine settings (not while a synchronisation dialog runs).
   machineSettingsHotkey_ = std::make_unique<MachineSettingsHotkey>(progress_, [this] { ShowMachineSettings(); });
   qApp->installEventFilter(machineSettingsHotkey_.get());
@@ -217,6 +222,8 @@ void MainWindow::BuildRibbon() {
     settings_.SetVerifyAfterWrite(on);
     SetVerifyAfterWrite(on);
   });
+  menu->addSeparator();
+  history_->AddTo(menu);
   t.disconnect = menu->addAction(PickText("断开连接", "Disconnect"));
   connect(t.disconnect, &QAction::triggered, this, &MainWindow::Disconnect);
   t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
@@ -312,6 +319,7 @@ void MainWindow::BuildStatusBar() {
   bar->addWidget(separator);
   bar->addWidget(modePane_);
   bar->addWidget(filePane_);
+  bar->addWidget(history_->Pane());
   bar->addPermanentWidget(bypass_);
   bar->addPermanentWidget(resetEq_);
   connect(bypass_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -326,7 +334,9 @@ void MainWindow::BuildStatusBar() {
     const auto answer = Dialogs().Message(this, QString::fromUtf8("提示"),
                                           PickText("您确定重置当前均衡吗?", "Are you sure reset the EQ?"),
                                           QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes) page->ResetCurrentEq();
+    if (answer != QMessageBox::Yes) return;
+    const EditStepScope step({"重置均衡", "Reset EQ"});
+    page->ResetCurrentEq();
   });
   UpdateEqControls();
 }
@@ -540,7 +550,9 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
       if (keeper_->Retrying())
         tray_->Show(PickText("信息", "Information"), PickText("设备已重新连接", "Device reconnected!"), kConnectNoticeMs);
       keeper_->Restored();
+      history_->DeviceRead();
       if (result.job == 0 && result.awaitingChoice) Reconcile();
+      modes_->RecordReloadStep();
     }
     modes_->ApplyPendingModeSlot();
     view_->RefreshOpenEditors();
@@ -583,6 +595,13 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
   if (result.outcome == SyncOutcome::DeviceBusy) return;
   const bool lossAnnounced = linkLossShown_ && !connected;
   if (result.job == 0 || !connected) modes_->DropPendingModeSlot();
+  if (result.job == 0 && keeper_->Retrying()) {
+    // A reconnect attempt that could not read the device: the status bar already counts
+    // down to the next one, and a box per attempt would bury the window.
+    if (CurrentLink().connected) CloseActiveLink(true);
+    view_->StopLinkTimers();
+    return;
+  }
   if (result.job == 0) {
     // The device is still there: the user may read it again (a USB device would
     // otherwise have to be unplugged to be read again). Without a complete read the
@@ -668,10 +687,12 @@ void MainWindow::Reconcile() {
     CurrentLink().changedFlag = true;
     return;
   }
-  // The device's settings become the working settings, byte for byte.
+  // The device's settings become the working settings, byte for byte; an undo brings
+  // the edits back.
   StoreImageBytes(0, device);
   StoreLiveBytes(0, std::span(device).first(kLiveBlockSize));
   ApplyImage();
+  CurrentJournal().RecordSettingsChange(mine, device, {"保留设备的设置", "Keep the device's"});
   ClearUnsentEdits();
   CurrentLink().changedFlag = false;
 }
@@ -725,6 +746,7 @@ void MainWindow::RenameRibbon() {
   t.open->setText(PickText("打开(&O)", "Open(&O)"));
   t.verify->setText(PickText("写入后校验", "Verify after writing"));
   t.disconnect->setText(PickText("断开连接", "Disconnect"));
+  history_->ApplyTexts();
   keeper_->ApplyTexts();
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));

@@ -21,6 +21,7 @@ namespace dsptune {
 struct SyncResult;
 
 class AppSettings;
+class HistoryCommands;
 class LinkKeeper;
 class ProgressWindows;
 class QtNotificationBridge;
@@ -46,6 +47,7 @@ class MainWindow : public QMainWindow {
   // The open mode file's name, with " *" while the working settings differ from it.
   QLabel& FilePane() { return *filePane_; }
   LinkKeeper& Keeper() { return *keeper_; }
+  HistoryCommands& History() { return *history_; }
   QCheckBox& BypassBox() { return *bypass_; }
   QPushButton& ResetEqButton() { return *resetEq_; }
   ModeCommands& Modes() { return *modes_; }
@@ -128,6 +130,7 @@ class MainWindow : public QMainWindow {
   QLabel* modePane_ = nullptr;
   QLabel* filePane_ = nullptr;
   std::unique_ptr<LinkKeeper> keeper_;
+  HistoryCommands* history_ = nullptr;
   SettingsChooser chooser_;
   QCheckBox* bypass_ = nullptr;
   QPushButton* resetEq_ = nullptr;

@@ -10,6 +10,7 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "link/ModeSlots.h"
+#include "model/EditJournal.h"
 #include "model/SettingsDiff.h"
 #include "ui/AppSettings.h"
 #include "ui/DialogService.h"
@@ -29,6 +30,8 @@ QString ModeNumeral(int mode) {
   return PickText(QString::fromUtf8(kChinese[m]), QString::number(m + 1));
 }
 
+std::string ModeName(int mode) { return "M" + std::to_string(ClampModeSlot(mode) + 1); }
+
 QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 }  // namespace
@@ -46,6 +49,7 @@ void ModeCommands::LoadDeviceMode(int mode) {
                           QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
       return;
   }
+  NoteReload({"载入模式 " + ModeName(mode), "Load mode " + ModeName(mode)});
   RequestModeReload(kCmdLoadMode, mode, std::chrono::milliseconds(kLoadSettleMs));
   progress_.RunSyncDialog();
 }
@@ -65,6 +69,7 @@ void ModeCommands::SaveDeviceMode(int mode) {
 
 void ModeCommands::RestoreFactoryMode(int mode) {
   if (!CurrentLink().connected) return;
+  NoteReload({"恢复出厂模式 " + ModeName(mode), "Factory mode " + ModeName(mode)});
   RequestModeReload(kCmdFactoryMode, mode, std::chrono::milliseconds(kLoadSettleMs));
   progress_.RunSyncDialog();
 }
@@ -77,11 +82,13 @@ void ModeCommands::ReportRefusedFile(const std::string& error) {
 }
 
 bool ModeCommands::WriteFileToDevice(const QString& path) {
+  const ParameterImageBytes before = WorkingSettings();
   std::string error;
   if (LoadModeFileToDevice(QFile::encodeName(path).toStdString(), &error) != 1) {
     ReportRefusedFile(error);
     return false;
   }
+  RecordFileLoad(before, path);
   NoteCurrentFile(path);
   progress_.RunSyncDialog();
   return true;
@@ -105,16 +112,34 @@ void ModeCommands::LoadModeFile() {
 }
 
 bool ModeCommands::LoadFileOffline(const QString& path) {
+  const ParameterImageBytes before = WorkingSettings();
   std::string error;
   if (dsptune::LoadModeFile(QFile::encodeName(path).toStdString(), &error) != 1) {
     ReportRefusedFile(error);
     return false;
   }
+  RecordFileLoad(before, path);
   // No device took it: the next connect compares before anything is replaced.
   MarkUnsentEdits();
   NoteCurrentFile(path);
   emit settingsReplaced();
   return true;
+}
+
+void ModeCommands::RecordFileLoad(const ParameterImageBytes& before, const QString& path) {
+  const std::string name = QFileInfo(path).fileName().toStdString();
+  CurrentJournal().RecordSettingsChange(before, WorkingSettings(), {"载入文件 " + name, "Load file " + name});
+}
+
+void ModeCommands::NoteReload(const BilingualText& label) {
+  reloadAsked_ = true;
+  beforeReload_ = WorkingSettings();
+  reloadLabel_ = label;
+}
+
+void ModeCommands::RecordReloadStep() {
+  if (!std::exchange(reloadAsked_, false)) return;
+  CurrentJournal().RecordSettingsChange(beforeReload_, WorkingSettings(), reloadLabel_);
 }
 
 void ModeCommands::NoteCurrentFile(const QString& path) {

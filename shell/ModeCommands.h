@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "model/ParameterImage.h"
+#include "model/SettingsDiff.h"
 
 class QWidget;
 
@@ -50,6 +51,9 @@ class ModeCommands : public QObject {
 
   void MachineReset();
 
+  // End of an accepted read: a device mode load or factory restore asked for here
+  // becomes one step of the edit history.
+  void RecordReloadStep();
   // End of an accepted synchronisation: a mode file named for a slot is stored there.
   void ApplyPendingModeSlot();
   // A write that failed stores nothing in the slot its file was named for.
@@ -79,6 +83,13 @@ class ModeCommands : public QObject {
   ProgressWindows& progress_;
   QWidget* window_;
   int pendingSlot_ = -1;
+  // Settings before a reload the device was asked for, and the step's name.
+  bool reloadAsked_ = false;
+  ParameterImageBytes beforeReload_{};
+  BilingualText reloadLabel_;
+  void NoteReload(const BilingualText& label);
+  // Records a file load as one step of the edit history.
+  void RecordFileLoad(const ParameterImageBytes& before, const QString& path);
   QString currentFile_;
   ParameterImageBytes fileSettings_{};
 };
