@@ -466,6 +466,7 @@ void MainWindow::ShowNetworkDialog() {
 void MainWindow::OnDeviceConnected(int noticeMs) {
   CurrentLink().sink = &bridge_;
   linkLossShown_ = false;
+  everConnected_ = true;  // also when the link drops again before the panes next refresh
   if (noticeMs > 0)
     tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
   justConnected_ = true;
@@ -516,8 +517,11 @@ void MainWindow::OnLinkClosed() {
 
 void MainWindow::OnReconnected(int kind) {
   if (static_cast<LinkKind>(kind) == LinkKind::Usb) DropDeviceDialogs();
-  // Told once the device has been read: an attempt may still end as "busy".
+  // Told once the device has been read: an attempt may still end as "busy". The read
+  // runs inside the synchronisation dialog, so the flag covers exactly its end.
+  readAfterReconnect_ = true;
   OnDeviceConnected(0);
+  readAfterReconnect_ = false;
 }
 
 void MainWindow::Disconnect() {
@@ -595,7 +599,7 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
   if (result.outcome == SyncOutcome::DeviceBusy) return;
   const bool lossAnnounced = linkLossShown_ && !connected;
   if (result.job == 0 || !connected) modes_->DropPendingModeSlot();
-  if (result.job == 0 && keeper_->Retrying()) {
+  if (result.job == 0 && readAfterReconnect_ && keeper_->Retrying()) {
     // A reconnect attempt that could not read the device: the status bar already counts
     // down to the next one, and a box per attempt would bury the window.
     if (CurrentLink().connected) CloseActiveLink(true);

@@ -149,6 +149,7 @@ class MainWindow : public QMainWindow {
   bool identityBoxOpen_ = false;
   bool linkLossShown_ = false;  // the lost link was already announced for this connection
   bool everConnected_ = false;
+  bool readAfterReconnect_ = false;  // the running read is a reconnect attempt's
   QString startupModeFile_;
   void OpenStartupModeFile();
   struct RibbonTexts;

@@ -2,6 +2,7 @@
 // after the device goes away, keeps what the user changed meanwhile, and lets the user
 // choose between those edits and the device's settings; a busy device is not taken
 // from its other host; Disconnect stops it all.
+#include <QDir>
 #include <QPushButton>
 #include <QTcpSocket>
 #include <QtTest>
@@ -90,6 +91,10 @@ class ReconnectTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->Keeper().Retrying(), 2000);
     QVERIFY(parts_.frame->Keeper().Pane()->isVisible());
     QVERIFY(parts_.frame->Keeper().Pane()->text().contains(QString::fromUtf8("秒后重新连接")));
+    if (const QString folder = qEnvironmentVariable("DSPTUNE_SCREENSHOTS"); !folder.isEmpty() && !viaSilence) {
+      QDir().mkpath(folder);
+      parts_.frame->grab().save(QDir(folder).filePath("reconnecting.png"));
+    }
 
     // Edits while the device is gone.
     StepSlider* mic = parts_.frame->View().Slider(MasterControl::Mic, MainView::kInput);
