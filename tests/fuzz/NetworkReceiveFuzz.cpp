@@ -226,10 +226,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t echoes = 0, acks = 0;
   Expect(CountReplies(replies, echoes, acks), "the link sent something other than echoes and acknowledgements",
          replies);
-  std::size_t notices = 0;
+  std::size_t notices = 0, closes = 0;
   for (const Notified& n : sink.Take()) {
     if (n.kind == Notified::Post && n.message == kMsgHostBusy) {
       ++notices;
+      continue;
+    }
+    // The module closing its end is reported as a closed link, at most once.
+    if (n.kind == Notified::Post && n.message == kMsgLinkClosed) {
+      Expect(++closes == 1, "the closed link was reported more than once", stream.bytes);
       continue;
     }
     Expect(!stream.exact && ((n.kind == Notified::Send && n.message == kMsgRemoteLearn) ||
