@@ -109,7 +109,7 @@ void BringSettings(const ParameterImageBytes& from, const ParameterImageBytes& t
                    const std::function<void(const ParameterImageBytes&)>& fullWrite) {
   const WritePlan plan = PlanWrites(from, to);
   if (plan.fullWriteCheaper && fullWrite) {
-    SendPlan(WritePlan{}, to);  // no single writes: only the model takes `to`
+    LoadSettings(to);
     fullWrite(to);
   } else {
     SendPlan(plan, to);

@@ -68,12 +68,16 @@ void SendPlan(const WritePlan& plan, const ParameterImageBytes& to) {
   // write of the same value, never one of the plan's.
   for (const SettingsDifference& d : plan.items)
     SendItem(d, std::span(to).subspan(std::size_t(d.offset), std::size_t(d.length)));
+  LoadSettings(to);
+}
 
-  ReplaceImage(to);
+void LoadSettings(const ParameterImageBytes& settings) {
+  ReplaceImage(settings);
   ApplyImage();
-  // ApplyImage leaves the reserved live bytes alone; the working settings must be `to`
+  // ApplyImage leaves the reserved live bytes alone; the working settings must be these
   // there too, or the next comparison finds a difference nothing can send.
-  StoreLiveBytes(kApplyCopySize, std::span(to).subspan(kApplyCopySize, std::size_t(kLiveBlockSize - kApplyCopySize)));
+  StoreLiveBytes(kApplyCopySize,
+                 std::span(settings).subspan(kApplyCopySize, std::size_t(kLiveBlockSize - kApplyCopySize)));
 }
 
 }  // namespace dsptune

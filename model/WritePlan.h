@@ -28,4 +28,9 @@ WritePlan PlanWrites(const ParameterImageBytes& from, const ParameterImageBytes&
 // file load would). Does not look at fullWriteCheaper: the caller chooses.
 void SendPlan(const WritePlan& plan, const ParameterImageBytes& to);
 
+// Makes the model hold `settings` exactly (image, the whole live block, UI and editor
+// values) without sending anything: the end of SendPlan, and the way to take settings
+// the device already holds.
+void LoadSettings(const ParameterImageBytes& settings);
+
 }  // namespace dsptune

@@ -693,9 +693,7 @@ void MainWindow::Reconcile() {
   }
   // The device's settings become the working settings, byte for byte; an undo brings
   // the edits back.
-  StoreImageBytes(0, device);
-  StoreLiveBytes(0, std::span(device).first(kLiveBlockSize));
-  ApplyImage();
+  LoadSettings(device);
   CurrentJournal().RecordSettingsChange(mine, device, {"保留设备的设置", "Keep the device's"});
   ClearUnsentEdits();
   CurrentLink().changedFlag = false;
