@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libhidapi-dev libudev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
+  qt6-svg-dev qt6-translations-l10n nlohmann-json3-dev
   xvfb xauth fonts-noto-cjk
 )
 
