@@ -1,0 +1,70 @@
+#pragma once
+// A measurement tool's filter set in an equaliser, and an equaliser back out as a filter
+// set (dsp/FilterFile.h holds the text format).
+//
+// Import: each ON filter fills the next band of the EQ with the matching type (PK to
+// "PEQ", LS/LSC to "LS", HS/HSC to "HS", LP/LPQ to "LP", HP/HPQ to "HP"), frequency
+// rounded to whole hertz and held in 20..20000 Hz, gain rounded to 0.1 dB and held in
+// ±15 dB (0 for "LP"/"HP", which have no gain of their own), Q rounded to 0.001 and held
+// in the band's range (0.1..30 for "PEQ", 0.1..2 for the others). The bands left over
+// go flat: "PEQ", 0 dB, Q 1.41 at their default frequencies. What the device cannot
+// take is reported line by line: more filters than bands, a type it does not run, a
+// value held at a limit, the preamp (never applied), a line that cannot be read.
+//
+// A channel EQ's band 9 heads its crossover (with the hidden sections 10..12): an
+// import fills bands 0..8 and leaves the crossover as it is, so a room correction does
+// not undo the speaker's band limits.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "dsp/FilterFile.h"
+#include "model/EqLayout.h"
+#include "model/SettingsDiff.h"
+
+namespace dsptune {
+
+// Bands an import fills and an export writes for EQ n, from band 0; 0 for a bad number.
+int FilterBandCount(int eq);
+
+enum class ImportNoteKind {
+  kMalformed,         // the line cannot be read
+  kPreamp,            // read, not applied
+  kUnknownType,       // a filter type the device does not run: skipped
+  kTooManyFilters,    // no band left for it: not imported
+  kFrequencyClamped,
+  kGainClamped,
+  kQClamped,
+  kNoUsableFilter,    // line 0: nothing was written
+};
+
+struct ImportNote {
+  int line = 0;  // 1-based line of the file; 0 for the file as a whole
+  ImportNoteKind kind = ImportNoteKind::kMalformed;
+  BilingualText text;  // one line in each language, the line number first
+};
+
+struct FilterImportPlan {
+  int eq = -1;
+  std::vector<BandRecord> records;  // bands 0..FilterBandCount(eq) − 1, in band order
+  int filtersUsed = 0;              // ON filters that got a band
+  std::vector<ImportNote> notes;    // in line order
+  bool Usable() const { return filtersUsed > 0; }
+};
+
+// What importing `file` into EQ `eq` would write. A bad EQ number gives an unusable
+// plan with the "no usable filter" note.
+FilterImportPlan PlanFilterImport(int eq, const FilterFile& file);
+
+// Sends every band of the plan as a stored record is sent (WriteEqBandRecord: the
+// coefficients designed from it, then its 7 bytes), so the device receives exactly what
+// a band edit sends, in band order. Writes nothing for an unusable plan. Returns the
+// number of bands written.
+int ApplyFilterImport(const FilterImportPlan& plan);
+
+// The bands of EQ `eq` as the live block holds them, as a filter-set text (LF line
+// ends) that PlanFilterImport turns back into the same band records. A band whose type
+// is none of "PEQ".."HS" is written as a flat "PK" line at its frequency.
+std::string ExportEqFilters(int eq);
+
+}  // namespace dsptune
