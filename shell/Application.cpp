@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 
@@ -66,6 +67,15 @@ bool ParseStartOptions(const QStringList& arguments, StartOptions& options, QStr
   return true;
 }
 
+QStringList HandedOverArguments(const StartOptions& options) {
+  QStringList arguments;
+  if (!options.connectHost.isEmpty())
+    arguments << QStringLiteral("--connect") << QStringLiteral("%1:%2").arg(options.connectHost).arg(options.connectPort);
+  // The running copy works in its own folder: a relative path must not reach it as such.
+  if (!options.modeFile.isEmpty()) arguments << QFileInfo(options.modeFile).absoluteFilePath();
+  return arguments;
+}
+
 Application::Application(StartOptions options) : options_(std::move(options)) {}
 
 Application::~Application() { ExitInstance(); }
@@ -73,7 +83,7 @@ Application::~Application() { ExitInstance(); }
 bool Application::InitInstance(int& exitCode) {
   exitCode = 0;
   instance_ = std::make_unique<SingleInstance>(options_.instanceName);
-  switch (instance_->Check()) {
+  switch (instance_->Check(HandedOverArguments(options_))) {
     case SingleInstance::Result::First: break;
     case SingleInstance::Result::ActivatedOther: return false;  // silently
     case SingleInstance::Result::CannotCheck:
@@ -91,17 +101,26 @@ bool Application::InitInstance(int& exitCode) {
   bridge_ = std::make_unique<QtNotificationBridge>();
   frame_ = std::make_unique<MainWindow>(*settings_, *progress_, *bridge_);
   progress_->SetWindow(frame_.get());
-  connect(instance_.get(), &SingleInstance::activationRequested, frame_.get(), &MainWindow::Activate);
+  connect(instance_.get(), &SingleInstance::activationRequested, frame_.get(), [this](const QStringList& arguments) {
+    StartOptions handed;
+    QString error;
+    if (!ParseStartOptions(QStringList{QString()} + arguments, handed, error)) {
+      frame_->Activate();
+      return;
+    }
+    // Not inside the socket's signal: opening a file may show dialogs.
+    QTimer::singleShot(0, frame_.get(), [this, handed] {
+      frame_->OpenHandedOver(handed.connectHost, handed.connectPort, handed.modeFile);
+    });
+  });
   if (!options_.modeFile.isEmpty()) frame_->SetStartupModeFile(options_.modeFile);
   frame_->show();
 
   if (!options_.connectHost.isEmpty()) {
     const QString host = options_.connectHost;
     const int port = options_.connectPort;
-    QTimer::singleShot(0, frame_.get(), [this, host, port] {
-      if (!frame_->ConnectNetwork(host, port))
-        frame_->View().FirstUsbAttemptTimer().start();  // fall back to the usual USB attempt
-    });
+    // A failure says why and falls back to the usual USB attempt.
+    QTimer::singleShot(0, frame_.get(), [this, host, port] { frame_->ConnectNetwork(host, port); });
   } else {
     frame_->View().FirstUsbAttemptTimer().start();
   }

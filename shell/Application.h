@@ -24,6 +24,9 @@ struct StartOptions {
 
 // Parses the command line; false (with a message in error) on bad arguments.
 bool ParseStartOptions(const QStringList& arguments, StartOptions& options, QString& error);
+// What a second start hands to the running copy: --connect and the mode file (made
+// absolute); the screenshot and instance options stay with the copy that got them.
+QStringList HandedOverArguments(const StartOptions& options);
 
 class Application : public QObject {
   Q_OBJECT

@@ -251,18 +251,22 @@ void MachineSettingsDialog::Open() {
 
 void MachineSettingsDialog::ApplyTexts() {
   ApplyDialogTexts(this, kDialogNumber);
+  const MachineRecord edited = EditCopy();
   for (int path : {kMic, kMusic}) {
     const VolumeRow& row = rows_[std::size_t(path)];
-    row.startValue->setText(row.enable->isChecked() ? QString::number(row.startSlider->value()) : InvalidText());
-    row.maxValue->setText(QString::number(row.maxSlider->value()));
+    row.startValue->setText(row.enable->isChecked() ? QString::number(PowerOnVolume(edited, PathOf(path))) : InvalidText());
+    row.maxValue->setText(QString::number(MaxVolume(edited, PathOf(path))));
   }
 }
 
 void MachineSettingsDialog::RefreshPage() {
-  // The edits start from exactly what the controls show, so "Apply" sends what the user
-  // sees, even after edits left behind by a dialog that was destroyed without Cancel.
-  const MachineRecord shown = ShownRecord(DeviceSettingsSnapshot());
-  SetEditedSettings(shown);
+  // The edits start from the device's own bytes, also after edits left behind by a
+  // dialog that was destroyed without Cancel: "Apply" changes only what the user
+  // touched. A value the sliders cannot reach is shown clamped on the slider and as
+  // stored in its label.
+  const MachineRecord device = DeviceSettingsSnapshot();
+  const MachineRecord shown = ShownRecord(device);
+  SetEditedSettings(device);
 
   const bool noHdmi = ModelHasNoHdmi(IdentitySnapshot().ModelName());
   hdmiGroup_->setVisible(!noHdmi);
@@ -273,9 +277,10 @@ void MachineSettingsDialog::RefreshPage() {
     const int maximum = MaxVolume(shown, PathOf(path));
     row.maxSlider->setRange(kLowestVolumeLimit, kHighestVolumeLimit);
     row.maxSlider->setValue(maximum);
-    row.maxValue->setText(QString::number(maximum));
+    row.maxValue->setText(QString::number(MaxVolume(device, PathOf(path))));
     row.startSlider->setRange(kLowestVolumeLimit, maximum);
     ShowPowerOnVolume(Path(path), PowerOnVolume(shown, PathOf(path)));
+    if (row.enable->isChecked()) row.startValue->setText(QString::number(PowerOnVolume(device, PathOf(path))));
   }
 
   panelLock_->setChecked(PanelLocked(shown));

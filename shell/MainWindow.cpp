@@ -30,6 +30,7 @@
 #include "remote/LearnKeyDialog.h"
 #include "remote/RemoteWindow.h"
 #include "shell/AboutBox.h"
+#include "shell/ConnectFailureText.h"
 #include "ui/AppSettings.h"
 #include "shell/NetworkDialog.h"
 #include "shell/MachineSettingsDialog.h"
@@ -369,6 +370,7 @@ void MainWindow::RefreshStatusPanes() {
     text = QString::fromUtf8("USB:未连接");
     colour = kStartRed;
   }
+  if (!link.connected) ShowUsbPermissionProblem(text);
   if (connectionPane_->text() != text) connectionPane_->setText(text);
   QPalette p = connectionPane_->palette();
   if (p.color(QPalette::WindowText) != colour) {
@@ -386,6 +388,20 @@ void MainWindow::RefreshStatusPanes() {
     filePane_->setToolTip(path);
   }
   if (filePane_->text() != file) filePane_->setText(file);
+}
+
+// A device that is plugged in but may not be opened is named in the status bar for as
+// long as it stays so, and explained once per run.
+void MainWindow::ShowUsbPermissionProblem(QString& paneText) {
+  const UsbOpenProblem problem = LastUsbOpenProblem();
+  if (!problem.permissionDenied) return;
+  paneText = UsbPermissionPaneText();
+  if (usbPermissionExplained_) return;
+  usbPermissionExplained_ = true;
+  const QString path = QString::fromStdString(problem.path);
+  QTimer::singleShot(0, this, [this, path] {
+    Dialogs().Message(this, PickText("提示", "Information"), UsbPermissionNoticeText(path), QMessageBox::Warning);
+  });
 }
 
 void MainWindow::OnFirstUsbAttempt() {
@@ -407,7 +423,11 @@ int MainWindow::OpenNetwork(const QString& host, int port) {
 }
 
 bool MainWindow::ConnectNetwork(const QString& host, int port) {
-  if (OpenNetwork(host, port) != 1) return false;
+  if (const int result = OpenNetwork(host, port); result != 1) {
+    Dialogs().Message(this, PickText("错误", "Error"), NetworkConnectFailureText(result), QMessageBox::Critical);
+    view_->FirstUsbAttemptTimer().start();  // look for a USB device as on a plain start
+    return false;
+  }
   settings_.SetNetworkPeer(host, port);
   OnDeviceConnected(kConnectNoticeMs);
   return true;
@@ -761,6 +781,21 @@ void MainWindow::RenameRibbon() {
 void MainWindow::ShowAboutBox() {
   AboutBox box(this);
   box.exec();
+}
+
+void MainWindow::OpenHandedOver(const QString& host, int port, const QString& modeFile) {
+  Activate();
+  if (!host.isEmpty()) {
+    if (!modeFile.isEmpty()) startupModeFile_ = modeFile;
+    if (!ConnectNetwork(host, port)) startupModeFile_.clear();
+    else return;
+  }
+  if (modeFile.isEmpty()) return;
+  if (progress_.SyncDialogRunning()) {
+    startupModeFile_ = modeFile;  // opened once the read in progress has ended
+    return;
+  }
+  modes_->OpenModeFile(modeFile);
 }
 
 void MainWindow::Activate() {

@@ -57,7 +57,8 @@ class MainWindow : public QMainWindow {
   // socket error).
   int OpenNetwork(const QString& host, int port);
   // OpenNetwork, then (when connected) stores the peer and runs the device-connected
-  // sequence; the network dialog stores the peer itself.
+  // sequence; the network dialog stores the peer itself. A failure is shown with the
+  // network dialog's words and the window goes on to look for a USB device.
   bool ConnectNetwork(const QString& host, int port);
   // The "Connect IP" button: made on first use, shown again later.
   void ShowNetworkDialog();
@@ -93,6 +94,10 @@ class MainWindow : public QMainWindow {
   // A mode file named on the command line: loaded into the device after the first
   // accepted synchronisation, then kept in the recent-file list.
   void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
+  // What a second start of the program handed over: the window comes to the front,
+  // connects to host:port when a host is given, and opens the mode file as "LoadFile"
+  // does (after the read when a connection is being made or read).
+  void OpenHandedOver(const QString& host, int port, const QString& modeFile);
   // The app menu's "Disconnect": closes the link and stops reconnecting.
   void Disconnect();
   // How the user picks a side when the device's settings differ from edits it never
@@ -117,6 +122,7 @@ class MainWindow : public QMainWindow {
   // The read found the device's settings different from edits it never received.
   void Reconcile();
   void OnFirstUsbAttempt();
+  void ShowUsbPermissionProblem(QString& paneText);
   void CloseActiveLink(bool sendNotice);
   void UpdateEqControls();
   void ShowRecentFiles();
@@ -149,6 +155,7 @@ class MainWindow : public QMainWindow {
   bool identityBoxOpen_ = false;
   bool linkLossShown_ = false;  // the lost link was already announced for this connection
   bool everConnected_ = false;
+  bool usbPermissionExplained_ = false;
   bool readAfterReconnect_ = false;  // the running read is a reconnect attempt's
   QString startupModeFile_;
   void OpenStartupModeFile();

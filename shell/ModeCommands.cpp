@@ -96,7 +96,15 @@ bool ModeCommands::WriteFileToDevice(const QString& path) {
 
 void ModeCommands::LoadModeFile() {
   const QString path = Dialogs().OpenFileName(window_, PickText("打开", "Open"), kModeFilter);
-  if (path.isEmpty()) return;
+  if (!path.isEmpty()) OpenModeFile(path);
+}
+
+void ModeCommands::OpenModeFile(const QString& path) {
+  if (!QFileInfo(path).isFile()) {
+    Dialogs().Message(window_, QString::fromUtf8("文件打开错误"), QString::fromUtf8("文件不存在！"),
+                      QMessageBox::Information);
+    return;
+  }
   if (!CurrentLink().connected) {
     if (LoadFileOffline(path)) AddToRecentFiles(path);
     return;

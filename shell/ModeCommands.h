@@ -37,6 +37,8 @@ class ModeCommands : public QObject {
   // connect, through the reconcile step), a save writes only the file.
   void LoadModeFile();
   void SaveModeFile();
+  // LoadModeFile with the file already chosen (a file handed over by a second start).
+  void OpenModeFile(const QString& path);
   // A path from the recent-file list (or the command line). False when the open failed
   // and the entry left the list; *written (when given) tells whether the device took it.
   bool OpenRecentFile(const QString& path, bool* written = nullptr);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "shell/ConnectFailureText.h"
 #include "ui/AppSettings.h"
 #include "ui/DialogTexts.h"
 #include "ui/ProgressWindows.h"
@@ -90,8 +91,7 @@ void NetworkDialog::TryConnect() {
   const int result = connector_ ? connector_(address, port) : 0;
   QApplication::restoreOverrideCursor();
   if (result != 1) {
-    status_->setText(PickText(QString::fromUtf8("错误%1，请确认IP地址和端口号正确!").arg(result),
-                              QStringLiteral("Connect failed. Error %1").arg(result)));
+    status_->setText(NetworkConnectFailureText(result));
     return;
   }
   settings_.SetNetworkPeer(address, port);

@@ -2,7 +2,9 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLocalSocket>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -10,14 +12,45 @@ namespace dsptune {
 namespace {
 
 constexpr int kAnswerWaitMs = 2000;
+// A request is a few paths; anything longer is not from a copy of this program.
+constexpr qsizetype kRequestLimit = 64 * 1024;
+// The activate line, one line per argument, percent-encoded so that no path can break
+// the framing, then the end line.
 const QByteArray kActivate = "activate\n";
+const QByteArray kArgument = "arg ";
+const QByteArray kEnd = "end\n";
 const QByteArray kDone = "ok\n";
+
+QByteArray EncodeRequest(const QStringList& arguments) {
+  QByteArray request = kActivate;
+  for (const QString& argument : arguments) request += kArgument + QUrl::toPercentEncoding(argument) + '\n';
+  return request + kEnd;
+}
+
+// The arguments of a complete request; false while it is still incomplete.
+bool DecodeRequest(const QByteArray& request, QStringList& arguments) {
+  if (!request.endsWith(kEnd)) return false;
+  arguments.clear();
+  for (const QByteArray& line : request.split('\n')) {
+    if (line.startsWith(kArgument)) arguments << QUrl::fromPercentEncoding(line.mid(kArgument.size()));
+  }
+  return true;
+}
 
 }  // namespace
 
+QString SingleInstance::DisplayKey() {
+  // The display the window would show on; without one (offscreen, a console), the
+  // login session.
+  QString key = QGuiApplication::platformName();
+  for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    if (const QByteArray value = qgetenv(variable); !value.isEmpty()) return key + '|' + variable + '=' + value;
+  }
+  return key + QStringLiteral("|session=") + QString::fromLocal8Bit(qgetenv("XDG_SESSION_ID"));
+}
+
 SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent) {
-  // Names are per user so two users on one machine each get their own copy.
-  const QByteArray key = (name + QStringLiteral("-%1").arg(::getuid())).toUtf8();
+  const QByteArray key = (name + QStringLiteral("-%1-").arg(::getuid()) + DisplayKey()).toUtf8();
   const QString tag = QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
   socketName_ = QStringLiteral("dsptune-") + tag;
   lock_ = std::make_unique<QLockFile>(QDir::temp().filePath(QStringLiteral("dsptune-%1.lock").arg(tag)));
@@ -26,24 +59,33 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(p
 
 SingleInstance::~SingleInstance() = default;
 
-SingleInstance::Result SingleInstance::Check() {
+void SingleInstance::Serve() {
+  while (QLocalSocket* client = server_->nextPendingConnection()) {
+    connect(client, &QLocalSocket::readyRead, client, [this, client] {
+      QByteArray request = client->property("request").toByteArray() + client->readAll();
+      if (request.size() > kRequestLimit) {
+        client->abort();
+        return;
+      }
+      client->setProperty("request", request);
+      QStringList arguments;
+      if (!DecodeRequest(request, arguments)) return;  // the rest is still on its way
+      client->setProperty("request", QByteArray());
+      client->write(kDone);
+      client->flush();
+      emit activationRequested(arguments);
+    });
+    connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+  }
+}
+
+SingleInstance::Result SingleInstance::Check(const QStringList& arguments) {
   if (lock_->tryLock(0)) {
     server_ = std::make_unique<QLocalServer>();
     QLocalServer::removeServer(socketName_);  // left over from a copy that crashed
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     server_->listen(socketName_);
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-      while (QLocalSocket* client = server_->nextPendingConnection()) {
-        connect(client, &QLocalSocket::readyRead, client, [this, client] {
-          if (client->readAll().contains("activate")) {
-            emit activationRequested();
-            client->write(kDone);
-            client->flush();
-          }
-        });
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-      }
-    });
+    connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::Serve);
     return Result::First;
   }
   if (lock_->error() != QLockFile::LockFailedError) return Result::CannotCheck;
@@ -51,7 +93,7 @@ SingleInstance::Result SingleInstance::Check() {
   QLocalSocket socket;
   socket.connectToServer(socketName_);
   if (!socket.waitForConnected(kAnswerWaitMs)) return Result::OtherUnreachable;
-  socket.write(kActivate);
+  socket.write(EncodeRequest(arguments));
   socket.flush();
   if (!socket.waitForReadyRead(kAnswerWaitMs) || !socket.readAll().contains("ok")) return Result::OtherUnreachable;
   return Result::ActivatedOther;

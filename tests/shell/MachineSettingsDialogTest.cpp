@@ -188,11 +188,12 @@ class MachineSettingsDialogTest : public QObject {
         << "mic off 1 'Invalid' 1..99 grey | max 99 '99' | music off 1 'Invalid' 1..99 grey | max 99 '99' | locks 0 0x 0x "
            "| mode  | hdmi 1 | route none | save 1190"
         << "00 00 00 00 00 63 63 00 00 00 00 07 31 00";
-    // A record the sliders cannot show is shown (and edited) as the sliders show it.
+    // A record the sliders cannot reach: the sliders clamp, the labels show what is
+    // stored, and the edits start from the device's bytes unchanged.
     QTest::newRow("power-on above its maximum, maxima out of range")
-        << "0000005A0A0078" << "mic on 1 '1' 1..1 | max 1 '1' | music on 10 '10' 1..99 | max 99 '99' | locks 0 0x 0x | "
+        << "0000005A0A0078" << "mic on 1 '90' 1..1 | max 1 '0' | music on 10 '10' 1..99 | max 99 '120' | locks 0 0x 0x | "
                               "mode Auto | hdmi 0 | route 1192 | save 1190"
-        << "00 00 00 01 0A 01 63 00 00 00 00 00 00 00";
+        << "00 00 00 5A 0A 00 78 00 00 00 00 00 00 00";
   }
   void showsTheDeviceSettings() {
     QFETCH(QString, record);
@@ -415,6 +416,22 @@ class MachineSettingsDialogTest : public QObject {
     QCOMPARE(dialog_->Control<QComboBox>(D::kPowerOnModeListId)->currentText(), QString("Auto"));
     dialog_->Apply();
     QCOMPARE(Hex(transport_.Calls().back().bytes), "91 00 00 00 00 00 50 5A 00 00 00 00 00 00 00");
+  }
+
+  // A record the sliders cannot show goes back as the device sent it, changed only
+  // where the user edited, also after a language switch relabelled the values.
+  void applyKeepsUntouchedOutOfRangeBytes() {
+    const MachineRecord device = Record("0000005A0A0078000000000000C3");
+    DeviceReports(device);
+    MakeDialog();
+    dialog_->Apply();
+    QCOMPARE(Hex(transport_.Calls().back().bytes), "91 " + Hex(device));
+    dialog_->Control<QCheckBox>(D::kPanelLockId)->click();
+    UseLanguage(kChinese);
+    dialog_->ApplyTexts();
+    QCOMPARE(dialog_->Control<QLabel>(D::kMusicMaxValueId)->text(), QString("120"));
+    dialog_->Apply();
+    QCOMPARE(Hex(transport_.Calls().back().bytes), "91 00 00 00 5A 0A 00 78 01 00 00 00 00 00 C3");
   }
 
   // A read synchronisation replaces both copies; the refresh shows the new one.

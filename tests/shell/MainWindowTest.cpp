@@ -20,6 +20,7 @@
 #include "model/ParameterImage.h"
 #include "model/ParameterTable.h"
 #include "ui/AppSettings.h"
+#include "shell/Application.h"
 #include "shell/MainWindow.h"
 #include "ui/DialogService.h"
 #include "ui/InfoPopup.h"
@@ -83,13 +84,59 @@ class MainWindowTest : public QObject {
     QSignalSpy activated(&first, &SingleInstance::activationRequested);
     SingleInstance::Result second = SingleInstance::Result::First;
     // The second copy blocks while it waits for the answer; run it on another thread.
+    // Its arguments reach the first copy whole, whatever characters the path holds.
+    const QStringList handed{"--connect", "127.0.0.7:4001", QString::fromUtf8("/tmp/新 folder/a\nb%20.mode")};
     std::thread other([&] {
       SingleInstance copy(name);
-      second = copy.Check();
+      second = copy.Check(handed);
     });
     QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, 5000);
     other.join();
     QCOMPARE(second, SingleInstance::Result::ActivatedOther);
+    QCOMPARE(activated.at(0).at(0).toStringList(), handed);
+  }
+
+  // The same user on another display gets a copy of its own.
+  void secondInstanceOnAnotherDisplayRunsApart() {
+    const QString name = QStringLiteral("dsptune-display-test-%1").arg(QCoreApplication::applicationPid());
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":91");
+    SingleInstance first(name);
+    QCOMPARE(first.Check(), SingleInstance::Result::First);
+    qputenv("DISPLAY", ":92");
+    SingleInstance other(name);
+    const SingleInstance::Result result = other.Check();
+    if (saved.isNull()) qunsetenv("DISPLAY");
+    else qputenv("DISPLAY", saved);
+    QCOMPARE(result, SingleInstance::Result::First);
+  }
+
+  // A second start with a mode file: the running window opens it as "LoadFile" would
+  // (here without a device: into the working settings, named in the status bar); the
+  // relative path given to the second copy arrives absolute.
+  void fileHandedOverBySecondStartIsOpened() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bar.mode");
+    ResetDataModel();
+    UpdateIdentity([](DeviceIdentity& id) { id.protocolCode = kSupportedProtocol; });  // as read from a device
+    SetParameter(4, 0x0C, 37);
+    QCOMPARE(SaveModeFile(path.toStdString()), 1);
+    ResetDataModel();
+    LoadDefaultImage();
+    MakeFrame();
+    StartOptions options;
+    QString error;
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QVERIFY(ParseStartOptions({"dsptune", "bar.mode"}, options, error));
+    const QStringList handed = HandedOverArguments(options);
+    QDir::setCurrent(here);
+    QCOMPARE(handed, QStringList{QFileInfo(path).absoluteFilePath()});
+    parts_.frame->OpenHandedOver(QString(), 0, handed[0]);
+    QCOMPARE(UiValue(4, 0x0C), 37);
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->FilePane().text(), QString("bar.mode"));
+    QCOMPARE(dialogs_.shown.size(), 0);
   }
 
   void connectionPaneFollowsTheLink() {
@@ -380,6 +427,35 @@ class MainWindowTest : public QObject {
     parts_.frame->OnUsbRemoval("/dev/hidraw1");
     QVERIFY(CurrentLink().connected);
     QCOMPARE(CurrentLink().kind.load(), LinkKind::Network);
+    parts_.frame.reset();
+    SetHidAccess(nullptr);
+  }
+
+  // A device that is present but may not be opened: the status bar says so for as long
+  // as it lasts, one notice names the udev rule and its document, and an open that
+  // works again brings the usual pane back.
+  void usbDeviceWithoutPermissionIsExplainedOnce() {
+    test::FakeHidBus bus;
+    bus.Add("/dev/hidraw5", kUsbVendorId, kUsbProductId);
+    bus.FailOpen("/dev/hidraw5", HidOpenError::PermissionDenied);
+    SetHidAccess(&bus);
+    MakeFrame();
+    parts_.frame->OnUsbArrival();
+    parts_.frame->OnUsbArrival();  // a second attempt: still one notice
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("USB：无权限访问设备"));
+    QTRY_COMPARE(dialogs_.shown.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(dialogs_.shown.size(), 1);
+    const QString notice = dialogs_.shown[0].text;
+    QVERIFY2(notice.contains("/dev/hidraw5") && notice.contains("70-dsptune.rules") &&
+                 notice.contains("docs/usb-permissions.md"),
+             qPrintable(notice));
+    bus.FailOpen("/dev/hidraw5", HidOpenError::None);
+    OpenUsbLink(nullptr);
+    CloseUsbLink(false);
+    parts_.frame->RefreshStatusPanes();
+    QVERIFY(parts_.frame->ConnectionPane().text() != QString::fromUtf8("USB：无权限访问设备"));
     parts_.frame.reset();
     SetHidAccess(nullptr);
   }

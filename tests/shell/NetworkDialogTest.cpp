@@ -75,7 +75,7 @@ class NetworkDialogTest : public QObject {
     QCOMPARE(dialog.PortField().text(), QString("4001"));
   }
 
-  // A failed attempt shows the error number in the language of the moment and keeps the
+  // A failed attempt shows the error number and its reason in the language of the moment and keeps the
   // dialog and the settings as they were; a successful one stores the peer, hides the
   // dialog and hands over to the device-connected sequence.
   void attemptOutcomes() {
@@ -91,13 +91,14 @@ class NetworkDialogTest : public QObject {
     for (int i = 0; i < 4; ++i) dialog.AddressField().OctetBox(i).setText(QStringList{"010", "0", "00", "7"}[i]);
     dialog.ConnectButton().click();
     QCOMPARE(attempts.value(0), qMakePair(QString("10.0.0.7"), 30303));
-    QCOMPARE(dialog.StatusText().text(), QString("Connect failed. Error 111"));
+    QCOMPARE(dialog.StatusText().text(),
+             QString("Connect failed. Error 111 (connection refused: nothing listens at that address)"));
     QVERIFY(dialog.isVisible());
     QVERIFY(parts_.settings->IpAddress().isEmpty());
     SetCurrentLanguage(kChinese);
     answer = 0;
     dialog.ConnectButton().click();
-    QCOMPARE(dialog.StatusText().text(), QString::fromUtf8("错误0，请确认IP地址和端口号正确!"));
+    QCOMPARE(dialog.StatusText().text(), QString::fromUtf8("错误0，请确认IP地址和端口号正确!\n（无法创建网络连接）"));
     QCOMPARE(connected.count(), 0);
 
     answer = 1;
@@ -154,7 +155,24 @@ class NetworkDialogTest : public QObject {
     QVERIFY(parts_.frame->NetworkDialogInstance()->isVisible());
     QVERIFY2(parts_.frame->NetworkDialogInstance()->StatusText().text().startsWith("Connect failed. Error "),
              qPrintable(parts_.frame->NetworkDialogInstance()->StatusText().text()));
-    QVERIFY(parts_.frame->NetworkDialogInstance()->StatusText().text() != QString("Connect failed. Error 1"));
+    QVERIFY(parts_.frame->NetworkDialogInstance()->StatusText().text().endsWith(
+        "(connection refused: nothing listens at that address)"));
+  }
+
+  // A connection asked for on the command line that fails says so as Connect IP does,
+  // then the window goes on to look for a USB device.
+  void failedCommandLineConnectionIsShown() {
+    quint16 closedPort = 0;
+    {
+      test::LoopbackEmulator emu;
+      closedPort = emu.net.Port();
+    }
+    MakeFrame();
+    dialogs_.shown.clear();
+    QVERIFY(!parts_.frame->ConnectNetwork("127.0.0.1", closedPort));
+    QCOMPARE(dialogs_.shown.size(), 1);
+    QCOMPARE(dialogs_.shown[0].text, QString("Connect failed. Error 111 (connection refused: nothing listens at that address)"));
+    QVERIFY(parts_.frame->View().FirstUsbAttemptTimer().isActive());
   }
 
  private:
