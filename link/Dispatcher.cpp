@@ -71,15 +71,27 @@ void HandleLearnedKey(const Params& p, LinkState& link) {
   {
     std::lock_guard lock(link.dataMutex);
     link.remoteTable[0] = status;
-    if (key >= 1 && key <= 29) link.remoteTable[key] = code;
+    link.remoteKnown.set(0);
+    if (key >= 1 && key <= 29) {
+      link.remoteTable[key] = code;
+      link.remoteKnown.set(key);
+    }
   }
   if (NotificationSink* sink = link.sink.load()) sink->Send(kMsgRemoteLearn, code, 0);
 }
 
-template <std::size_t N>
-void CopyInto(LinkState& link, std::array<std::uint8_t, N>& target, std::span<const std::uint8_t> data) {
+// Devices answer with as much of the table as they keep (the emulator with 16 bytes);
+// every byte that came is this device's, the rest stays as it was and unknown. A network
+// frame says how many bytes came; a USB report is padded to its fixed size without a
+// length, so there only the 16 bytes every device sends can be told from the padding.
+constexpr std::size_t kUsbRemoteAnswerSize = 16;
+
+void HandleRemoteTable(const Params& p, LinkState& link) {
+  const std::size_t carried = link.kind == LinkKind::Usb ? kUsbRemoteAnswerSize : kRemoteTableSize;
+  const auto data = p.From(0, carried);
   std::lock_guard lock(link.dataMutex);
-  std::copy(data.begin(), data.end(), target.begin());
+  std::copy(data.begin(), data.end(), link.remoteTable.begin());
+  for (std::size_t i = 0; i < data.size(); ++i) link.remoteKnown.set(i);
 }
 
 }  // namespace
@@ -139,7 +151,7 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
       HandleLearnedKey(p, link);
       break;
     case kCmdGetRemoteTable:
-      CopyInto(link, link.remoteTable, p.From(0, 16));
+      HandleRemoteTable(p, link);
       break;
     case kCmdDspVersion:
       UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.dspVersion, p); });

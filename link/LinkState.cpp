@@ -1,5 +1,6 @@
 #include "link/LinkState.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "link/CommandSet.h"
@@ -86,7 +87,26 @@ RemoteCodeTable RemoteTableSnapshot() {
   return WithData([](LinkState& l) { return l.remoteTable; });
 }
 void SetRemoteTable(const RemoteCodeTable& table) {
-  WithData([&](LinkState& l) { l.remoteTable = table; });
+  WithData([&](LinkState& l) {
+    l.remoteTable = table;
+    l.remoteKnown.set();
+  });
+}
+void ForgetRemoteTable() {
+  WithData([](LinkState& l) {
+    l.remoteTable.fill(0);
+    l.remoteKnown.reset();
+  });
+}
+void MarkRemoteTableKnown() {
+  WithData([](LinkState& l) { l.remoteKnown.set(); });
+}
+std::vector<int> UnknownRemoteKeys(int fromKey) {
+  const RemoteKnownBytes known = WithData([](LinkState& l) { return l.remoteKnown; });
+  std::vector<int> keys;
+  for (int key = std::max(fromKey, kFirstRemoteKey); key <= kLastRemoteKey; ++key)
+    if (!known.test(std::size_t(key))) keys.push_back(key);
+  return keys;
 }
 
 }  // namespace dsptune

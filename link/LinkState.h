@@ -6,10 +6,12 @@
 // a fresh one.
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "link/FrameCodec.h"
 #include "link/Notifications.h"
@@ -25,6 +27,12 @@ inline constexpr int kRemoteTableSize = 30;
 using StatusBlock = std::array<std::uint8_t, kStatusBlockSize>;
 using MachineSettings = std::array<std::uint8_t, kMachineSettingsSize>;
 using RemoteCodeTable = std::array<std::uint8_t, kRemoteTableSize>;
+// Which bytes of the remote code table hold this device's values: what it answered,
+// what it learned, or what was sent to it whole. The other bytes are placeholders; sent
+// to the device they would replace codes it holds.
+using RemoteKnownBytes = std::bitset<kRemoteTableSize>;
+// The table bytes that are learnable keys (byte k is key k).
+inline constexpr int kFirstRemoteKey = 1, kLastRemoteKey = 25;
 
 class LinkState {
  public:
@@ -64,6 +72,7 @@ class LinkState {
   MachineSettings deviceSettings{};  // as last read from the device
   MachineSettings editedSettings{};  // the copy the machine-settings dialog edits
   RemoteCodeTable remoteTable{};
+  RemoteKnownBytes remoteKnown{};
 };
 
 LinkState& CurrentLink();
@@ -77,6 +86,14 @@ MachineSettings DeviceSettingsSnapshot();
 MachineSettings EditedSettingsSnapshot();
 void SetEditedSettings(const MachineSettings& settings);
 RemoteCodeTable RemoteTableSnapshot();
+// The whole table as the caller chose it; every byte counts as known.
 void SetRemoteTable(const RemoteCodeTable& table);
+// A link to a device opened: codes of an earlier device must not reach this one, so the
+// table is empty and nothing in it is known.
+void ForgetRemoteTable();
+// The table was sent whole: the device now holds every byte of it.
+void MarkRemoteTableKnown();
+// Keys 1..25 from `fromKey` on whose codes are not known for this device, ascending.
+std::vector<int> UnknownRemoteKeys(int fromKey = kFirstRemoteKey);
 
 }  // namespace dsptune

@@ -1,12 +1,17 @@
 #include "link/OpenLink.h"
 
+#include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/UsbLink.h"
 
 namespace dsptune {
 
 int OpenLink(NotificationSink* target, LinkKind kind) {
-  return kind == LinkKind::Network ? OpenNetworkLink(target) : OpenUsbLink(target);
+  const int result = kind == LinkKind::Network ? OpenNetworkLink(target) : OpenUsbLink(target);
+  // Remote codes learned on or read from an earlier device must never be applied to this
+  // one: the table starts empty and unknown, and the read job fills what the device gives.
+  if (result == 1) ForgetRemoteTable();
+  return result;
 }
 
 }  // namespace dsptune

@@ -7,7 +7,7 @@ namespace dsptune {
 
 // Network: OpenNetworkLink(target), 1 when connected, otherwise 0 or the socket error
 // (link/NetworkLink.h). USB: OpenUsbLink(target), 1 when opened, otherwise 0. Anything
-// but 1 is a failure.
+// but 1 is a failure. An opened link starts with an empty remote code table.
 int OpenLink(NotificationSink* target, LinkKind kind);
 
 }  // namespace dsptune

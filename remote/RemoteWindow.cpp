@@ -8,6 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
 #include "files/RemoteFile.h"
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
@@ -37,7 +41,25 @@ class PollingPause {
   PollingPause& operator=(const PollingPause&) = delete;
 };
 
+// Key numbers as runs: {16, ..., 25} reads "16–25", {1, 2, 3, 18} "1–3" and "18".
+QString KeyRuns(const std::vector<int>& keys, const QString& separator) {
+  QStringList runs;
+  for (std::size_t i = 0; i < keys.size();) {
+    std::size_t last = i;
+    while (last + 1 < keys.size() && keys[last + 1] == keys[last] + 1) ++last;
+    runs << (last == i ? QString::number(keys[i]) : QString::fromUtf8("%1–%2").arg(keys[i]).arg(keys[last]));
+    i = last + 1;
+  }
+  return runs.join(separator);
+}
+
 }  // namespace
+
+QString UnknownKeysQuestion(const std::vector<int>& keys) {
+  const char* english = keys.size() == 1 ? "key %1 was not read from this device and will be replaced"
+                                          : "keys %1 were not read from this device and will be replaced";
+  return PickText("按键%1的键码未从本机读取，将被替换，是否继续？", english).arg(KeyRuns(keys, PickText("、", ", ")));
+}
 
 RemoteWindow::RemoteWindow(ProgressWindows& progress, QWidget* parent) : QDialog(parent), progress_(progress) {
   setModal(false);
@@ -125,7 +147,9 @@ void RemoteWindow::LearnKey(int key) {
 }
 
 void RemoteWindow::Apply() {
+  if (!AcceptUnknownKeys(UnknownRemoteKeys())) return;
   SendRemoteTable();
+  MarkRemoteTableKnown();
   Notice(PickText("遥控器键码保存成功!", "Save successed !"));
 }
 
@@ -133,8 +157,16 @@ void RemoteWindow::LoadFile() {
   if (!RequireLink()) return;
   const QString path = Dialogs().OpenFileName(this, PickText("打开", "Open"), kRemoteFilter);
   if (path.isEmpty()) return;
+  const std::filesystem::path file = QFile::encodeName(path).toStdString();
+  // A short file leaves the keys past its end as the table holds them, and the whole
+  // table is sent. A file that cannot be sized is left to the load to report.
+  std::error_code sizeError;
+  const std::uintmax_t size = std::filesystem::file_size(WithRemoteExtension(file), sizeError);
+  if (!sizeError && size < std::uintmax_t(kRemoteFileSize) && !AcceptUnknownKeys(UnknownRemoteKeys(int(size))))
+    return;
   std::string error;
-  if (LoadRemoteFile(QFile::encodeName(path).toStdString(), &error) == 1) {
+  if (LoadRemoteFile(file, &error) == 1) {
+    MarkRemoteTableKnown();
     Notice(QString::fromUtf8("载入遥控文件成功"));
     return;
   }
@@ -154,6 +186,12 @@ void RemoteWindow::SaveFile() {
   }
   Dialogs().Message(this, kFileErrorTitle, QString::fromStdString(error), QMessageBox::Warning);
   Notice(QString::fromUtf8("保存遥控文件失败"));
+}
+
+bool RemoteWindow::AcceptUnknownKeys(const std::vector<int>& keys) {
+  if (keys.empty()) return true;
+  return Dialogs().Message(this, QString::fromUtf8("提示"), UnknownKeysQuestion(keys), QMessageBox::Question,
+                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool RemoteWindow::RequireLink() {

@@ -7,6 +7,9 @@
 // answers fill it, and nothing reaches the device until Apply or Load file.
 #include <QDialog>
 #include <QList>
+#include <QString>
+
+#include <vector>
 
 class QPushButton;
 
@@ -14,6 +17,10 @@ namespace dsptune {
 
 class ProgressWindows;
 class RemotePicture;
+
+// The question asked before codes the device never gave would be sent over its own:
+// names the keys (runs such as "16–25") in the interface language.
+QString UnknownKeysQuestion(const std::vector<int>& keys);
 
 class RemoteWindow : public QDialog {
   Q_OBJECT
@@ -33,9 +40,12 @@ class RemoteWindow : public QDialog {
   // until the device reports the key or the user cancels. Status polling is off
   // meanwhile. Other numbers do nothing.
   void LearnKey(int key);
-  // Sends the whole remote code table (0x63) and reports it saved.
+  // Sends the whole remote code table (0x63) and reports it saved. Keys whose codes were
+  // neither read from this device nor learned or loaded since it connected would replace
+  // the device's own: the user is asked first, and No sends nothing.
   void Apply();
-  // Only with a link: a ".remo" file into the table and at once to the device.
+  // Only with a link: a ".remo" file into the table and at once to the device. A file too
+  // short to hold every key asks first, as Apply does, when keys past its end are unknown.
   void LoadFile();
   // Only with a link: the table into a ".remo" file; nothing is sent.
   void SaveFile();
@@ -52,6 +62,8 @@ class RemoteWindow : public QDialog {
  private:
   void Notice(const QString& text);
   bool RequireLink();
+  // True when nothing unknown would be sent or the user agreed to replace it.
+  bool AcceptUnknownKeys(const std::vector<int>& keys);
 
   ProgressWindows& progress_;
   QList<QPushButton*> keys_;
