@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   qt6-svg-dev qt6-translations-l10n nlohmann-json3-dev
+  desktop-file-utils appstream
   xvfb xauth fonts-noto-cjk
 )
 
