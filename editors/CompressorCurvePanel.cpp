@@ -5,6 +5,7 @@
 #include <QPolygonF>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace dsptune {
@@ -39,6 +40,20 @@ QFont OffFont() {
 }
 
 }  // namespace
+
+void SeparateLabels(std::vector<double>& tops, double height) {
+  // The +6 dB and 0 dB lines lie closer than the others; on a short graph their labels
+  // would overlap. Each overlap is shared: the upper label rises (not above the panel
+  // or the label before it), the lower one sinks by the rest.
+  for (std::size_t i = 1; i < tops.size(); ++i) {
+    const double overlap = tops[i - 1] + height - tops[i];
+    if (overlap <= 0.0) continue;
+    const double ceiling = i >= 2 ? tops[i - 2] + height : 0.0;
+    const double rise = std::clamp(overlap / 2.0, 0.0, std::max(0.0, tops[i - 1] - ceiling));
+    tops[i - 1] -= rise;
+    tops[i] += overlap - rise;
+  }
+}
 
 CompressorCurvePanel::CompressorCurvePanel(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -103,9 +118,11 @@ void CompressorCurvePanel::RebuildBackground() {
   p.setPen(kLabel);
   const QFontMetricsF metrics(p.font());
   const double lineHeight = metrics.height();
+  std::vector<double> tops;
+  for (int level : kCurveOutputGridDb) tops.push_back(plot.OutputY(level) - lineHeight / 2.0);
+  SeparateLabels(tops, lineHeight);
   for (std::size_t i = 0; i < kCurveOutputGridDb.size(); ++i) {
-    const double y = plot.OutputY(kCurveOutputGridDb[i]);
-    const QRectF box(0.0, y - lineHeight / 2.0, kOutputLabelRight, lineHeight);
+    const QRectF box(0.0, tops[i], kOutputLabelRight, lineHeight);
     p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kCurveOutputLabels[i]));
   }
   const double labelTop = height() - kInputLabelRise;

@@ -7,10 +7,16 @@
 // the host sets the numbers. It takes no input of its own.
 #include <QPixmap>
 #include <QWidget>
+#include <vector>
 
 #include "dsp/CompressorCurve.h"
 
 namespace dsptune {
+
+// Moves the tops of labels of one height, listed top to bottom, apart until none
+// overlaps the next: each overlap is shared between the two labels, the upper one never
+// rising above the panel's top (0) or into the label before it.
+void SeparateLabels(std::vector<double>& tops, double height);
 
 class CompressorCurvePanel : public QWidget {
   Q_OBJECT

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "editors/CompressorCurvePanel.h"
+#include "editors/ControlTips.h"
 #include "editors/OutputPageButtons.h"
 #include "model/ParameterImage.h"
 #include "ui/DialogTexts.h"
@@ -153,14 +154,16 @@ void CompressorPage::OnChannelChosen(int index) {
 
 void CompressorPage::RefreshPage() {
   const int c = Channel();
-  const CompressorPositions positions = CompressorSliderPositions(EditorSnapshot().channelLimiters[std::size_t(c)]);
+  const CompressorValues stored = EditorSnapshot().channelLimiters[std::size_t(c)];
+  const CompressorPositions positions = CompressorSliderPositions(stored);
+  const auto texts = CompressorStoredTexts(stored);
   const bool on = ChannelLimiterOn(c);
   loading_ = true;
   if (channelCombo_->currentIndex() != c) channelCombo_->setCurrentIndex(c);
   compSwitch_->setChecked(on);
   for (int i = 0; i < kSliders; ++i) {
     sliders_[std::size_t(i)]->setValue(positions[std::size_t(i)]);
-    values_[std::size_t(i)]->setText(QString::fromStdString(CompressorValueText(i, positions[std::size_t(i)])));
+    values_[std::size_t(i)]->setText(QString::fromStdString(texts[std::size_t(i)]));
   }
   loading_ = false;
   graph_->SetCurve(CompressorCurveFor(positions, on));
@@ -189,6 +192,9 @@ void CompressorPage::ApplyTexts() {
   loading_ = false;
   compSwitch_->setText(PickText("压限启用", "Comp ON"));
   for (int i = 0; i < kSliders; ++i) captions_[std::size_t(i)]->setText(PickText(kCaptionChinese[i], kCaptionEnglish[i]));
+  SetTip(channelCombo_, "选择要调节压限器的输出通道", "Output channel whose limiter is edited");
+  SetLimiterSwitchTip(compSwitch_);
+  for (int i = 0; i < kSliders; ++i) SetLimiterSliderTip(sliders_[std::size_t(i)], i);
   ApplyDialogTexts(this, kDialogNumber);
 }
 

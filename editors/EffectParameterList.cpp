@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "editors/ControlTips.h"
 #include "editors/model/EffectParameters.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -132,6 +133,9 @@ void EffectParameterList::ApplyTexts() {
   // All nine rows stay visible; the header's height depends on the language's font.
   list_->setFixedHeight(list_->horizontalHeader()->sizeHint().height() + kEffectRowCount * kRowHeight +
                         2 * list_->frameWidth());
+  SetTip(list_, "回声和混响参数：单击一行，用右边的滑块调节", "Echo and reverb parameters: click a row, then set it with the slider");
+  SetTip(slider_, "所选参数的值", "Value of the selected parameter");
+  SetTip(value_, "所选参数的值", "Value of the selected parameter");
   Reload();
 }
 

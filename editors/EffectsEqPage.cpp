@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "editors/ControlTips.h"
 #include "model/EqBandStore.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/ShortBandCaptions.h"
@@ -45,6 +46,7 @@ EffectsEqPage::EffectsEqPage(int effectIndex, QWidget* parent)
   eqPanel_->setMinimumSize(600, 300);
   EqBandEditor::Options options;
   options.listRows = kEffectBands;
+  options.verticalSliders = true;
   bandEditor_ = new EqBandEditor(
       *eqPanel_,
       [this](const EqBand& band) {
@@ -108,6 +110,7 @@ void EffectsEqPage::ApplyTexts() {
   const EffectEq& effect = Effect(Channel());
   title_->setText(PickText(effect.chineseTitle, effect.englishTitle));
   returnButton_->setText(PickText("返回", "Return"));
+  SetTip(returnButton_, "回到话筒和音乐页", "Back to the mic and music page");
   eqPanel_->SetLanguage(CurrentLanguage());
   bandEditor_->ApplyTexts();
   ApplyShortBandCaptions(*bandEditor_);

@@ -20,6 +20,7 @@
 #include "dsp/Crossover.h"
 #include "model/EditJournal.h"
 #include "model/EqBandStore.h"
+#include "editors/ControlTips.h"
 #include "editors/EqGraphPanel.h"
 #include "ui/DialogTexts.h"
 #include "ui/InterfaceLanguage.h"
@@ -33,6 +34,7 @@ const QColor kSectionText(120, 120, 120);
 enum Column { kColNumber = 0, kColType, kColGain, kColFrequency, kColQ, kColumns };
 constexpr int kColumnWidths[kColumns] = {30, 55, 60, 60, 50};
 constexpr int kRowHeight = 16;
+constexpr int kVerticalSliderHeight = 150;
 
 // Spacing of the band editor by density.
 struct Look {
@@ -54,11 +56,13 @@ QString MenuTypeName(int menuType) {
   return PickText(kChinese[menuType - 1], kEnglish[menuType - 1]);
 }
 
-// The type cell: "OFF" for type 0, else the menu type the band stands for, else its code.
+// The type cell: the menu type the band stands for; else, for a crossover section, which
+// side it filters (even codes low-pass, odd codes high-pass); else "OFF".
 QString TypeText(const EqBand& band) {
-  if (band.type == kFilterOff) return PickText("关闭", "OFF");
-  const int menuType = ShownMenuType(band);
-  return menuType ? MenuTypeName(menuType) : QString::number(band.type);
+  if (const int menuType = ShownMenuType(band)) return MenuTypeName(menuType);
+  if (band.type > kFilterHighShelf && band.type <= kHighestFilterType)
+    return band.type % 2 == 0 ? PickText("分频低通", "XO LP") : PickText("分频高通", "XO HP");
+  return PickText("关闭", "OFF");
 }
 
 double LeadingNumberOf(const QString& text) { return LeadingNumber(text.trimmed().toStdString()); }
@@ -197,12 +201,13 @@ void EqBandEditor::BuildEditor() {
   const struct {
     QSlider*& slider;
     int min, max, pageStep;
-  } sliders[3] = {{gainSlider_, -150, 150, 10}, {frequencySlider_, 20, 20000, 100}, {qSlider_, 10, 3000, 10}};
+  } sliders[3] = {{gainSlider_, -150, 150, 10}, {frequencySlider_, 0, kFrequencySliderSteps, 8}, {qSlider_, 10, 3000, 10}};
   for (const auto& s : sliders) {
-    s.slider = new QSlider(Qt::Horizontal, editor_);
+    s.slider = new QSlider(options_.verticalSliders ? Qt::Vertical : Qt::Horizontal, editor_);
     s.slider->setRange(s.min, s.max);
     s.slider->setPageStep(s.pageStep);
-    s.slider->setMinimumWidth(look.sliderMinWidth);
+    if (options_.verticalSliders) s.slider->setMinimumHeight(kVerticalSliderHeight);
+    else s.slider->setMinimumWidth(look.sliderMinWidth);
   }
   gainField_ = new QLineEdit(editor_);
   frequencyField_ = new QLineEdit(editor_);
@@ -220,7 +225,7 @@ void EqBandEditor::BuildEditor() {
   });
   connect(frequencySlider_, &QSlider::valueChanged, this, [this](int v) {
     if (loading_) return;
-    frequencyField_->setText(QString::asprintf("%dHz", v));
+    frequencyField_->setText(QString::asprintf("%dHz", FrequencyAtSliderPosition(v)));
     ApplyEditorFields();
   });
   connect(qSlider_, &QSlider::valueChanged, this, [this](int v) {
@@ -234,7 +239,7 @@ void EqBandEditor::BuildEditor() {
   head->addWidget(typeGroup_, 1);
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(look.gridRowSpacing);
+  grid->setVerticalSpacing(options_.verticalSliders ? 4 : look.gridRowSpacing);
   const struct {
     QLabel* caption;
     QSlider* slider;
@@ -243,9 +248,16 @@ void EqBandEditor::BuildEditor() {
                {frequencyCaption_, frequencySlider_, frequencyField_},
                {qCaption_, qSlider_, qField_}};
   for (int r = 0; r < 3; ++r) {
-    grid->addWidget(rows[r].caption, r, 0);
-    grid->addWidget(rows[r].slider, r, 1);
-    grid->addWidget(rows[r].field, r, 2);
+    if (options_.verticalSliders) {
+      // Caption over slider over field, one column each.
+      grid->addWidget(rows[r].caption, 0, r, Qt::AlignHCenter);
+      grid->addWidget(rows[r].slider, 1, r, Qt::AlignHCenter);
+      grid->addWidget(rows[r].field, 2, r, Qt::AlignHCenter);
+    } else {
+      grid->addWidget(rows[r].caption, r, 0);
+      grid->addWidget(rows[r].slider, r, 1);
+      grid->addWidget(rows[r].field, r, 2);
+    }
   }
   if (options_.crossoverFamily) {
     familyLabel_ = CaptionLabel(editor_, 0);
@@ -294,7 +306,29 @@ void EqBandEditor::ApplyTexts() {
   frequencyCaption_->setText(PickText("频率", "Freq"));
   qCaption_->setText(PickText("Q值", "Q"));
   if (familyLabel_) familyLabel_->setText(PickText("类型", "Type"));
+  ApplyTips();
   RefreshBandList();
+}
+
+void EqBandEditor::ApplyTips() {
+  SetTip(list_, "每个频段的类型、增益、频率和Q值。双击单元格修改；在曲线上单击频段标记打开其编辑器",
+         "Type, gain, frequency and Q of every band. Double-click a cell to change it; click a band's marker on "
+         "the graph to open its editor");
+  static const char* const kTypeChinese[5] = {"参量均衡：提升或衰减一个频段", "低通：滤除截止频率以上的声音",
+                                              "高通：滤除截止频率以下的声音", "低架：提升或衰减截止频率以下的声音",
+                                              "高架：提升或衰减截止频率以上的声音"};
+  static const char* const kTypeEnglish[5] = {"Peaking EQ: raises or cuts one band", "Low-pass: removes sound above the frequency",
+                                              "High-pass: removes sound below the frequency",
+                                              "Low shelf: raises or cuts sound below the frequency",
+                                              "High shelf: raises or cuts sound above the frequency"};
+  for (int t = 0; t < 5; ++t) SetTip(typeRadios_[std::size_t(t)], kTypeChinese[t], kTypeEnglish[t]);
+  SetTip(gainSlider_, "增益，每步0.1dB（低通和高通没有增益）", "Gain in steps of 0.1 dB (low-pass and high-pass have none)");
+  SetTip(gainField_, "增益（dB），输入后按回车", "Gain in dB; type it and press Enter");
+  SetTip(frequencySlider_, "频率，20Hz至20kHz，每个倍频程的步数相同", "Frequency from 20 Hz to 20 kHz, the same number of steps in every octave");
+  SetTip(frequencyField_, "频率（Hz，整数），输入后按回车", "Frequency in whole hertz; type it and press Enter");
+  SetTip(qSlider_, "Q值：越大频段越窄", "Q: the higher, the narrower the band");
+  SetTip(qField_, "Q值，输入后按回车", "Q; type it and press Enter");
+  if (familyCombo_) SetTip(familyCombo_, "分频滤波器的类型和斜率", "Crossover filter family and slope");
 }
 
 void EqBandEditor::SetTextColor(const QColor& color) {

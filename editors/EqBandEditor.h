@@ -50,6 +50,9 @@ class EqBandEditor : public QStackedWidget {
     int listRows = 15;  // rows the list shows without scrolling
     Density density = Density::kRoomy;
     bool crossoverFamily = false;  // the family drop-down, shown for a filtering cascade head
+    // Gain, frequency and Q as three vertical sliders side by side, each with its field
+    // under it (where the column has height to spare); else one row per slider.
+    bool verticalSliders = false;
     EqBandEditorIds ids;
   };
 
@@ -95,6 +98,7 @@ class EqBandEditor : public QStackedWidget {
  private:
   void BuildList();
   void BuildEditor();
+  void ApplyTips();
 
   // Graph notifications.
   void OnBandChanged(int band);

@@ -94,6 +94,17 @@ QFont AxisFont() {
 
 QFont TextFont(int pixels, bool bold = false) {
   QFont f(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+// The gain labels stand between the panel's edge and the plot, kGainLabelGap from the
+// plot and at least kGainLabelEdge from the edge: where the axis font would run "+15dB"
+// into the edge, a smaller size is taken.
+constexpr double kGainLabelGap = 3.0, kGainLabelEdge = 3.0;
+QFont GainLabelFont(double room) {
+  QFont f = AxisFont();
+  while (f.pointSizeF() > 5.0 && QFontMetricsF(f).horizontalAdvance(QStringLiteral("+15dB")) > room)
+    f.setPointSizeF(f.pointSizeF() - 0.2);
+  return f;
+}
+
                       QStringLiteral("Noto Sans CJK SC")});
   f.setPixelSize(pixels);
   f.setBold(bold);
@@ -167,6 +178,14 @@ void EqGraphPanel::SetLanguage(int language) {
   model_.SetLanguage(language);
   update();
 }
+  // The gestures are not visible on the graph itself, so its tooltip teaches them.
+  setToolTip(Pick({"拖动频段标记：改变频率和增益\n右键拖动标记：改变Q值\n滚轮：增益 ±0.1dB\n"
+                   "方向键：频率和增益（按住Ctrl微调）；+/-：Q值\n"
+                   "右键单击标记：选择滤波类型；右键单击空白处：复制/粘贴均衡",
+                   "Drag a band's marker: frequency and gain\nRight-drag a marker: Q\nWheel: gain ±0.1 dB\n"
+                   "Arrow keys: frequency and gain (hold Ctrl for finer steps); +/-: Q\n"
+                   "Right-click a marker: filter type; right-click elsewhere: copy/paste EQ"},
+                  language));
 
 void EqGraphPanel::SetDisabled(bool disabled) {
   model_.SetDisabled(disabled);
@@ -378,14 +397,14 @@ void EqGraphPanel::RebuildBackground() {
   if (plot.Width() <= 0 || plot.Height() <= 0) return;
 
   QPainter p(&background_);
-  p.setFont(AxisFont());
+  p.setFont(GainLabelFont(plot.left - kGainLabelGap - kGainLabelEdge));
   const QFontMetricsF metrics(p.font());
   for (int db : kGainLines) {
     const double y = std::round(plot.top + model_.GainToY(db));
     p.setPen(QPen(kGridLine, 1));
     p.drawLine(QPointF(plot.left, y), QPointF(plot.right, y));
     p.setPen(kAxisLabel);
-    const QRectF label(0, y - metrics.height() / 2, plot.left - 3, metrics.height());
+    const QRectF label(0, y - metrics.height() / 2, plot.left - kGainLabelGap, metrics.height());
     p.drawText(label, Qt::AlignRight | Qt::AlignVCenter, QString::asprintf("%+-.0fdB", static_cast<double>(db)));
   }
   p.setPen(QPen(kGridLine, 1));

@@ -73,6 +73,40 @@ constexpr PairText kNote = {FeaturesDialog::kAutoSubNoteId,
                             "当检测到话筒信号时，超低音量自动调节成所设置的超低比例，1秒之后，超低音量逐渐恢复成正常比例",
                             "When detected mic level,the SUB vol is auto decay."};
 
+// Tooltips, in LoudnessSlider and LoudnessBox order.
+struct TipText {
+  const char* zh;
+  const char* en;
+};
+constexpr std::array<TipText, kLoudnessSliderCount> kSliderTips = {{
+    {"激励均衡低频段的频率", "Frequency of the exciter EQ's low band"},
+    {"激励均衡低频段的增益", "Gain of the exciter EQ's low band"},
+    {"激励均衡中频段的频率", "Frequency of the exciter EQ's mid band"},
+    {"激励均衡中频段的增益", "Gain of the exciter EQ's mid band"},
+    {"激励均衡高频段的频率", "Frequency of the exciter EQ's high band"},
+    {"激励均衡高频段的增益", "Gain of the exciter EQ's high band"},
+    {"激励产生的谐波的增益", "Gain of the harmonics the exciter adds"},
+    {"谐波中高次与低次的比例", "Balance of higher to lower harmonics"},
+    {"谐波与原声的混合比例", "Mix of the harmonics into the voice"},
+    {"谐波的总音量", "Overall level of the harmonics"},
+    {"话筒低频增强的量", "How much the mic bass is raised"},
+    {"音乐超级低音的截止频率", "Cut-off frequency of the music bass extension"},
+    {"音乐超级低音的延时", "Delay of the music bass extension"},
+    {"音乐超级低音的增益", "Gain of the music bass extension"},
+    {"检测到话筒时超低音量降到的比例", "SUB level while a mic is heard"},
+    {"音乐输入电平的上限", "Highest music input level"},
+    {"音乐输入电平控制的比率", "Ratio of the music input level control"},
+    {"音乐输入电平控制起作用的速度", "How fast the music input level control sets in"},
+    {"音乐输入电平控制松开的速度", "How fast the music input level control lets go"},
+}};
+constexpr std::array<TipText, kLoudnessBoxCount> kBoxTips = {{
+    {"打开激励的三段均衡", "Turns the exciter's three-band EQ on"},
+    {"打开话筒激励", "Turns the mic exciter on"},
+    {"打开话筒低频增强", "Turns the mic bass boost on"},
+    {"检测到话筒信号时自动降低超低音量", "Lowers the SUB level while a mic is heard"},
+    {"自动控制音乐输入电平", "Controls the music input level by itself"},
+}};
+
 constexpr int kSliderWidth = 150;
 // The note wraps inside the right-hand column instead of widening it.
 constexpr int kNoteWidth = 260;
@@ -85,6 +119,11 @@ QString ValueText(S slider, int position) { return QString::fromStdString(Loudne
 
 FeaturesDialog::FeaturesDialog(QWidget* parent) : QDialog(parent) {
   setModal(false);
+  // The light background of every page, not the style's grey.
+  QPalette look = palette();
+  look.setColor(QPalette::Window, QColor(240, 250, 255));
+  setPalette(look);
+  setAutoFillBackground(true);
   BuildControls();
   RefreshPage();
   ApplyTexts();
@@ -202,7 +241,7 @@ void FeaturesDialog::RefreshPage() {
       const QSignalBlocker quiet(rows_[std::size_t(i)].slider);
       rows_[std::size_t(i)].slider->setValue(position);
     }
-    ShowValue(S(i), position);
+    rows_[std::size_t(i)].value->setText(QString::fromStdString(LoudnessStoredText(S(i))));
   }
 }
 
@@ -215,6 +254,10 @@ void FeaturesDialog::ApplyTexts() {
   for (int b = 0; b < kLoudnessBoxCount; ++b) boxes_[std::size_t(b)]->setText(Text(kBoxTexts[std::size_t(b)]));
   for (int g = 0; g < kGroupCount; ++g) groups_[std::size_t(g)]->setTitle(Text(kGroupTexts[std::size_t(g)]));
   note_->setText(Text(kNote));
+  for (int i = 0; i < kLoudnessSliderCount; ++i)
+    rows_[std::size_t(i)].slider->setToolTip(PickText(kSliderTips[std::size_t(i)].zh, kSliderTips[std::size_t(i)].en));
+  for (int b = 0; b < kLoudnessBoxCount; ++b)
+    boxes_[std::size_t(b)]->setToolTip(PickText(kBoxTips[std::size_t(b)].zh, kBoxTips[std::size_t(b)].en));
   ApplyDialogTexts(this, kDialogNumber);
   // A fixed-size dialog lays out by size hints, which ignore how a wrapped text grows.
   note_->setMinimumHeight(note_->heightForWidth(kNoteWidth));

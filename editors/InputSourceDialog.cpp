@@ -165,6 +165,10 @@ void InputSourceDialog::RefreshPage() {
 
 void InputSourceDialog::ApplyTexts() {
   setWindowTitle(PickText("音源设置", "Music source setting"));
+  for (const Row& row : rows_) {
+    row.radio->setToolTip(PickText("选择这个音乐输入", "Plays this music input"));
+    row.slider->setToolTip(PickText("这个音乐输入的增益", "Gain of this music input"));
+  }
   ApplyDialogTexts(this, kDialogNumber);
 }
 

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include "editors/ControlTips.h"
 #include "model/EqBandStore.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/EqThumbnail.h"
@@ -396,6 +397,24 @@ void MicMusicPage::ResetCurrentEq() {
   ReloadEqPanel();
 }
 
+void MicMusicPage::ApplyTips() {
+  const char* const selectorZh[3] = {"编辑话筒通道A：均衡、回声和混响", "编辑话筒通道B：均衡、回声和混响", "编辑音乐均衡"};
+  const char* const selectorEn[3] = {"Edit mic path A: its EQ, echo and reverb", "Edit mic path B: its EQ, echo and reverb",
+                                     "Edit the music EQ"};
+  for (int c = 0; c < 3; ++c) SetTip(selector_[std::size_t(c)], selectorZh[c], selectorEn[c]);
+  SetTip(echoTypeRadios_[0], "回声为单声道", "Mono echo");
+  SetTip(echoTypeRadios_[1], "回声为立体声", "Stereo echo");
+  SetTip(reverbThumb_, "单击打开本通道的混响均衡", "Click to open this path's reverb EQ");
+  SetTip(echoThumb_, "单击打开本通道的回声均衡", "Click to open this path's echo EQ");
+  for (int k = 0; k < kMicInputs; ++k) {
+    InputControls& in = inputs_[std::size_t(k)];
+    SetTip(in.routeA, "本话筒口送到话筒通道A", "This mic input feeds mic path A");
+    SetTip(in.routeB, "本话筒口送到话筒通道B", "This mic input feeds mic path B");
+    SetTip(in.gate, "噪声门：低于此电平的声音被关闭", "Noise gate: sound below this level is shut off");
+    SetTip(in.volume, "本话筒口的音量", "Volume of this mic input");
+  }
+}
+
 void MicMusicPage::ApplyTexts() {
   const char* const selectorZh[3] = {"话筒通道A", "话筒通道B", "音乐"};
   const char* const selectorEn[3] = {"Mic CH A", "Mic CH B", "Music"};
@@ -424,6 +443,7 @@ void MicMusicPage::ApplyTexts() {
     in.volumeCaption->setText(PickText("音量", "Vol"));
   }
   musicPeakGroup_->setTitle(PickText("音乐电平", "Music Peak"));
+  ApplyTips();
 
   ApplyDialogTexts(this, kDialogNumber);
 }

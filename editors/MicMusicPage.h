@@ -114,6 +114,7 @@ class MicMusicPage : public EditorPage, public EqBandEditorAccess {
   void BuildThumbnails();
   void BuildInputs();
   void BuildMusicMeters();
+  void ApplyTips();
   void LayOut();
 
   void SelectorChange();

@@ -19,9 +19,12 @@
 
 #include "model/BandSplit.h"
 #include "model/EqBandStore.h"
+#include "editors/ControlTips.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/OutputPageButtons.h"
+#include "editors/model/CompressorControls.h"
 #include "editors/model/SurroundRoom.h"
+#include "editors/model/ValueLabel.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"
@@ -51,20 +54,14 @@ constexpr int kLimiterMax[OutputPage::kLimiterSliders] = {0, 300, 100, 1000};
 constexpr LimiterControl kLimiterControls[OutputPage::kLimiterSliders] = {
     LimiterControl::kThreshold, LimiterControl::kRatio, LimiterControl::kAttack, LimiterControl::kRelease};
 
-QString LimiterText(int index, int sliderValue) {
-  switch (index) {
-    case 0: return QString::asprintf("%.0fdB", double(sliderValue));
-    case 1: return QString::asprintf("%.1f:1", double(sliderValue) / 10.0);
-    default: return QString::asprintf("%.0fms", double(sliderValue));
-  }
-}
+QString LimiterText(int index, int sliderValue) { return QString::fromStdString(CompressorValueText(index, sliderValue)); }
 
 QString MixText(int percent) { return QString::asprintf("%d%%", percent); }
 QString SplitText(int pairIndex) {
   const auto& pairs = CrossoverPairs();
   return QString::asprintf("%dHz", pairs[std::size_t(std::clamp(pairIndex, 0, int(pairs.size()) - 1))].first);
 }
-QString DelayText(int tenths) { return QString::asprintf("%.1fms", double(tenths) / 10.0); }
+QString DelayText(double ms) { return QString::fromStdString(ValueLabelText(ValueUnit::kTenthMilliseconds, ms)); }
 
 QLabel* CaptionLabel(QWidget* parent, int controlId = 0) {
   auto* label = new QLabel(parent);
@@ -248,7 +245,7 @@ void OutputPage::BuildDelayGroup() {
   connect(delaySlider_, &QSlider::valueChanged, this, [this](int tenths) {
     if (loading_) return;
     WriteDelay(Channel(), LinkedGroup(), tenths);
-    delayValue_->setText(DelayText(tenths));
+    delayValue_->setText(DelayText(tenths / 10.0));
   });
 
   auto* radios = new QHBoxLayout;
@@ -403,9 +400,9 @@ void OutputPage::RefreshDelay() {
   const int pair = SplitPairIndex(c);
   splitSlider_->setValue(pair);
   splitValue_->setText(SplitText(pair));
-  const int tenths = SaturatingRound<int>(ChannelDelayMs(c) * 10.0f);
-  delaySlider_->setValue(tenths);
-  delayValue_->setText(DelayText(delaySlider_->value()));
+  const float ms = ChannelDelayMs(c);
+  delaySlider_->setValue(SaturatingRound<int>(ms * 10.0f));
+  delayValue_->setText(DelayText(ms));
   delaySwitch_->setChecked(UiValue(ChannelBlock(c), kChannelDelaySwitch) == 0);
   const bool splitOn = EditorSnapshot().bandSplitFlag[std::size_t(c)] == 0;
   (splitOn ? highFrequencyRadio_ : channelDelayRadio_)->setChecked(true);
@@ -427,12 +424,13 @@ void OutputPage::RefreshLimiter() {
   const int c = Channel();
   const CompressorValues v = EditorSnapshot().channelLimiters[std::size_t(c)];
   const float shown[kLimiterSliders] = {v.threshold, v.ratio * 10.0f, v.attackMs, v.releaseMs};
+  const auto texts = CompressorStoredTexts(v);
   loading_ = true;
   limiterSwitch_->setChecked(UiValue(ChannelBlock(c), kChannelLimiterSwitch) == 0);
   for (int i = 0; i < kLimiterSliders; ++i) {
     const int position = SaturatingRound<int>(shown[i]);
     limiterSliders_[std::size_t(i)]->setValue(position);
-    limiterValues_[std::size_t(i)]->setText(LimiterText(i, limiterSliders_[std::size_t(i)]->value()));
+    limiterValues_[std::size_t(i)]->setText(QString::fromStdString(texts[std::size_t(i)]));
   }
   loading_ = false;
 }
@@ -497,6 +495,32 @@ void OutputPage::SaveLinkBoxes() {
   if (!services_.saveOptionRecord(bytes)) qDebug().noquote() << QString::fromUtf8("保存失败");
 }
 
+void OutputPage::ApplyTips() {
+  for (int c = 0; c < kChannels; ++c) {
+    const ChannelStrip& strip = strips_[std::size_t(c)];
+    SetTip(strip.role, QString::fromUtf8("通道%1播放的扬声器位置").arg(c + 1),
+           QStringLiteral("Speaker role CH %1 plays").arg(c + 1));
+    SetTip(strip.mute, QString::fromUtf8("通道%1静音").arg(c + 1), QStringLiteral("Mutes CH %1").arg(c + 1));
+    SetTip(strip.phase, QString::fromUtf8("通道%1反相").arg(c + 1), QStringLiteral("Inverts the polarity of CH %1").arg(c + 1));
+  }
+  for (int pair = 0; pair < kLinkPairCount; ++pair)
+    SetTip(linkBoxWidgets_[std::size_t(pair)], "勾选后，对这一对左右通道之一的调节同时作用于另一个",
+           "While ticked, an edit of one channel of this left/right pair goes to both");
+  static const char* const kMixTipChinese[kMixLevels] = {"本通道中话筒直达声的音量", "本通道中混响的音量",
+                                                         "本通道中回声的音量", "本通道中音乐的音量"};
+  static const char* const kMixTipEnglish[kMixLevels] = {"Level of the direct mic sound in this channel",
+                                                         "Level of the reverb in this channel", "Level of the echo in this channel",
+                                                         "Level of the music in this channel"};
+  for (int k = 0; k < kMixLevels; ++k) SetTip(mixSliders_[std::size_t(k)], kMixTipChinese[k], kMixTipEnglish[k]);
+  SetTip(delaySwitch_, "打开本通道的延时", "Turns this channel's delay on");
+  SetTip(highFrequencyRadio_, "只延时分频点以上的高频部分", "Delays only the part above the split frequency");
+  SetTip(channelDelayRadio_, "延时整个通道", "Delays the whole channel");
+  SetTip(splitSlider_, "高频延时的分频点", "Split frequency of the high-frequency delay");
+  SetTip(delaySlider_, "本通道的延时，每步0.1ms", "Delay of this channel in steps of 0.1 ms");
+  SetLimiterSwitchTip(limiterSwitch_);
+  for (int i = 0; i < kLimiterSliders; ++i) SetLimiterSliderTip(limiterSliders_[std::size_t(i)], i);
+}
+
 void OutputPage::ApplyTexts() {
   pageRow_->ApplyTexts();
   const int language = CurrentLanguage();
@@ -519,6 +543,7 @@ void OutputPage::ApplyTexts() {
   limiterSwitch_->setText(PickText("压限启用", "Compressor Switch"));
   for (int i = 0; i < kLimiterSliders; ++i)
     limiterCaptions_[std::size_t(i)]->setText(PickText(kLimiterChinese[i], kLimiterEnglish[i]));
+  ApplyTips();
 
   ApplyDialogTexts(this, kDialogNumber);
 }

@@ -141,6 +141,7 @@ class OutputPage : public EditorPage, public EqBandEditorAccess {
   void LayOut();
 
   void RefreshChannelRow();
+  void ApplyTips();
   void RefreshMix();
   void RefreshDelay();
   void RefreshDelayEnabling();

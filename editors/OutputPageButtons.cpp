@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "editors/ControlTips.h"
 #include "ui/DialogTexts.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -71,6 +72,14 @@ void OutputPageButtons::ApplyTexts() {
     const char* chinese = i == 0 ? options_.locationChinese : kPageChinese[i];
     pageButtons_[std::size_t(i)]->setText(PickText(chinese, kPageEnglish[i]));
   }
+  for (int c = 0; c < kChannels; ++c)
+    SetTip(channelButtons_[std::size_t(c)], QString::fromUtf8("打开通道%1的输出页").arg(c + 1),
+           QStringLiteral("Open the output page of CH %1").arg(c + 1));
+  static const char* const kTipChinese[kPages] = {"声场定位：按房间里的位置设定各通道的电平", "录音输出的混合、均衡和压限",
+                                                  "各输出通道的压限器"};
+  static const char* const kTipEnglish[kPages] = {"Location: channel levels from the places in the room",
+                                                  "Mix, EQ and limiter of the record output", "Limiters of the output channels"};
+  for (int i = 0; i < kPages; ++i) SetTip(pageButtons_[std::size_t(i)], kTipChinese[i], kTipEnglish[i]);
 }
 
 void OutputPageButtons::ShowPagePressed() {

@@ -14,9 +14,11 @@
 #include <algorithm>
 
 #include "editors/CompressorCurvePanel.h"
+#include "editors/ControlTips.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/OutputPageButtons.h"
 #include "editors/ShortBandCaptions.h"
+#include "model/ParameterImage.h"
 #include "ui/DialogTexts.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -186,19 +188,20 @@ void RecordOutputPage::RefreshLevels() {
   for (int k = 0; k < kLevels; ++k) {
     const int position = RecordLevelPosition(k);
     levels_[std::size_t(k)].slider->setValue(position);
-    levels_[std::size_t(k)].value->setText(FromStd(RecordLevelText(position)));
+    levels_[std::size_t(k)].value->setText(FromStd(RecordLevelStoredText(k)));
   }
   loading_ = false;
 }
 
 void RecordOutputPage::RefreshCompressor() {
   const CompressorPositions positions = RecordCompressorPositions();
+  const auto texts = CompressorStoredTexts(EditorSnapshot().recordLimiter);
   const bool on = RecordLimiterOn();
   loading_ = true;
   compressorSwitch_->setChecked(on);
   for (int i = 0; i < kCompressorSliders; ++i) {
     compressor_[std::size_t(i)].slider->setValue(positions[std::size_t(i)]);
-    compressor_[std::size_t(i)].value->setText(FromStd(CompressorValueText(i, positions[std::size_t(i)])));
+    compressor_[std::size_t(i)].value->setText(FromStd(texts[std::size_t(i)]));
   }
   loading_ = false;
   graph_->SetCurve(CompressorCurveFor(positions, on));
@@ -244,6 +247,14 @@ void RecordOutputPage::ApplyTexts() {
   compressorSwitch_->setText(PickText("压限启用", "Compressor Switch"));
   for (int i = 0; i < kCompressorSliders; ++i)
     compressor_[std::size_t(i)].caption->setText(PickText(kCompressorTexts[i].chinese, kCompressorTexts[i].english));
+  static const char* const kLevelTipChinese[kLevels] = {"录音中话筒直达声的音量", "录音中混响的音量", "录音中回声的音量",
+                                                        "录音中音乐的音量", "录音输出的总电平"};
+  static const char* const kLevelTipEnglish[kLevels] = {"Level of the direct mic sound in the recording",
+                                                        "Level of the reverb in the recording", "Level of the echo in the recording",
+                                                        "Level of the music in the recording", "Overall level of the record output"};
+  for (int k = 0; k < kLevels; ++k) SetTip(levels_[std::size_t(k)].slider, kLevelTipChinese[k], kLevelTipEnglish[k]);
+  SetLimiterSwitchTip(compressorSwitch_);
+  for (int i = 0; i < kCompressorSliders; ++i) SetLimiterSliderTip(compressor_[std::size_t(i)].slider, i);
   ApplyDialogTexts(this, kDialogNumber);
   RefreshPage();
 }

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/DialogTexts.h"
 
@@ -127,20 +128,34 @@ void RoomPanel::DrawGrid() {
   const int right = area.left() + area.width();
   const int bottom = area.top() + area.height();
 
-  // Lines first, then the labels borders first: in a room too narrow for every label
-  // an inner label that would run into one already drawn is left out.
+  // Lines first, then the labels borders first. An inner label that would run into one
+  // already drawn (the +2m beside the +2.5m border of a 5 m room) moves away from it along
+  // its axis by up to half its own size; only when that is not enough is it left out.
   struct Label {
     QRect box;
     QString text;
     bool border;
   };
-  auto drawLabels = [&](std::vector<Label> labels) {
+  auto drawLabels = [&](std::vector<Label> labels, bool alongX) {
     std::stable_partition(labels.begin(), labels.end(), [](const Label& l) { return l.border; });
     std::vector<QRect> drawn;
+    const auto inkOf = [](const QRect& box) { return box.adjusted(-2, 0, 2, 0); };
+    const auto hit = [&](const QRect& box) {
+      const auto found = std::find_if(drawn.begin(), drawn.end(), [&](const QRect& r) { return r.intersects(inkOf(box)); });
+      return found == drawn.end() ? nullptr : &*found;
+    };
     p.setPen(kLabelColour);
-    for (const Label& label : labels) {
-      const QRect ink = label.box.adjusted(-2, 0, 2, 0);
-      if (std::any_of(drawn.begin(), drawn.end(), [&](const QRect& r) { return r.intersects(ink); })) continue;
+    for (Label label : labels) {
+      if (const QRect* other = hit(label.box)) {
+        const QRect ink = inkOf(label.box);
+        const bool before = alongX ? ink.center().x() < other->center().x() : ink.center().y() < other->center().y();
+        const int shift = alongX ? (before ? other->left() - ink.right() - 1 : other->right() - ink.left() + 1)
+                                 : (before ? other->top() - ink.bottom() - 1 : other->bottom() - ink.top() + 1);
+        const int limit = (alongX ? label.box.width() : label.box.height()) / 2;
+        if (std::abs(shift) > limit) continue;
+        label.box.translate(alongX ? shift : 0, alongX ? 0 : shift);
+        if (hit(label.box)) continue;
+      }
       p.drawText(label.box, Qt::AlignCenter, label.text);
       drawn.push_back(label.box);
     }
@@ -155,7 +170,7 @@ void RoomPanel::DrawGrid() {
     const int labelRight = area.left() - kHorizontalLabelGap;
     labels.push_back({QRect(labelRight - w, line.pixel - metrics.height() / 2, w, metrics.height()), text, line.border});
   }
-  drawLabels(labels);
+  drawLabels(labels, false);
   labels.clear();
   for (const GridLine& line : model_.VerticalLines()) {
     p.setPen(QPen(line.border ? kBorderLineColour : kInnerLineColour, 1));
@@ -164,7 +179,7 @@ void RoomPanel::DrawGrid() {
     const int w = metrics.horizontalAdvance(text);
     labels.push_back({QRect(line.pixel - w / 2, bottom + kVerticalLabelGap, w, metrics.height()), text, line.border});
   }
-  drawLabels(labels);
+  drawLabels(labels, true);
 }
 
 void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m) const {

@@ -17,9 +17,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "editors/ControlTips.h"
 #include "editors/RoomPanel.h"
 #include "editors/OutputPageButtons.h"
 #include "editors/model/EqBandEditing.h"
+#include "editors/model/ValueLabel.h"
 #include "link/LinkState.h"
 #include "model/DebugLog.h"
 #include "model/DerivedRecords.h"
@@ -227,6 +229,9 @@ void SurroundPage::BuildChannelGroup() {
     row.level->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row.level->setMinimumWidth(row.level->fontMetrics().horizontalAdvance(QStringLiteral("500%")) + 4);
     SetControlId(row.level, kFirstLevelLabelId + c);
+    row.positionLevel = new QLabel(channelGroup_);
+    row.positionLevel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row.positionLevel->setMinimumWidth(row.positionLevel->fontMetrics().horizontalAdvance(QStringLiteral("-88.8dB")) + 4);
     row.role = new QLabel(channelGroup_);
     SetControlId(row.role, kFirstRoleLabelId + c);
     row.locate = new QCheckBox(channelGroup_);
@@ -272,8 +277,9 @@ void SurroundPage::LayOut() {
     levels->addWidget(row.caption, c, 0);
     levels->addWidget(row.slider, c, 1);
     levels->addWidget(row.level, c, 2);
-    levels->addWidget(row.role, c, 3);
-    levels->addWidget(row.locate, c, 4);
+    levels->addWidget(row.positionLevel, c, 3);
+    levels->addWidget(row.role, c, 4);
+    levels->addWidget(row.locate, c, 5);
   }
   levels->setColumnStretch(1, 1);
 
@@ -331,6 +337,7 @@ void SurroundPage::ReloadSurroundPage() {
   }
   loading_ = false;
   ReloadRoomAndMarkers();
+  ShowPositionLevels();
 }
 
 void SurroundPage::ReloadRoomAndMarkers() {
@@ -373,6 +380,41 @@ void SurroundPage::ShowRoleLabels() {
   }
 }
 
+void SurroundPage::ApplyTips() {
+  const auto tipSpin = [](SpinButtons* spin, const char* chinese, const char* english) {
+    SetTip(&spin->UpButton(), chinese, english);
+    SetTip(&spin->DownButton(), chinese, english);
+  };
+  SetTip(panel_, "拖动听众或扬声器改变位置；各通道的电平随离听众的距离而定",
+         "Drag the listener or a speaker to move it; each channel's level follows its distance to the listener");
+  const char* const sideChinese[2] = {"房间的宽度（1至10米），按“立即修改”生效", "房间的长度（1至10米），按“立即修改”生效"};
+  const char* const sideEnglish[2] = {"Width of the room (1 to 10 m); Modify applies it", "Length of the room (1 to 10 m); Modify applies it"};
+  for (int side = 0; side < 2; ++side) {
+    SetTip(roomEdits_[std::size_t(side)], sideChinese[side], sideEnglish[side]);
+    tipSpin(roomSpins_[std::size_t(side)], side == kWidth ? "房间宽度加减1米" : "房间长度加减1米",
+            side == kWidth ? "Room width one metre up or down" : "Room length one metre up or down");
+  }
+  SetTip(modifyButton_, "按输入的宽度和长度改变房间大小", "Resizes the room to the typed width and length");
+  SetTip(centerButton_, "把听众移到房间中央", "Moves the listener to the middle of the room");
+  SetTip(resetButton_, "扬声器回到默认位置，各通道的位置电平归零", "Speakers back to their places, position levels to 0 dB");
+  for (int k = 0; k < kRoomMarkerCount; ++k) {
+    for (int axis = 0; axis < 2; ++axis) {
+      const CoordinateRow& row = coordinates_[std::size_t(k)];
+      SetTip(row.edits[std::size_t(axis)], axis == kX ? "左右位置（米，右为正），按回车生效" : "前后位置（米，前为正），按回车生效",
+             axis == kX ? "Left/right place in metres (right is +); press Enter"
+                        : "Front/back place in metres (front is +); press Enter");
+      tipSpin(row.spins[std::size_t(axis)], "位置加减0.1米", "Place 0.1 m up or down");
+    }
+  }
+  for (int c = 0; c < kChannels; ++c) {
+    const ChannelRow& row = channels_[std::size_t(c)];
+    SetTip(row.slider, QString::fromUtf8("通道%1的电平（0至500%）").arg(c + 1),
+           QStringLiteral("Level of CH %1 (0 to 500 %)").arg(c + 1));
+    SetTip(row.positionLevel, "房间布局给本通道算出的电平", "Level the room layout gives this channel");
+    SetTip(row.locate, "用本通道的位置作为定位声源", "Locates the sound at this channel's speaker");
+  }
+}
+
 void SurroundPage::ApplyTexts() {
   for (int c = 0; c < kChannels; ++c) {
     channels_[std::size_t(c)].caption->setText(PickText(QString::fromUtf8("通道%1").arg(c + 1),
@@ -391,6 +433,7 @@ void SurroundPage::ApplyTexts() {
   unitLabel_->setText(PickText("长度单位:米(m)", "Unit:m"));
   for (int n = 1; n <= kSpeakerCount; ++n)
     speakerLabels_[std::size_t(n - 1)]->setText(PickText(Speaker(n).labelChinese, Speaker(n).labelEnglish));
+  ApplyTips();
   ApplyDialogTexts(this, kDialogNumber);
   ShowRoleLabels();
 }
@@ -461,6 +504,7 @@ void SurroundPage::ApplyCoordinates(int k, bool fromEnter) {
   }
   panel_->MoveMarker(k, float(metres[0]), float(metres[1]));
   MoveRoomMarker(k, float(metres[0]), float(metres[1]));
+  ShowPositionLevels();
 }
 
 void SurroundPage::OnCoordinateSpin(int marker, int axis, int delta) {
@@ -479,6 +523,7 @@ void SurroundPage::OnCoordinateSpin(int marker, int axis, int delta) {
 void SurroundPage::OnMarkerMoved(int index) {
   const RoomMarker& marker = panel_->Marker(index);
   MoveRoomMarker(index, marker.x, marker.y);
+  ShowPositionLevels();
   const float metres[2] = {marker.x, marker.y};
   CoordinateRow& row = coordinates_[std::size_t(MarkerIndex(index))];
   for (int axis = 0; axis < 2; ++axis) {
@@ -491,6 +536,7 @@ void SurroundPage::OnCenter() {
   const EditStepScope step({"居中", "Center"});
   panel_->MoveMarker(kListenerMarker, 0.0f, 0.0f);
   CenterListener();
+  ShowPositionLevels();
   // The edits follow, so that a later Enter in them does not move the listener back.
   CoordinateRow& row = coordinates_[kListenerMarker];
   for (int axis = 0; axis < 2; ++axis) {
@@ -503,6 +549,13 @@ void SurroundPage::OnReset() {
   const EditStepScope step({"声场定位复位", "Surround reset"});
   ResetSurround();
   ReloadRoomAndMarkers();
+  ShowPositionLevels();
+}
+
+void SurroundPage::ShowPositionLevels() {
+  for (int c = 0; c < kChannels; ++c)
+    channels_[std::size_t(c)].positionLevel->setText(
+        FromStd(ValueLabelText(ValueUnit::kLevelDecibels, ChannelPositionLevelDb(c))));
 }
 
 // ---------------------------------------------------------------- channels
@@ -593,6 +646,9 @@ QLabel& SurroundPage::SpeakerLabel(int speaker) const {
 }
 QSlider& SurroundPage::LevelSlider(int channel) const { return *channels_[std::size_t(ChannelIndex(channel))].slider; }
 QLabel& SurroundPage::LevelLabel(int channel) const { return *channels_[std::size_t(ChannelIndex(channel))].level; }
+QLabel& SurroundPage::PositionLevelLabel(int channel) const {
+  return *channels_[std::size_t(ChannelIndex(channel))].positionLevel;
+}
 QLabel& SurroundPage::RoleLabel(int channel) const { return *channels_[std::size_t(ChannelIndex(channel))].role; }
 QCheckBox& SurroundPage::LocateBox(int channel) const { return *channels_[std::size_t(ChannelIndex(channel))].locate; }
 

@@ -97,6 +97,8 @@ class SurroundPage : public EditorPage {
   QLabel& SpeakerLabel(int speaker) const;  // 1..8
   QSlider& LevelSlider(int channel) const;  // 0..7
   QLabel& LevelLabel(int channel) const;
+  // The position level in dB the room layout gave the channel ("+0.0dB" before any).
+  QLabel& PositionLevelLabel(int channel) const;
   QLabel& RoleLabel(int channel) const;
   QCheckBox& LocateBox(int channel) const;
 
@@ -121,6 +123,7 @@ class SurroundPage : public EditorPage {
     QLabel* caption = nullptr;
     QSlider* slider = nullptr;
     QLabel* level = nullptr;
+    QLabel* positionLevel = nullptr;  // the dB the room gave the channel
     QLabel* role = nullptr;
     QCheckBox* locate = nullptr;
   };
@@ -146,6 +149,8 @@ class SurroundPage : public EditorPage {
   void OnReset();
   void OnMarkerMoved(int index);
   void OnLevelSlider(int channel, int position);
+  void ApplyTips();
+  void ShowPositionLevels();
   void OnLocateBox(int channel, bool ticked);
   // Which of the 18 edits the page's focus is in: its marker, or -1.
   int FocusedMarker() const;

@@ -23,6 +23,7 @@ struct KeySpot {
 };
 
 constexpr double kRow = 11.0;
+constexpr double kTallRow = 14.0;  // the narrow keys of the bottom rows take two lines
 const KeySpot kSpots[] = {
     {1, {6, 16, 28, kRow}, Look::Power},       {2, {66, 16, 28, kRow}, Look::Plain},
     {3, {6, 32, 28, kRow}, Look::Plain},       {9, {66, 32, 28, kRow}, Look::Plain},
@@ -32,10 +33,10 @@ const KeySpot kSpots[] = {
     {12, {4, 132, 29, kRow}, Look::Volume},    {13, {4, 146, 29, kRow}, Look::Volume},
     {14, {35.5, 132, 29, kRow}, Look::Volume}, {15, {35.5, 146, 29, kRow}, Look::Volume},
     {16, {67, 132, 29, kRow}, Look::Volume},   {17, {67, 146, 29, kRow}, Look::Volume},
-    {18, {3, 166, 22, kRow}, Look::Tone},      {23, {27, 166, 22, kRow}, Look::Tone},
-    {24, {51, 166, 22, kRow}, Look::Tone},     {25, {75, 166, 22, kRow}, Look::Tone},
-    {19, {3, 184, 22, kRow}, Look::Mode},      {20, {27, 184, 22, kRow}, Look::Mode},
-    {21, {51, 184, 22, kRow}, Look::Mode},     {22, {75, 184, 22, kRow}, Look::Mode},
+    {18, {3, 164, 22, kTallRow}, Look::Tone},  {23, {27, 164, 22, kTallRow}, Look::Tone},
+    {24, {51, 164, 22, kTallRow}, Look::Tone}, {25, {75, 164, 22, kTallRow}, Look::Tone},
+    {19, {3, 183, 22, kTallRow}, Look::Mode},  {20, {27, 183, 22, kTallRow}, Look::Mode},
+    {21, {51, 183, 22, kTallRow}, Look::Mode}, {22, {75, 183, 22, kTallRow}, Look::Mode},
 };
 const QPointF kPadCentre(50, 76);
 constexpr double kPadRadius = 30, kConfirmRadius = 11;
@@ -53,18 +54,42 @@ QColor KeyColour(Look look) {
   return {120, 126, 136};
 }
 
-// Draws `text` centred in `box`, in the largest size from 8 pt down to 5 pt that fits.
-void FitText(QPainter& p, const QRectF& box, const QString& text, const QColor& colour) {
+constexpr double kLargestPt = 8.0, kSmallestPt = 6.5;
+
+// A caption split in two lines: at its last space, or in the middle of a caption
+// without spaces (Chinese); empty when it is too short to split.
+QString TwoLines(const QString& text) {
+  const int space = text.lastIndexOf(QLatin1Char(' '));
+  if (space > 0) return text.left(space) + QLatin1Char('\n') + text.mid(space + 1);
+  if (text.size() < 4) return QString();
+  return text.left(text.size() / 2) + QLatin1Char('\n') + text.mid(text.size() / 2);
+}
+
+// Draws `text` centred in `box`, clear of a rounded key's ends (`inset` on each side):
+// on one line in the largest size from 8 pt down to 6.5 pt that fits, else on two lines
+// likewise, else on one line at 6.5 pt cut short with an ellipsis. Captions never shrink
+// below a readable size and never run into the key's outline.
+void FitText(QPainter& p, const QRectF& key, double inset, const QString& text, const QColor& colour) {
+  const QRectF box = key.adjusted(inset, 1, -inset, -1);
   QFont font = p.font();
-  double size = 8.0;
-  for (; size > 5.0; size -= 0.5) {
-    font.setPointSizeF(size);
-    if (QFontMetricsF(font).horizontalAdvance(text) <= box.width() - 3) break;
-  }
-  font.setPointSizeF(size);
-  p.setFont(font);
   p.setPen(colour);
-  p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, text);
+  const QString split = TwoLines(text);
+  for (const QString& candidate : {text, split}) {
+    if (candidate.isEmpty()) continue;
+    for (double size = kLargestPt; size >= kSmallestPt; size -= 0.5) {
+      font.setPointSizeF(size);
+      const QFontMetricsF metrics(font);
+      const QRectF needed = metrics.boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignCenter, candidate);
+      if (needed.width() <= box.width() && needed.height() <= box.height() + 2) {
+        p.setFont(font);
+        p.drawText(box, Qt::AlignCenter, candidate);
+        return;
+      }
+    }
+  }
+  font.setPointSizeF(kSmallestPt);
+  p.setFont(font);
+  p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QFontMetricsF(font).elidedText(text, Qt::ElideRight, box.width()));
 }
 
 QString Caption(int key) {
@@ -131,9 +156,9 @@ void RemotePicture::paintEvent(QPaintEvent*) {
       p.setBrush(face);
       p.setPen(QPen(QColor(18, 20, 24), 1.0));
       p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-      FitText(p, r, Caption(spot.key), Qt::white);
+      FitText(p, r, r.height() * 0.3 + 1, Caption(spot.key), Qt::white);
     } else {
-      FitText(p, r, Caption(spot.key), QColor(20, 22, 26));
+      FitText(p, r, 1, Caption(spot.key), QColor(20, 22, 26));
     }
   }
   // Seams between the four direction segments, as on a moulded pad.
@@ -151,7 +176,7 @@ void RemotePicture::paintEvent(QPaintEvent*) {
   p.setPen(QPen(QColor(18, 20, 24), 1.0));
   p.drawEllipse(pad, kConfirmRadius * scale, kConfirmRadius * scale);
   const double side = kConfirmRadius * scale * 1.8;
-  FitText(p, QRectF(pad.x() - side / 2, pad.y() - side / 2, side, side), Caption(8), Qt::white);
+  FitText(p, QRectF(pad.x() - side / 2, pad.y() - side / 2, side, side), 1, Caption(8), Qt::white);
 
   // Speaker grille at the foot of the handset.
   p.setPen(Qt::NoPen);

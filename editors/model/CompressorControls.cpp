@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "editors/model/OutputChannels.h"
+#include "editors/model/ValueLabel.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"
 
@@ -29,16 +29,28 @@ int Position(int slider, float value) {
 
 }  // namespace
 
-std::string CompressorValueText(int slider, int position) {
-  char text[32] = {};
+namespace {
+
+// A slider's value in the unit its field shows (the ratio slider counts tenths).
+std::string FieldText(int slider, double value) {
   switch (slider) {
-    case kCompThreshold: std::snprintf(text, sizeof text, "%.0fdB", double(position)); break;
-    case kCompRatio: std::snprintf(text, sizeof text, "%.1f:1", double(position) / 10.0); break;
+    case kCompThreshold: return ValueLabelText(ValueUnit::kDecibels, value);
+    case kCompRatio: return ValueLabelText(ValueUnit::kRatio, value);
     case kCompAttack:
-    case kCompRelease: std::snprintf(text, sizeof text, "%.0fms", double(position)); break;
-    default: break;
+    case kCompRelease: return ValueLabelText(ValueUnit::kMilliseconds, value);
+    default: return {};
   }
-  return text;
+}
+
+}  // namespace
+
+std::string CompressorValueText(int slider, int position) {
+  return FieldText(slider, slider == kCompRatio ? double(position) / 10.0 : double(position));
+}
+
+std::array<std::string, kCompressorSliders> CompressorStoredTexts(const CompressorValues& v) {
+  return {FieldText(kCompThreshold, v.threshold), FieldText(kCompRatio, v.ratio), FieldText(kCompAttack, v.attackMs),
+          FieldText(kCompRelease, v.releaseMs)};
 }
 
 CompressorPositions CompressorSliderPositions(const CompressorValues& v) {

@@ -36,6 +36,9 @@ inline constexpr float kCompressorLowerSlope = 1.0f;
 // Text of a slider's value field: "%.0fdB", "%.1f:1" of position / 10, "%.0fms".
 // Empty for an unknown slider.
 std::string CompressorValueText(int slider, int position);
+// The four value fields of stored limiter values, each showing the value itself (a
+// threshold of -70 dB reads "-70dB" while its slider stands at -60).
+std::array<std::string, kCompressorSliders> CompressorStoredTexts(const CompressorValues& values);
 
 // Slider positions that show stored limiter values: threshold dB, ratio x 10, attack and
 // release ms, each rounded to the nearest step and held inside its slider's range.

@@ -55,10 +55,25 @@ int ShownCrossoverFamily(const EqBand& band) {
   return family < kNamedCrossoverFamilies ? family : 0;
 }
 
+namespace {
+constexpr double kLowestHz = 20.0, kHighestHz = 20000.0;
+}  // namespace
+
+int FrequencyAtSliderPosition(int position) {
+  const double share = double(std::clamp(position, 0, kFrequencySliderSteps)) / kFrequencySliderSteps;
+  return SaturatingRound<int>(kLowestHz * std::pow(kHighestHz / kLowestHz, share));
+}
+
+int FrequencySliderPosition(double hz) {
+  if (!(hz > kLowestHz)) return 0;  // NaN too
+  const double share = std::log(hz / kLowestHz) / std::log(kHighestHz / kLowestHz);
+  return std::clamp(SaturatingRound<int>(share * kFrequencySliderSteps), 0, kFrequencySliderSteps);
+}
+
 BandSliderPositions SliderPositions(const EqBand& band) {
   BandSliderPositions p;
   p.gain = SaturatingRound<int>(band.gain * 10.0f);
-  p.frequency = SaturatingRound<int>(band.frequency);
+  p.frequency = FrequencySliderPosition(band.frequency);
   p.q = SaturatingRound<int>(band.q * 100.0f);
   p.qMaximum = band.type == kFilterPeq ? 3000 : 200;
   p.gainEnabled = IsGainType(band.type);

@@ -36,10 +36,20 @@ bool OffersCrossoverFamily(const EqBand& band);
 // named family).
 int ShownCrossoverFamily(const EqBand& band);
 
+// The band editor's frequency slider is logarithmic: its positions 0..kFrequencySliderSteps
+// divide 20..20000 Hz into equal ratios, about 24 to the octave everywhere (a linear
+// slider would give the lowest octaves only a few of its steps). The slider only picks;
+// the band keeps whatever frequency was typed or stored.
+inline constexpr int kFrequencySliderSteps = 239;
+// The whole-hertz frequency a slider position stands for: 20 Hz at 0, 20000 Hz at the last.
+int FrequencyAtSliderPosition(int position);
+// The nearest position to a frequency, held inside the slider.
+int FrequencySliderPosition(double hz);
+
 // Where the band editor's sliders stand for a band, and whether its gain is the user's.
 struct BandSliderPositions {
   int gain = 0;        // tenths of a dB, −150..150
-  int frequency = 20;  // Hz, 20..20000
+  int frequency = 0;   // FrequencySliderPosition of the band's frequency
   int q = 10;          // hundredths, 10..qMaximum
   int qMaximum = 3000; // 3000 (Q 30) for "PEQ", 200 (Q 2) for every other type
   bool gainEnabled = true;  // "PEQ", "LS" and "HS" only

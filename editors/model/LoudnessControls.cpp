@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "dsp/Biquad.h"
 #include "model/EqBandStore.h"
 #include "editors/model/CompressorControls.h"
+#include "editors/model/ValueLabel.h"
 #include "model/Conversions.h"
 #include "model/DerivedRecords.h"
 #include "model/EqLayout.h"
@@ -117,38 +117,65 @@ LoudnessSliderRange LoudnessRange(LoudnessSlider slider) {
   return info ? info->range : LoudnessSliderRange{};
 }
 
+namespace {
+
+ValueUnit UnitOf(Format format) {
+  switch (format) {
+    case Format::kHz: return ValueUnit::kHertz;
+    case Format::kDb: return ValueUnit::kDecibels;
+    case Format::kPercent: return ValueUnit::kPercent;
+    case Format::kMs: break;
+    case Format::kCompressor: break;
+  }
+  return ValueUnit::kMilliseconds;
+}
+
+// The value the model stores behind a slider, in the slider's own steps (the music
+// compressor's ratio in tenths); not a number when the stored record is missing.
+double StoredValue(const SliderInfo& info) {
+  switch (info.route) {
+    case Route::kFloat: return FloatFromUi(UiValue(info.block, info.address));
+    case Route::kInteger: return UiValue(info.block, info.address);
+    case Route::kDecayLevel: return -double(EditorSnapshot().subwooferDecayLevel);
+    case Route::kBandSlot: {
+      const std::vector<std::uint8_t> record = ReadLiveBytes(EqBandOffset(kEqMusic, kBassExtensionSlot), kBandRecordSize);
+      if (record.size() != std::size_t(kBandRecordSize)) break;
+      return DecodeBandRecord(record.data()).frequency;
+    }
+    case Route::kCompressor: {
+      const CompressorValues v = EditorSnapshot().musicCompressor;
+      const float values[kCompressorSliders] = {v.threshold, v.ratio * 10.0f, v.attackMs, v.releaseMs};
+      return values[info.compressorSlider];
+    }
+  }
+  return std::nan("");
+}
+
+std::string FieldText(const SliderInfo& info, double value) {
+  if (info.format == Format::kCompressor) {
+    // The compressor's own formats; its fields show the stored value, not a position.
+    if (info.compressorSlider == kCompRatio) return ValueLabelText(ValueUnit::kRatio, value / 10.0);
+    return ValueLabelText(info.compressorSlider == kCompThreshold ? ValueUnit::kDecibels : ValueUnit::kMilliseconds,
+                          value);
+  }
+  return ValueLabelText(UnitOf(info.format), value);
+}
+
+}  // namespace
+
 std::string LoudnessValueText(LoudnessSlider slider, int position) {
   const SliderInfo* info = Info(slider);
-  if (!info) return {};
-  const char* pattern = nullptr;
-  switch (info->format) {
-    case Format::kHz: pattern = "%dHz"; break;
-    case Format::kDb: pattern = "%ddB"; break;
-    case Format::kPercent: pattern = "%d%%"; break;
-    case Format::kMs: pattern = "%dms"; break;
-    case Format::kCompressor: return CompressorValueText(info->compressorSlider, position);
-  }
-  char text[32] = {};
-  std::snprintf(text, sizeof text, pattern, position);
-  return text;
+  return info ? FieldText(*info, position) : std::string();
+}
+
+std::string LoudnessStoredText(LoudnessSlider slider) {
+  const SliderInfo* info = Info(slider);
+  return info ? FieldText(*info, StoredValue(*info)) : std::string();
 }
 
 int LoudnessPosition(LoudnessSlider slider) {
   const SliderInfo* info = Info(slider);
-  if (!info) return 0;
-  switch (info->route) {
-    case Route::kFloat: return Position(info->range, FloatFromUi(UiValue(info->block, info->address)));
-    case Route::kInteger: return Position(info->range, UiValue(info->block, info->address));
-    case Route::kDecayLevel: return Position(info->range, -double(EditorSnapshot().subwooferDecayLevel));
-    case Route::kBandSlot: {
-      const std::vector<std::uint8_t> record = ReadLiveBytes(EqBandOffset(kEqMusic, kBassExtensionSlot), kBandRecordSize);
-      if (record.size() != std::size_t(kBandRecordSize)) return info->range.min;
-      return Position(info->range, DecodeBandRecord(record.data()).frequency);
-    }
-    case Route::kCompressor:
-      return CompressorSliderPositions(EditorSnapshot().musicCompressor)[std::size_t(info->compressorSlider)];
-  }
-  return info->range.min;
+  return info ? Position(info->range, StoredValue(*info)) : 0;
 }
 
 bool LoudnessTicked(LoudnessBox box) {

@@ -57,6 +57,9 @@ LoudnessSliderRange LoudnessRange(LoudnessSlider slider);
 // music compressor's "%.0fdB", "%.1f:1" (of position / 10), "%.0fms". Empty for an
 // unknown slider.
 std::string LoudnessValueText(LoudnessSlider slider, int position);
+// The same field for the value the model stores, also where it lies beyond the slider's
+// range (a low band at 60 Hz reads "60Hz" while its slider stands at 70).
+std::string LoudnessStoredText(LoudnessSlider slider);
 
 // Where the slider stands for the current model: the UI value (floats rounded), the
 // negated subwoofer decay level, the frequency field of Music EQ slot 10, or the stored

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "model/EqBandStore.h"
+#include "editors/model/ValueLabel.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"
@@ -22,10 +22,11 @@ int HoldInRange(int slider, int position) {
 
 }  // namespace
 
-std::string RecordLevelText(int percent) {
-  char text[16] = {};
-  std::snprintf(text, sizeof text, "%d%%", percent);
-  return text;
+std::string RecordLevelText(int percent) { return ValueLabelText(ValueUnit::kPercent, percent); }
+
+std::string RecordLevelStoredText(int level) {
+  if (!IsLevel(level)) return {};
+  return ValueLabelText(ValueUnit::kPercent, double(UiValue(kRecordBlock, kRecordLevelAddresses[std::size_t(level)])));
 }
 
 int RecordLevelPosition(int level) {

@@ -29,6 +29,8 @@ inline constexpr int kRecordLevelMax = 100;
 
 // "%d%%".
 std::string RecordLevelText(int percent);
+// The level's stored percentage, also beyond the slider's 0..100 ("120%").
+std::string RecordLevelStoredText(int level);
 // Slider position of a level: its UI value held in 0..100 (0 for an unknown level).
 int RecordLevelPosition(int level);
 // Writes the level's address with the position (held in 0..100) as a percentage.

@@ -57,6 +57,12 @@ float SpeakerLevelDb(const SsvcSettings& s, int speaker) {
   return PositionLevelDb(s.listenerX, s.listenerY, place[0], place[1]);
 }
 
+float ChannelPositionLevelDb(int channel) {
+  if (channel < 0 || channel >= kOutputChannelCount) return 0.0f;
+  const std::vector<std::uint8_t> entry = ReadLiveBytes(kSsvcLevelsOffset + channel * kLevelEntrySize, kLevelEntrySize);
+  return entry.size() == std::size_t(kLevelEntrySize) ? GetFloat(entry.data()) : 0.0f;
+}
+
 int FirstChannelWithRole(const ChannelRoles& roles, int role) {
   for (int c = 0; c < kOutputChannelCount; ++c)
     if (roles[std::size_t(c)] == role) return c;

@@ -46,6 +46,10 @@ const char* RoleName(int role, int language);
 float PositionLevelDb(double listenerX, double listenerY, double speakerX, double speakerY);
 float SpeakerLevelDb(const SsvcSettings& settings, int speaker);
 
+// The position level channel 0..7 holds in its level entry (dB), what the last speaker
+// applied to it gave it; 0 for an unknown channel.
+float ChannelPositionLevelDb(int channel);
+
 // The first channel 0..7 whose role is `role`; -1 when none has it.
 int FirstChannelWithRole(const ChannelRoles& roles, int role);
 

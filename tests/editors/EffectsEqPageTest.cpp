@@ -209,7 +209,7 @@ class EffectsEqPageTest : public QObject {
     QCOMPARE(page_->QSliderControl().minimum(), 10);
     QCOMPARE(page_->QSliderControl().maximum(), 200);
     QCOMPARE(page_->QSliderControl().value(), 70);
-    QCOMPARE(page_->FrequencySlider().value(), 1000);
+    QCOMPARE(page_->FrequencySlider().value(), FrequencySliderPosition(1000.0));
     QCOMPARE(page_->FrequencyField().text(), QString("1000Hz"));
     writer_.sent.clear();
     page_->BandTypeRadio(1).click();
@@ -493,7 +493,14 @@ class EffectsEqPageTest : public QObject {
         QVERIFY2(w->height() >= w->minimumSizeHint().height() - 1, qPrintable(what));
       }
       QVERIFY(page_->EqPanel().width() >= 600 && page_->EqPanel().height() >= 300);
-      QVERIFY(page_->GainSlider().width() >= 100);
+      // Gain, frequency and Q stand as three vertical sliders side by side, a field under each.
+      if (editor) {
+        for (QSlider* s : {&page_->GainSlider(), &page_->FrequencySlider(), &page_->QSliderControl()})
+          QVERIFY(s->orientation() == Qt::Vertical && s->height() >= 100);
+        QVERIFY(page_->GainSlider().x() < page_->FrequencySlider().x() &&
+                page_->FrequencySlider().x() < page_->QSliderControl().x());
+        QVERIFY(page_->GainField().y() > page_->GainSlider().y() + page_->GainSlider().height() - 1);
+      }
       page_.reset();
     }
   }

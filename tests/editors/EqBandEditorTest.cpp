@@ -12,6 +12,10 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <QSlider>
+
+#include <cmath>
+#include <functional>
 #include <vector>
 
 #include "dsp/Biquad.h"
@@ -129,8 +133,52 @@ class EqBandEditorTest : public QObject {
     model.SetBandQ(0, 2.505f);
     const BandSliderPositions at = SliderPositions(*model.BandAt(0));
     QCOMPARE(at.gain, -35);
-    QCOMPARE(at.frequency, 1000);
+    QCOMPARE(at.frequency, FrequencySliderPosition(999.6));
     QCOMPARE(at.q, 251);
+  }
+
+  // The frequency slider is logarithmic; what it picks is whole hertz, what is typed is
+  // sent as typed, and showing a band never rewrites it.
+  void frequencySliderPicksTypedAndShownFrequenciesStayExact() {
+    Bench bench;
+    bench.editor->ShowEq(kEqMicA, StoredBandType::kAsMenuChoice);
+    QSlider& slider = bench.editor->FrequencySlider();
+    QCOMPARE(slider.minimum(), 0);
+    QCOMPARE(slider.maximum(), kFrequencySliderSteps);
+
+    WriteEqBand(kEqMicA, 3, 1, 1234, 0.0f, 1.41f);
+    bench.editor->ShowEq(kEqMicA, StoredBandType::kAsMenuChoice);
+    emit bench.panel->BandPressed(3);
+    QCOMPARE(slider.value(), FrequencySliderPosition(1234.0));
+    QCOMPARE(bench.editor->FrequencyField().text(), QString("1234Hz"));
+    QVERIFY(bench.written.empty());  // shown, not rewritten to the slider's step
+
+    const struct {
+      const char* name;
+      std::function<void()> act;
+      float frequency;
+    } rows[] = {
+        {"one step down", [&] { slider.triggerAction(QAbstractSlider::SliderSingleStepSub); },
+         float(FrequencyAtSliderPosition(FrequencySliderPosition(1234.0) - 1))},
+        {"to the bottom", [&] { slider.setValue(0); }, 20.0f},
+        {"to the top", [&] { slider.setValue(kFrequencySliderSteps); }, 20000.0f},
+        {"typed", [&] { test::Enter(bench.editor->FrequencyField(), "1234"); }, 1234.0f},
+        {"typed with a fraction", [&] { test::Enter(bench.editor->FrequencyField(), "987.6Hz"); }, 987.0f},
+    };
+    for (const auto& row : rows) {
+      bench.written.clear();
+      row.act();
+      QVERIFY2(!bench.written.empty(), row.name);
+      QCOMPARE(bench.written.back().frequency, row.frequency);
+      QCOMPARE(bench.editor->FrequencyField().text(), QString::asprintf("%.0fHz", double(row.frequency)));
+    }
+    // One page step is a third of an octave wherever the thumb stands.
+    for (int from : {0, 120, 200}) {
+      slider.setValue(from);
+      const double before = bench.written.back().frequency;
+      slider.triggerAction(QAbstractSlider::SliderPageStepAdd);
+      QVERIFY(std::fabs(std::log2(bench.written.back().frequency / before) - 1.0 / 3.0) < 0.06);
+    }
   }
 
   void listRowsAndEditorFieldsDifferOnlyInAMissingFrequency() {

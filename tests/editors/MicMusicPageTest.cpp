@@ -266,8 +266,8 @@ class MicMusicPageTest : public QObject {
     QCOMPARE(panel.Model().BandAt(3)->gain, 3.5f);
     QCOMPARE(StoredBand(kEqMicB, 3).gainField, 185);
 
-    page_->FrequencySlider().setValue(1234);
-    QCOMPARE(StoredBand(kEqMicB, 3).frequency, 1234);
+    page_->FrequencySlider().setValue(FrequencySliderPosition(1234.0));
+    QCOMPARE(StoredBand(kEqMicB, 3).frequency, FrequencyAtSliderPosition(FrequencySliderPosition(1234.0)));
     page_->QSliderControl().setValue(250);
     QCOMPARE(panel.Model().BandAt(3)->q, 2.5f);
 

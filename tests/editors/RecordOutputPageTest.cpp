@@ -78,7 +78,7 @@ class RecordOutputPageTest : public QObject {
   void loadsEveryControlFromTheModel() {
     SetParameter(kRecordBlock, 0x06, 42);
     SetParameter(kRecordBlock, 0x09, 7);
-    SetParameter(kRecordBlock, 0x0C, 250);  // beyond the slider: shown at its end
+    SetParameter(kRecordBlock, 0x0C, 250);  // beyond the slider: the slider at its end, the label as stored
     SetParameter(kRecordBlock, 0x0B, 0);    // limiter on
     WriteCompressorRecord(CompressorTarget::Record, 0, {-12.4f, 4.0f, 20.0f, 300.0f});
     writer_.sent.clear();
@@ -88,7 +88,7 @@ class RecordOutputPageTest : public QObject {
     const int levels[kRecordLevels] = {42, 100, 100, 7, 100};
     for (int k = 0; k < kRecordLevels; ++k) {
       QCOMPARE(page_->LevelSlider(k).value(), levels[k]);
-      QCOMPARE(page_->LevelValue(k).text(), QString("%1%").arg(levels[k]));
+      QCOMPARE(page_->LevelValue(k).text(), QString("%1%").arg(k == kRecordLevel ? 250 : levels[k]));
       QCOMPARE(page_->LevelSlider(k).minimum(), 0);
       QCOMPARE(page_->LevelSlider(k).maximum(), 100);
     }
