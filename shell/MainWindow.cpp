@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QToolButton>
 #include <utility>
@@ -48,7 +50,9 @@
 namespace dsptune {
 namespace {
 
-constexpr int kMinWidth = 1040, kMinHeight = 700;
+// The size the window opens at where the screen has room; smaller screens get what they
+// have, and the page area scrolls (ribbon and status bar stay in view).
+constexpr int kPreferredWidth = 1040, kPreferredHeight = 700;
 constexpr int kArrivalNoticeMs = 4000;
 constexpr int kConnectNoticeMs = 5000;
 constexpr int kRemovalNoticeMs = 5000;
@@ -90,6 +94,14 @@ void AnnounceLanguage(QWidget* window) {
   QCoreApplication::sendEvent(window, &change);
 }
 
+// The preferred size within what the screen offers (a window frame's worth less).
+QSize PreferredSize(const QSize& available) {
+  constexpr int kFrameAllowance = 40;
+  QSize size(kPreferredWidth, kPreferredHeight);
+  if (available.isValid()) size = size.boundedTo(available - QSize(0, kFrameAllowance));
+  return size;
+}
+
 QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
 
 }  // namespace
@@ -126,14 +138,18 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   LoadDefaultImage();
   SetCurrentLanguage(settings_.Language());
   view_ = new MainView(progress_, this);
-  setCentralWidget(view_);
+  pageArea_ = new QScrollArea(this);
+  pageArea_->setFrameShape(QFrame::NoFrame);
+  pageArea_->setWidgetResizable(true);
+  pageArea_->setWidget(view_);
+  setCentralWidget(pageArea_);
   view_->ShowEditor(kEditorMicMusic, 0);
   WriteCurrentLanguageFile(CurrentLanguage());
 
   setProperty(kSettingsName, 1);
   settings_.WriteApplicationLook();
   setWindowTitle(QString::fromUtf8("效果器调音软件v1.3.3"));
-  setMinimumSize(kMinWidth, kMinHeight);
+  resize(PreferredSize(screen() ? screen()->availableGeometry().size() : QSize()));
   QPalette p = palette();
   p.setColor(QPalette::Window, QColor(240, 250, 255));
   setPalette(p);

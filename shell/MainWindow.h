@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -41,6 +42,9 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   MainView& View() { return *view_; }
+  // The scrolled area around the main view: on a small screen the page scrolls while
+  // the ribbon and the status bar stay in view.
+  QScrollArea& PageArea() { return *pageArea_; }
   Ribbon& RibbonBar() { return *ribbon_; }
   QLabel& ConnectionPane() { return *connectionPane_; }
   QLabel& ModePane() { return *modePane_; }
@@ -131,6 +135,7 @@ class MainWindow : public QMainWindow {
   ProgressWindows& progress_;
   QtNotificationBridge& bridge_;
   MainView* view_;
+  QScrollArea* pageArea_ = nullptr;
   Ribbon* ribbon_ = nullptr;
   QLabel* connectionPane_ = nullptr;
   QLabel* modePane_ = nullptr;

@@ -58,24 +58,44 @@ Ipv4Field::Ipv4Field(QWidget* parent) : QWidget(parent) {
     box->installEventFilter(this);
     layout->addWidget(box);
     boxes_[i] = box;
-    if (i + 1 < boxes_.size()) {
-      connect(box, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-        if (text.size() == 3) boxes_[i + 1]->setFocus();
-      });
-    }
+    connect(box, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+      autoAdvancedInto_ = -1;
+      if (text.size() == 3 && i + 1 < boxes_.size()) {
+        MoveTo(int(i) + 1);
+        autoAdvancedInto_ = int(i) + 1;
+      }
+    });
   }
 }
 
+void Ipv4Field::MoveTo(int box) {
+  boxes_[std::size_t(box)]->setFocus();
+  boxes_[std::size_t(box)]->selectAll();  // typing replaces what the box held
+}
+
 bool Ipv4Field::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    for (std::size_t i = 0; i + 1 < boxes_.size(); ++i) {
-      if (watched == boxes_[i] && key->text() == QLatin1String(".")) {
-        boxes_[i + 1]->setFocus();
-        boxes_[i + 1]->selectAll();
-        return true;
-      }
-    }
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const auto found = std::find(boxes_.begin(), boxes_.end(), watched);
+  if (found == boxes_.end()) return QWidget::eventFilter(watched, event);
+  const int i = int(found - boxes_.begin());
+  QLineEdit* box = *found;
+  if (key->text() == QLatin1String(".")) {
+    // The dot after a third digit closes the octet that already moved on by itself;
+    // it must not move on a second time.
+    const bool closesAutoAdvance = autoAdvancedInto_ == i;
+    autoAdvancedInto_ = -1;
+    if (!closesAutoAdvance && i + 1 < int(boxes_.size()) && !box->text().isEmpty()) MoveTo(i + 1);
+    return true;
+  }
+  if (key->key() == Qt::Key_Backspace && i > 0 && box->cursorPosition() == 0 && !box->hasSelectedText()) {
+    // Backspace at the start of a box goes on into the one before it.
+    autoAdvancedInto_ = -1;
+    QLineEdit* previous = boxes_[std::size_t(i - 1)];
+    previous->setFocus();
+    previous->end(false);
+    previous->backspace();
+    return true;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // An IPv4 address entry: four octet boxes (0..255) separated by dots. A box left empty
-// counts as 0. Typing a dot, or a third digit, moves on to the next box.
+// counts as 0. Typing a dot, or a third digit, moves on to the next box and selects it,
+// so an address typed over another replaces it; a dot right after a third digit moves
+// nothing (the digit already did), and Backspace at the start of a box goes back.
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -29,7 +31,10 @@ class Ipv4Field : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void MoveTo(int box);
+
   std::array<QLineEdit*, 4> boxes_{};
+  int autoAdvancedInto_ = -1;  // the box a third digit moved the cursor into, until the next key
 };
 
 // Dotted decimal text → four octets; false for anything else.

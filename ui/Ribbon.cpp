@@ -92,7 +92,7 @@ Ribbon::Ribbon(QWidget* parent) : QWidget(parent) {
   connect(appButton_, &QToolButton::clicked, this, [this] {
     appMenu_->popup(appButton_->mapToGlobal(QPoint(0, appButton_->height())));
   });
-  connect(appMenu_, &QMenu::aboutToShow, this, &Ribbon::PlaceRecentSection);
+  connect(appMenu_, &QMenu::aboutToShow, this, [this] { PlaceRecentSection(); });
   tabRow_->addWidget(appButton_, 0, Qt::AlignBottom);
 
   tabBar_ = new CategoryTabBar(tabRowWidget_);
@@ -186,15 +186,18 @@ void Ribbon::SetRecentFiles(const QStringList& paths, const QString& title) {
   const int rowHeight = paths.isEmpty() ? 0 : recentList_->sizeHintForRow(0);
   recentList_->setFixedHeight(rowHeight * static_cast<int>(paths.size()) + 2);
   recentList_->setVisible(!paths.isEmpty());
-  PlaceRecentSection();
+  recentAction_->defaultWidget()->adjustSize();
+  // A menu measures its entries once and keeps that geometry until its actions change:
+  // taking the section out and putting it back makes it measure the new height.
+  PlaceRecentSection(true);
 }
 
-void Ribbon::PlaceRecentSection() {
+void Ribbon::PlaceRecentSection(bool remeasure) {
   if (!recentSet_) return;
   QList<QAction*> others = appMenu_->actions();
   others.removeAll(recentAction_);
   const int wanted = others.isEmpty() ? 0 : static_cast<int>(others.size()) - 1;
-  if (appMenu_->actions().indexOf(recentAction_) == wanted) return;
+  if (!remeasure && appMenu_->actions().indexOf(recentAction_) == wanted) return;
   appMenu_->removeAction(recentAction_);
   if (others.isEmpty()) {
     appMenu_->addAction(recentAction_);

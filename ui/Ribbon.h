@@ -86,7 +86,7 @@ class Ribbon : public QWidget {
   // Installs the ribbon's input rules on widget and everything inside it.
   void Watch(QWidget* widget);
   bool RouteWheel(QWidget* target, QWheelEvent* event);
-  void PlaceRecentSection();
+  void PlaceRecentSection(bool remeasure = false);
 
   QToolButton* appButton_ = nullptr;
   QMenu* appMenu_ = nullptr;

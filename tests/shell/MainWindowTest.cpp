@@ -2,6 +2,8 @@
 // connection pane, the master controls' sends, the language switch, and the link
 // notices. Message boxes are answered by ScriptedDialogs.
 #include <QCheckBox>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -71,10 +73,42 @@ class MainWindowTest : public QObject {
     QCOMPARE(parts_.settings->IpPort(), 30303);
     QCOMPARE(parts_.settings->ApplicationLook(), 215);
     QCOMPARE(parts_.frame->windowTitle(), QString::fromUtf8("效果器调音软件v1.3.3"));
-    QVERIFY(parts_.frame->minimumWidth() >= 1040 && parts_.frame->minimumHeight() >= 700);
     QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("USB:未连接"));
     QCOMPARE(parts_.frame->ConnectionPane().palette().color(QPalette::WindowText), QColor(255, 0, 0));
     QCOMPARE(parts_.frame->View().Host().EditorKind(), 313);
+  }
+
+  // Down to 1024×600 the window keeps its ribbon and status bar in view and the page
+  // area scrolls to every control; at 1400×900 nothing scrolls.
+  void fitsSmallScreens_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("1024x600") << QSize(1024, 600) << true;
+    QTest::newRow("1280x720 logical") << QSize(1280, 680) << false;
+    QTest::newRow("1366x768 with a panel") << QSize(1366, 700) << false;
+    QTest::newRow("1400x900") << QSize(1400, 900) << false;
+  }
+  void fitsSmallScreens() {
+    QFETCH(QSize, size);
+    QFETCH(bool, scrolls);
+    MakeFrame();
+    MainWindow& frame = *parts_.frame;
+    frame.resize(size);
+    QApplication::processEvents();
+    QCOMPARE(frame.size(), size);
+    for (QWidget* bar : {static_cast<QWidget*>(frame.statusBar()), static_cast<QWidget*>(&frame.RibbonBar())}) {
+      QVERIFY(bar->isVisible());
+      QVERIFY(frame.rect().contains(QRect(bar->mapTo(&frame, QPoint(0, 0)), bar->size())));
+    }
+    QScrollBar* vertical = frame.PageArea().verticalScrollBar();
+    QCOMPARE(vertical->maximum() > 0, scrolls);
+    // Scrolled to the end, the page's bottom edge is in view.
+    vertical->setValue(vertical->maximum());
+    frame.PageArea().horizontalScrollBar()->setValue(frame.PageArea().horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    QWidget* viewport = frame.PageArea().viewport();
+    const QPoint bottomRight = frame.View().mapTo(viewport, QPoint(frame.View().width() - 1, frame.View().height() - 1));
+    QVERIFY(viewport->rect().contains(bottomRight));
   }
 
   void secondInstanceActivatesTheFirst() {

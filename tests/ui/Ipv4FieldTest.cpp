@@ -52,6 +52,42 @@ class Ipv4FieldTest : public QObject {
     QVERIFY(field.OctetBox(2).hasFocus());
     QCOMPARE(field.Text(), QString("19.255.0.0"));  // empty boxes count as 0
   }
+
+  // Typing an address the ordinary ways, each key going to whichever box has the focus
+  // (as a keyboard does), starting in the first box with its text selected as the
+  // dialog opens it. "<" stands for Backspace.
+  void typingGivesTheTypedAddress_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("over a longer address") << "192.168.1.100" << "127.0.0.1" << "127.0.0.1";
+    QTest::newRow("three digits, no dots") << "192.168.1.100" << "127001001001" << "127.1.1.1";
+    QTest::newRow("three digits then dots") << "0.0.0.0" << "192.168.100.200" << "192.168.100.200";
+    QTest::newRow("short octets") << "192.168.1.100" << "10.0.0.7" << "10.0.0.7";
+    QTest::newRow("leading zeros") << "1.2.3.4" << "010.001.000.009" << "10.1.0.9";
+    QTest::newRow("a dot in an empty box stays") << "1.2.3.4" << "<.10.20.30.40" << "10.20.30.40";
+    QTest::newRow("backspace goes back a box") << "1.2.3.4" << "10.20.3<<4.5.6" << "10.24.5.6";
+    QTest::newRow("all 255") << "0.0.0.0" << "255.255.255.255" << "255.255.255.255";
+  }
+  void typingGivesTheTypedAddress() {
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, after);
+    Ipv4Field field;
+    field.SetText(before);
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
+    field.activateWindow();
+    field.OctetBox(0).setFocus();
+    field.OctetBox(0).selectAll();
+    for (QChar c : keys) {
+      QWidget* target = QApplication::focusWidget();
+      QVERIFY(target);
+      if (c == '<') QTest::keyClick(target, Qt::Key_Backspace);
+      else QTest::keyClick(target, c.toLatin1());
+    }
+    QCOMPARE(field.Text(), after);
+  }
 };
 
 QTEST_MAIN(Ipv4FieldTest)

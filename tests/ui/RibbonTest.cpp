@@ -336,6 +336,34 @@ class RibbonTest : public QObject {
     QCOMPARE(menu->actions().size(), 5);
   }
 
+  // Entries added while the program runs appear in a menu that was shown before: the
+  // menu takes the section's new height instead of the first one it measured.
+  void recentFileSectionGrowsAfterBeingShown() {
+    QMenu* menu = ribbon_->ApplicationMenu();
+    menu->addAction("Open(&O)");
+    menu->addAction("Exit(&X)");
+    ribbon_->SetRecentFiles({"/m/one.mode"}, "Last documents(最近的文档)");
+    ribbon_->ApplicationButton()->click();
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    const int firstHeight = menu->height();
+    menu->close();
+    QTRY_VERIFY(!menu->isVisible());
+    const QStringList three = {"/m/three.mode", "/m/two.mode", "/m/one.mode"};
+    ribbon_->SetRecentFiles(three, "Last documents(最近的文档)");
+    ribbon_->ApplicationButton()->click();
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    auto* list = menu->findChild<QListWidget*>("recentFiles");
+    QCOMPARE(list->count(), 3);
+    QVERIFY2(menu->height() >= firstHeight + 2 * list->sizeHintForRow(0),
+             qPrintable(QStringLiteral("%1 -> %2").arg(firstHeight).arg(menu->height())));
+    // Every entry lies inside the menu, so each can be seen and clicked.
+    for (int row = 0; row < 3; ++row) {
+      const QPoint centre = list->viewport()->mapTo(menu, list->visualItemRect(list->item(row)).center());
+      QVERIFY(menu->rect().contains(centre));
+    }
+    menu->close();
+  }
+
   void renamedTitlesStayVisible() {
     // The language switch renames categories and panels, then lays the ribbon out again.
     ribbon_->SetCategoryName(input_, QString::fromUtf8("输入控制"));
