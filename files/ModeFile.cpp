@@ -8,6 +8,8 @@
 #include <cstring>
 #include <random>
 
+#include <unistd.h>
+
 #include "link/SyncJobs.h"
 #include "model/DebugLog.h"
 #include "model/DeviceIdentity.h"
@@ -48,14 +50,16 @@ fs::path TemporarySibling(const fs::path& target) {
   return target.parent_path() / ("." + name.string());
 }
 
-// Writes the temporary file completely; 0 or the system error number.
-int WriteNewFile(const fs::path& file, std::span<const std::uint8_t> bytes) {
+// Writes a file completely through `mode` ("wbx": a new file only; "wb": over the file in
+// place, synced to the disk as well); 0 or the system error number.
+int WriteWholeFile(const fs::path& file, const char* mode, std::span<const std::uint8_t> bytes, bool sync) {
   errno = 0;
-  std::FILE* f = std::fopen(file.c_str(), "wbx");
+  std::FILE* f = std::fopen(file.c_str(), mode);
   if (!f) return LastError(EIO);
   int error = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) error = LastError(EIO);
   if (std::fflush(f) != 0 && error == 0) error = LastError(EIO);
+  if (sync && ::fsync(::fileno(f)) != 0 && error == 0) error = LastError(EIO);
   if (std::fclose(f) != 0 && error == 0) error = LastError(EIO);
   return error;
 }
@@ -69,6 +73,11 @@ std::string WriteErrorText(int errorNumber, const fs::path& path) {
 
 std::string OpenErrorText(const fs::path& path) {
   return "Can't write to file:\n" + path.string() + "\nProbaby it is write protected.";
+}
+
+std::string ReadErrorText(int errorNumber, const fs::path& path) {
+  return "Errcode=" + std::to_string(errorNumber) + ",Can't read file:\n" + path.string() + "\n" +
+         std::strerror(errorNumber);
 }
 
 int ReplaceFileContents(const fs::path& path, std::span<const std::uint8_t> bytes) {
@@ -94,8 +103,10 @@ int ReplaceFileContents(const fs::path& path, std::span<const std::uint8_t> byte
   int error = EEXIST;
   for (int attempt = 0; attempt < 8 && error == EEXIST; ++attempt) {
     temp = TemporarySibling(target);
-    error = WriteNewFile(temp, bytes);
+    error = WriteWholeFile(temp, "wbx", bytes, false);
   }
+  // A read-only folder holding a writable file: the file itself is all that may change.
+  if (exists && (error == EACCES || error == EPERM)) return WriteWholeFile(target, "wb", bytes, true);
   if (error == 0 && exists) fs::permissions(temp, status.permissions(), ec);  // best effort
   if (error == 0) {
     fs::rename(temp, target, ec);

@@ -34,6 +34,9 @@ inline constexpr std::string_view kModeVersionText = "Mode file version not supp
 std::string WriteErrorText(int errorNumber, const std::filesystem::path& path);
 // "Can't write to file:\n%s\nProbaby it is write protected."
 std::string OpenErrorText(const std::filesystem::path& path);
+// A file that cannot be read, named for what is wrong with it:
+// "Errcode=2,Can't read file:\n%s\nNo such file or directory".
+std::string ReadErrorText(int errorNumber, const std::filesystem::path& path);
 
 // Commits the live block into the image, then writes the identity header and the image.
 // Returns 1 on success. Returns 0 when the file cannot be written, with *errorText (when
@@ -67,7 +70,9 @@ int PendingModeSlot(std::string_view fileName);
 // Writes bytes as the whole new content of path: into a temporary file in the same
 // folder, then renamed over the target. An existing target that may not be written is
 // refused. Returns 0 on success, else the system error number; the target is then
-// untouched.
+// untouched. Only when the folder refuses the temporary file but the existing target may
+// be written is the target rewritten in place (flushed and synced to the disk): the
+// alternative is not saving at all, and a failure part-way may then leave it cut short.
 int ReplaceFileContents(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace dsptune

@@ -1,6 +1,7 @@
 #include "files/RemoteFile.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
@@ -20,9 +21,13 @@ std::filesystem::path WithRemoteExtension(const std::filesystem::path& chosen) {
 int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText) {
   if (errorText) errorText->clear();
   const std::filesystem::path file = WithRemoteExtension(path);
-  std::FILE* f = std::fopen(file.c_str(), "rb");
+  // A folder opens for reading on Linux and reads as empty: it would "load" nothing.
+  std::error_code ec;
+  errno = 0;
+  std::FILE* f = std::filesystem::is_directory(file, ec) ? nullptr : std::fopen(file.c_str(), "rb");
   if (!f) {
-    if (errorText) *errorText = OpenErrorText(file);
+    const int error = std::filesystem::is_directory(file, ec) ? EISDIR : errno != 0 ? errno : EIO;
+    if (errorText) *errorText = ReadErrorText(error, file);
     return -1;
   }
   std::array<std::uint8_t, kRemoteFileSize> bytes{};

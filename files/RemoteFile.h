@@ -14,8 +14,9 @@ inline constexpr int kRemoteFileSize = 30;
 std::filesystem::path WithRemoteExtension(const std::filesystem::path& chosen);
 
 // Reads up to 30 bytes of WithRemoteExtension(path) into the table (a shorter file leaves
-// the rest unchanged) and sends the table to the device. Returns 1, or -1 when the file
-// cannot be opened, with *errorText (when given) set to OpenErrorText.
+// the rest unchanged) and sends the table to the device once. Returns 1, or -1 when the
+// file cannot be read (a folder is not a file), with *errorText (when given) set to
+// ReadErrorText naming the cause; nothing is sent then.
 int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText = nullptr);
 
 // Writes the table as WithRemoteExtension(path). Returns 1, or -1 when the file cannot be

@@ -117,10 +117,10 @@ std::vector<Fault> ReadFaults() {
       // thread: about 33 frames a second keeps that thread two-thirds busy.
       Make("zwave_noise", 0, "", [](D&, S& s) { s.zwaveInterval = 30ms; }),
       Make("slow_answers", 0, "", [](D& d, S&) { d.replyLatency = 100ms; }),
-      Make("silent", 6, "did not answer", [](D&, S& s) { s.silentAfter = 1ms; }),
-      Make("garbled", 7, "garbled", [](D&, S& s) { s.badChecksumEvery = 1; }),
+      Make("silent", 1, "did not answer", [](D&, S& s) { s.silentAfter = 1ms; }),
+      Make("garbled", 1, "garbled", [](D&, S& s) { s.badChecksumEvery = 1; }),
       Make("busy", 3, "device busy: another host is connected", [](D&, S& s) { s.busy = true; }),
-      Make("link_killed", 5, "link to the device was lost", [](D&, S& s) { s.closeAfterCommands = 30; }),
+      Make("link_killed", 1, "link to the device was lost", [](D&, S& s) { s.closeAfterCommands = 30; }),
   };
 }
 
@@ -161,7 +161,7 @@ std::vector<Fault> WriteFaults() {
       // The tenth command of the write, chunk 9, is refused once.
       Make("parameter_error_on_chunk_9", 0, "",
            [](D& d, S&) { d.parameterErrorAfter = kSetupCommands + kReadCommands + 10; }),
-      Make("link_killed", 5, "chunks reached the device", [](D&, S& s) { s.closeAfterCommands = kReadCommands + 30; }),
+      Make("link_killed", 1, "chunks reached the device", [](D&, S& s) { s.closeAfterCommands = kReadCommands + 30; }),
   };
 }
 

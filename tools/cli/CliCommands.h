@@ -1,6 +1,7 @@
 #pragma once
-// Sub-commands of dsptune-cli. Each returns the process exit status: 0 success,
-// 1 failure, 2 bad arguments (after printing a one-line message naming the argument).
+// Sub-commands of dsptune-cli. Each returns the process exit status (tools/cli/ExitStatus.h):
+// 0 success, 1 device or file error, 2 bad arguments (after printing a one-line message
+// naming the argument), 3 device busy, 4 identity mismatch.
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ int RunResponse(const Args& args);
 // when the settings are equal, 1 when they differ, 2 on bad arguments or an unreadable
 // file, and a device failure's status when the device cannot be read.
 int RunDiff(const Args& args);
-// info, read, write, remote-save, remote-load (args still hold --tcp/--usb).
+// info, read, write, get, set, remote-save, remote-load (args still hold the device
+// options); with several hosts each runs in a worker process of its own.
 int RunDeviceCommand(const std::string& command, Args args);
 
 // Prints "dsptune-cli: <message>" on stderr and returns 2.

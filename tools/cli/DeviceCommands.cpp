@@ -1,4 +1,5 @@
-// dsptune-cli commands that talk to a device: info, read, write, remote-save, remote-load.
+// dsptune-cli commands that talk to a device: info, read, write, get, set, remote-save,
+// remote-load, on one device or (through worker processes) on many.
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,10 +18,17 @@
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
 #include "tools/cli/DeviceSession.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/HostFleet.h"
+#include "tools/cli/InputFiles.h"
+#include "tools/cli/ParameterAccess.h"
 
 namespace dsptune::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Asks for the status block and waits (at most a second) until an answer has filled it.
 void RefreshStatusBlock() {
@@ -44,119 +52,150 @@ int Info() {
               CurrentLink().currentMode.load() + 1);
   std::printf("\n%s\n%s\n%s\n%s\n", about.module.c_str(), about.mcu.c_str(), about.dsp.c_str(),
               about.converters.c_str());
-  return 0;
+  return kExitSuccess;
 }
 
-// Checked before the device is opened, so that a typing error costs no device read.
-std::string InputFileProblem(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return path + ": no such file";
-  if (std::filesystem::is_directory(path, ec)) return path + ": is a folder, not a file";
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return path + ": cannot be read (" + std::strerror(errno) + ")";
-  std::fclose(f);
-  return {};
+// What a command needs besides the device, checked before the device is opened so that
+// a typing error costs no device read.
+struct Request {
+  std::string file;  // read, write, remote-save, remote-load
+  bool verify = false;
+  std::vector<NamedParameter> names;          // get
+  std::vector<ParameterAssignment> settings;  // set
+};
+
+int FileProblem(const std::string& problem) {
+  if (problem.empty()) return kExitSuccess;
+  std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+  return kExitFailure;
 }
 
-std::string OutputFileProblem(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return path + ": is a folder, not a file";
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  if (!std::filesystem::is_directory(folder, ec)) return folder.string() + ": no such folder";
-  if (::access(folder.c_str(), W_OK) != 0) return folder.string() + ": cannot write there (" + std::strerror(errno) + ")";
-  return {};
-}
-
-// The command's own arguments: 2 for a usage error, 1 for a file that cannot be used,
-// 0 when the device may be opened. `verify` is taken out of args.
-int CheckArguments(const std::string& command, Args& args, bool& verify) {
-  if (command == "info") return args.empty() ? 0 : UsageError("info takes no arguments");
+// 0, or the exit status after printing why.
+int CheckRequest(const std::string& command, const ParsedArgs& parsed, const DeviceChoice& choice, Request& request) {
+  const auto& files = parsed.positional;
+  const auto usage = [&](const char* text) { return UsageError(command + ": usage: " + text); };
+  if (command == "info") return files.empty() ? 0 : UsageError("info takes no arguments");
   if (command == "read") {
-    if (args.size() != 2 || args[0] != "-o") return UsageError("read: usage: read -o FILE.mode");
-    const std::string problem = OutputFileProblem(args[1]);
-    if (problem.empty()) return 0;
-    std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
-    return 1;
+    if (!parsed.Has("-o") || !files.empty()) return usage("read -o FILE.mode (several hosts: read -o DIR/)");
+    request.file = parsed.Value("-o");
+    if (choice.Many()) return FileProblem(OutputFolderProblem(request.file));
+    return FileProblem(OutputFileProblem(request.file));
   }
   if (command == "write") {
-    std::erase_if(args, [&verify](const std::string& a) { return a == "--verify" && (verify = true); });
-    if (args.size() != 1) return UsageError("write: usage: write [--verify] FILE.mode");
-  } else if (command == "remote-load") {
-    if (args.size() != 1) return UsageError("remote-load: usage: remote-load FILE.remo");
-  } else if (command == "remote-save") {
-    if (args.size() != 1) return UsageError("remote-save: usage: remote-save FILE.remo");
-    const std::string problem = OutputFileProblem(args[0]);
-    if (problem.empty()) return 0;
-    std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
-    return 1;
-  } else {
-    return UsageError("unknown command '" + command + "'");
+    if (files.size() != 1) return usage("write [--verify] FILE.mode");
+    request.verify = parsed.Has("--verify");
+    request.file = files[0];
+    return FileProblem(InputFileProblem(request.file));
   }
-  const std::string problem = InputFileProblem(args[0]);
-  if (problem.empty()) return 0;
-  std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
-  return 1;
+  if (command == "remote-save" || command == "remote-load") {
+    if (files.size() != 1) return usage(command == "remote-save" ? "remote-save FILE.remo" : "remote-load FILE.remo");
+    // The routines store under the .remo name whatever was typed; the checks look there too.
+    request.file = WithRemoteExtension(files[0]).string();
+    if (command == "remote-load") return FileProblem(InputFileProblem(request.file));
+    if (choice.Many()) return UsageError("remote-save: saves from one device only (one --tcp or --usb)");
+    return FileProblem(OutputFileProblem(request.file));
+  }
+  if (command == "get") {
+    if (files.empty()) return usage("get NAME...");
+    for (const std::string& name : files) {
+      std::string problem;
+      const auto found = FindNamedParameter(name, problem);
+      if (!found) return UsageError("get: " + problem);
+      request.names.push_back(*found);
+    }
+    return 0;
+  }
+  if (command == "set") {
+    if (files.empty()) return usage("set NAME=VALUE...");
+    for (const std::string& text : files) {
+      std::string problem;
+      const auto assignment = ParseAssignment(text, problem);
+      if (!assignment) return UsageError("set: " + problem);
+      request.settings.push_back(*assignment);
+    }
+    return 0;
+  }
+  return UsageError("unknown command '" + command + "'");
 }
 
-int Read(const Args& args) {
+int Read(const std::string& file) {
   std::string error;
-  if (SaveModeFile(args[1], &error) != 1) {
+  if (SaveModeFile(file, &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot write the mode file" : error.c_str());
-    return 1;
+    return kExitFailure;
   }
-  std::fprintf(stderr, "saved %s\n", args[1].c_str());
-  return 0;
+  std::fprintf(stderr, "saved %s\n", file.c_str());
+  return kExitSuccess;
 }
 
-int Write(DeviceSession& session, const Args& args) {
+int Write(DeviceSession& session, const std::string& file) {
   std::string error;
-  if (LoadModeFileToDevice(args[0], &error) != 1) {
-    std::fprintf(stderr, "dsptune-cli: %s: %s\n", args[0].c_str(),
+  if (LoadModeFileToDevice(file, &error) != 1) {
+    std::fprintf(stderr, "dsptune-cli: %s: %s\n", file.c_str(),
                  error.empty() ? std::string(kModeVersionText).c_str() : error.c_str());
-    return 1;
+    return kExitFailure;
   }
-  if (const int status = session.WaitForWriteJob(args[0]); status != 0) return status;
-  std::fprintf(stderr, "wrote %s to the device%s\n", args[0].c_str(), VerifyAfterWrite() ? " (verified)" : "");
-  return 0;
+  if (const int status = session.WaitForWriteJob(file); status != 0) return status;
+  std::fprintf(stderr, "wrote %s to the device%s\n", file.c_str(), VerifyAfterWrite() ? " (verified)" : "");
+  return kExitSuccess;
 }
 
-int RemoteSave(const Args& args) {
+int RemoteSave(const std::string& file) {
   std::string error;
-  if (SaveRemoteFile(args[0], &error) != 1) {
+  if (SaveRemoteFile(file, &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot write the remote file" : error.c_str());
-    return 1;
+    return kExitFailure;
   }
-  std::fprintf(stderr, "saved %s\n", args[0].c_str());
-  return 0;
+  std::fprintf(stderr, "saved the remote codes as %s\n", file.c_str());
+  return kExitSuccess;
 }
 
-int RemoteLoad(const Args& args) {
+int RemoteLoad(const std::string& file) {
   std::string error;
-  if (LoadRemoteFile(args[0], &error) != 1) {
+  if (LoadRemoteFile(file, &error) != 1) {
     std::fprintf(stderr, "dsptune-cli: %s\n", error.empty() ? "cannot read the remote file" : error.c_str());
-    return 1;
+    return kExitFailure;
   }
-  SendRemoteTable();
-  std::fprintf(stderr, "sent %s to the device\n", args[0].c_str());
-  return 0;
+  std::fprintf(stderr, "sent the remote codes of %s to the device\n", file.c_str());
+  return kExitSuccess;
+}
+
+int RunOnOneDevice(const std::string& command, const DeviceChoice& choice, const Request& request) {
+  SetVerifyAfterWrite(request.verify);
+  DeviceSession session(choice, choice.usb ? std::nullopt : std::optional<HostTarget>(choice.hosts[0]));
+  if (const int status = session.ConnectAndRead(); status != 0) return status;
+  if (command == "info") return Info();
+  if (command == "read") return Read(request.file);
+  if (command == "write") return Write(session, request.file);
+  if (command == "get") return PrintParameters(request.names);
+  if (command == "set") return WriteParameters(session, request.settings);
+  if (command == "remote-save") return RemoteSave(request.file);
+  return RemoteLoad(request.file);
 }
 
 }  // namespace
 
 int RunDeviceCommand(const std::string& command, Args args) {
+  std::vector<OptionSpec> own;
+  if (command == "read") own = {{"-o", true}};
+  if (command == "write") own = {{"--verify", false}};
+  const auto parsed = ParseArgs(command, args, own, DeviceOptions());
+  if (!parsed) return kExitUsage;
   int exitCode = 0;
-  auto session = DeviceSession::FromArgs(args, exitCode);
-  if (!session) return exitCode;
-  bool verify = false;
-  if (const int status = CheckArguments(command, args, verify); status != 0) return status;
-  SetVerifyAfterWrite(verify);
-  if (const int status = session->ConnectAndRead(); status != 0) return status;
-  if (command == "info") return Info();
-  if (command == "read") return Read(args);
-  if (command == "write") return Write(*session, args);
-  if (command == "remote-save") return RemoteSave(args);
-  return RemoteLoad(args);
+  const auto choice = DeviceChoiceFrom(*parsed, command, exitCode);
+  if (!choice) return exitCode;
+  Request request;
+  if (const int status = CheckRequest(command, *parsed, *choice, request); status != 0) return status;
+  if (choice->Many()) {
+    return RunOnHosts(command, *choice, [&](const HostTarget& host) {
+      Args a;
+      if (command == "read") return Args{"-o", (fs::path(request.file) / (HostFileStem(host) + ".mode")).string()};
+      if (request.verify) a.push_back("--verify");
+      for (const std::string& p : parsed->positional) a.push_back(p);
+      return a;
+    });
+  }
+  return FinishWorker(*choice, RunOnOneDevice(command, *choice, request));
 }
 
 }  // namespace dsptune::cli

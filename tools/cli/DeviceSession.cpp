@@ -1,8 +1,8 @@
 #include "tools/cli/DeviceSession.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "link/LinkState.h"
@@ -12,6 +12,8 @@
 #include "link/UsbLink.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/HostFleet.h"
 
 namespace dsptune::cli {
 namespace {
@@ -44,77 +46,93 @@ bool CliSink::WaitForSyncDone(int wParam, std::chrono::milliseconds timeout) {
 
 int ExitStatusFor(SyncOutcome outcome) {
   switch (outcome) {
-    case SyncOutcome::Done: return 0;
-    case SyncOutcome::DeviceBusy: return 3;
-    case SyncOutcome::IdentityMismatch: return 4;
-    case SyncOutcome::LinkLost: return 5;
-    case SyncOutcome::DeviceSilent: return 6;
-    case SyncOutcome::GarbledStream: return 7;
+    case SyncOutcome::Done: return kExitSuccess;
+    case SyncOutcome::DeviceBusy: return kExitBusy;
+    case SyncOutcome::IdentityMismatch: return kExitIdentityMismatch;
+    case SyncOutcome::LinkLost:
+    case SyncOutcome::DeviceSilent:
+    case SyncOutcome::GarbledStream:
     case SyncOutcome::Incomplete:
     case SyncOutcome::VerifyMismatch: break;
   }
-  return 1;
+  return kExitFailure;
 }
 
-bool WantsDevice(const Args& args) {
-  for (const std::string& a : args)
-    if (a == "--tcp" || a == "--usb") return true;
-  return false;
+namespace {
+
+void NoteOutcome(SyncOutcome outcome) {
+  switch (outcome) {
+    case SyncOutcome::Done: return;
+    case SyncOutcome::DeviceBusy: return NoteHostResult(HostResult::Busy);
+    case SyncOutcome::IdentityMismatch: return NoteHostResult(HostResult::IdentityMismatch);
+    case SyncOutcome::DeviceSilent: return NoteHostResult(HostResult::TimedOut);
+    default: return NoteHostResult(HostResult::Error);
+  }
 }
 
-std::optional<DeviceSession> DeviceSession::FromArgs(Args& args, int& exitCode) {
-  DeviceSession s;
-  bool chosen = false;
-  Args rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--usb") {
-      if (chosen) return exitCode = UsageError("use one of --tcp and --usb"), std::nullopt;
-      chosen = true;
-    } else if (args[i] == "--tcp") {
-      if (chosen) return exitCode = UsageError("use one of --tcp and --usb"), std::nullopt;
-      if (i + 1 >= args.size()) return exitCode = UsageError("--tcp needs HOST[:PORT]"), std::nullopt;
-      const std::string target = args[++i];
-      const auto colon = target.rfind(':');
-      s.host_ = target.substr(0, colon);
-      s.port_ = kDefaultNetworkPort;
-      if (colon != std::string::npos) {
-        char* end = nullptr;
-        const long port = std::strtol(target.c_str() + colon + 1, &end, 10);
-        if (*end != '\0' || port < 1 || port > 65535)
-          return exitCode = UsageError("--tcp: bad port in '" + target + "'"), std::nullopt;
-        s.port_ = int(port);
-      }
-      if (s.host_.empty()) return exitCode = UsageError("--tcp: missing host in '" + target + "'"), std::nullopt;
-      s.network_ = true;
-      chosen = true;
-    } else if (args[i] == "--reply-timeout") {
-      char* end = nullptr;
-      const long ms = i + 1 < args.size() ? std::strtol(args[i + 1].c_str(), &end, 10) : 0;
-      if (i + 1 >= args.size() || *end != '\0' || ms < 10 || ms > 60000)
-        return exitCode = UsageError("--reply-timeout needs MS (10..60000)"), std::nullopt;
-      s.replyTimeout_ = std::chrono::milliseconds(ms);
-      ++i;
-    } else {
-      rest.push_back(args[i]);
+}  // namespace
+
+bool WantsDevice(const ParsedArgs& parsed) {
+  return parsed.Has("--tcp") || parsed.Has("--usb") || parsed.Has("--hosts");
+}
+
+std::optional<DeviceChoice> DeviceChoiceFrom(const ParsedArgs& parsed, const std::string& command, int& exitCode) {
+  const auto usage = [&](const std::string& message) {
+    exitCode = UsageError(command + ": " + message);
+    return std::nullopt;
+  };
+  DeviceChoice choice;
+  choice.usb = parsed.Has("--usb");
+  choice.hostsFile = parsed.Has("--hosts");
+  if (parsed.Values("--usb").size() > 1 || parsed.Values("--hosts").size() > 1)
+    return usage("give --usb or --hosts once");
+  if (choice.usb && (parsed.Has("--tcp") || choice.hostsFile)) return usage("use --usb or network hosts, not both");
+  for (const std::string& text : parsed.Values("--tcp")) {
+    std::string problem;
+    const auto target = ParseHostTarget(text, problem);
+    if (!target) return usage("--tcp: " + problem);
+    choice.hosts.push_back(*target);
+  }
+  if (choice.hostsFile) {
+    std::string problem;
+    bool badLine = false;
+    if (!ReadHostsFile(parsed.Value("--hosts"), choice.hosts, problem, badLine)) {
+      if (badLine) return usage("--hosts: " + problem);
+      std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+      exitCode = kExitFailure;
+      return std::nullopt;
     }
   }
-  if (!chosen) return exitCode = UsageError("this command needs --tcp HOST[:PORT] or --usb"), std::nullopt;
-  args = rest;
-  s.sink_ = std::make_unique<CliSink>();
-  return std::optional<DeviceSession>(std::move(s));
+  if (!choice.usb && choice.hosts.empty())
+    return usage("this command needs --tcp HOST[:PORT], --hosts FILE or --usb");
+  if (parsed.Has("--jobs")) {
+    const auto jobs = ParseCount(parsed.Value("--jobs"), 1, 64);
+    if (!jobs) return usage("--jobs needs N (1..64)");
+    choice.jobs = int(*jobs);
+  }
+  if (parsed.Has("--reply-timeout")) {
+    const auto ms = ParseCount(parsed.Value("--reply-timeout"), 10, 60000);
+    if (!ms) return usage("--reply-timeout needs MS (10..60000)");
+    choice.replyTimeout = std::chrono::milliseconds(*ms);
+  }
+  if (parsed.Has("--outcome-fd")) {
+    const auto fd = ParseCount(parsed.Value("--outcome-fd"), 3, 1000);
+    if (!fd) return usage("--outcome-fd needs a descriptor");
+    choice.outcomeFd = int(*fd);
+  }
+  choice.quiet = Quiet(parsed);
+  return choice;
 }
 
-DeviceSession::DeviceSession(DeviceSession&& other) noexcept
-    : network_(other.network_), host_(std::move(other.host_)), port_(other.port_),
-      replyTimeout_(other.replyTimeout_), open_(other.open_),
-      sink_(std::move(other.sink_)) {
-  other.open_ = false;
-}
+DeviceSession::DeviceSession(const DeviceChoice& choice, std::optional<HostTarget> target)
+    : target_(std::move(target)), replyTimeout_(choice.replyTimeout), sink_(std::make_unique<CliSink>()),
+      progress_(choice.quiet) {}
 
 DeviceSession::~DeviceSession() {
+  progress_.Clear();
   if (!open_) return;
   WaitForSyncJobsIdle(std::chrono::seconds(5));
-  if (network_) CloseNetworkLink(true);
+  if (target_) CloseNetworkLink(true);
   else CloseUsbLink(true);
   ShutdownSyncJobs();
   SetSyncProgressObserver(nullptr);
@@ -124,42 +142,61 @@ DeviceSession::~DeviceSession() {
 int DeviceSession::ConnectAndRead() {
   InstallSyncJobs();
   CurrentLink().replyTimeout = replyTimeout_;
-  int result = 0;
-  if (network_) {
-    SetNetworkPeer(host_, std::uint16_t(port_));
-    result = OpenLink(sink_.get(), LinkKind::Network);
+  if (target_) {
+    std::string problem;
+    const auto address = ResolveIpv4(target_->host, problem);
+    if (!address) {
+      std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+      NoteHostResult(HostResult::Error);
+      return kExitFailure;
+    }
+    SetNetworkPeer(*address, target_->port);
+    const int result = OpenLink(sink_.get(), LinkKind::Network);
     if (result != 1) {
-      std::fprintf(stderr, "dsptune-cli: cannot connect to %s:%d (error %d: %s)\n", host_.c_str(), port_, result,
+      const std::string shown = *address == target_->host ? target_->given : target_->given + " (" + *address + ")";
+      std::fprintf(stderr, "dsptune-cli: cannot connect to %s: %s\n", shown.c_str(),
                    result > 1 ? std::strerror(result) : "no socket");
-      return 1;
+      NoteHostResult(result == ETIMEDOUT ? HostResult::TimedOut : HostResult::Error);
+      return kExitFailure;
     }
-  } else {
-    result = OpenLink(sink_.get(), LinkKind::Usb);
-    if (result != 1) {
-      const UsbOpenProblem problem = LastUsbOpenProblem();
-      if (problem.permissionDenied)
-        std::fprintf(stderr,
-                     "dsptune-cli: the device %s is present but may not be opened by this user; install "
-                     "dist/%s into %s (see docs/usb-permissions.md)\n",
-                     problem.path.c_str(), kUdevRuleFile, kUdevRuleDir);
-      else
-        std::fprintf(stderr, "dsptune-cli: no device with vendor 0x2010 and product 0x1031 found\n");
-      return 1;
-    }
+  } else if (OpenLink(sink_.get(), LinkKind::Usb) != 1) {
+    const UsbOpenProblem problem = LastUsbOpenProblem();
+    if (problem.permissionDenied)
+      std::fprintf(stderr,
+                   "dsptune-cli: the device %s is present but may not be opened by this user; install "
+                   "dist/%s into %s (see docs/usb-permissions.md)\n",
+                   problem.path.c_str(), kUdevRuleFile, kUdevRuleDir);
+    else
+      std::fprintf(stderr, "dsptune-cli: no device with vendor 0x2010 and product 0x1031 found\n");
+    return kExitFailure;
   }
   open_ = true;
-  SetSyncProgressObserver([](int job, int chunk, int total) {
-    std::fprintf(stderr, "%s chunk %d of %d\n", job == 0 ? "reading" : "writing", chunk, total);
+  SetSyncProgressObserver([this](int job, int chunk, int total) {
+    progress_.Update(job == 0 ? "reading" : "writing", chunk, total);
   });
-  std::fprintf(stderr, "reading the device...\n");
+  return ReadAgain();
+}
+
+int DeviceSession::ReadAgain() {
   StartReadJob();
-  if (!sink_->WaitForSyncDone(0, kJobTimeout)) {
+  return WaitForRead();
+}
+
+int DeviceSession::WaitForRead() {
+  const bool ended = sink_->WaitForSyncDone(0, kJobTimeout);
+  progress_.Clear();
+  if (!ended) {
     std::fprintf(stderr, "dsptune-cli: time-out: the read did not end\n");
-    return 1;
+    NoteHostResult(HostResult::TimedOut);
+    return kExitFailure;
   }
   const SyncResult read = LastSyncResult();
-  if (read.outcome == SyncOutcome::Done) return 0;
-  if (read.outcome == SyncOutcome::IdentityMismatch)
+  NoteOutcome(read.outcome);
+  if (read.outcome == SyncOutcome::Done) return kExitSuccess;
+  // Said in the same words wherever a busy module turns the program away.
+  if (read.outcome == SyncOutcome::DeviceBusy)
+    std::fprintf(stderr, "%s\n", SyncOutcomeText(read.outcome));
+  else if (read.outcome == SyncOutcome::IdentityMismatch)
     std::fprintf(stderr, "dsptune-cli: %s (%s)\n", SyncOutcomeText(read.outcome),
                  IdentityMismatchText(IdentitySnapshot()).c_str());
   else
@@ -169,12 +206,16 @@ int DeviceSession::ConnectAndRead() {
 }
 
 int DeviceSession::WaitForWriteJob(const std::string& what) {
-  if (!sink_->WaitForSyncDone(1, kJobTimeout)) {
+  const bool ended = sink_->WaitForSyncDone(1, kJobTimeout);
+  progress_.Clear();
+  if (!ended) {
     std::fprintf(stderr, "dsptune-cli: time-out: writing %s did not end\n", what.c_str());
-    return 1;
+    NoteHostResult(HostResult::TimedOut);
+    return kExitFailure;
   }
   const SyncResult result = LastSyncResult();
-  if (result.outcome == SyncOutcome::Done) return 0;
+  NoteOutcome(result.outcome);
+  if (result.outcome == SyncOutcome::Done) return kExitSuccess;
   if (result.outcome == SyncOutcome::VerifyMismatch)
     std::fprintf(stderr, "dsptune-cli: writing %s failed: %s (%d bytes differ)\n", what.c_str(),
                  SyncOutcomeText(result.outcome), result.differingBytes);

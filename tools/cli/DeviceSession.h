@@ -1,11 +1,11 @@
 #pragma once
-// A connection to a device for one command-line run: parses --tcp HOST[:PORT] or --usb
-// (and --reply-timeout MS),
-// opens the link, runs the read job and checks the identity, and closes the link with
-// the disconnect notice when it goes out of scope.
+// A connection to one device for one command-line run: opens the link (a host name is
+// resolved first), runs the read job and checks the identity, and closes the link with
+// the disconnect notice when it goes out of scope. Which device, or which devices, the
+// command line asks for is a DeviceChoice.
 #include <chrono>
-#include <memory>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,7 +13,9 @@
 
 #include "link/Notifications.h"
 #include "link/SyncJobs.h"
-#include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/HostAddress.h"
+#include "tools/cli/Progress.h"
 
 namespace dsptune::cli {
 
@@ -34,13 +36,33 @@ class CliSink final : public NotificationSink {
   std::vector<int> syncDone_;
 };
 
+// The device options of a command line (see DeviceOptions()).
+struct DeviceChoice {
+  bool usb = false;
+  std::vector<HostTarget> hosts;  // --tcp and --hosts, in order
+  bool hostsFile = false;         // --hosts given: a provisioning run even for one host
+  int jobs = 8;
+  std::chrono::milliseconds replyTimeout{2000};
+  bool quiet = false;
+  int outcomeFd = -1;  // a provisioning worker reports its HostResult here
+
+  // Several hosts, each run by a worker process of its own (tools/cli/HostFleet.h).
+  bool Many() const { return hosts.size() > 1 || hostsFile; }
+};
+
+// True when parsed holds --tcp, --hosts or --usb.
+bool WantsDevice(const ParsedArgs& parsed);
+// Checks the device options. On failure prints one line and returns nullopt with
+// exitCode 2 (usage) or 1 (a --hosts file that cannot be read).
+std::optional<DeviceChoice> DeviceChoiceFrom(const ParsedArgs& parsed, const std::string& command, int& exitCode);
+
 class DeviceSession {
  public:
-  // Takes --tcp/--usb out of args. Returns nullopt (after printing the reason) when the
-  // arguments are wrong; exitCode is then 2.
-  static std::optional<DeviceSession> FromArgs(Args& args, int& exitCode);
-  DeviceSession(DeviceSession&&) noexcept;
+  // For the USB device when target is nullopt.
+  DeviceSession(const DeviceChoice& choice, std::optional<HostTarget> target);
   ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
 
   // Opens the link and reads the device. Returns 0, or prints a one-line reason and
   // returns the exit status (see ExitStatusFor).
@@ -49,25 +71,24 @@ class DeviceSession {
   // one-line reason (with how many chunks the device acknowledged) and returns the exit
   // status.
   int WaitForWriteJob(const std::string& what);
+  // Reads the device again (a confirmation after single writes): 0 or the exit status.
+  int ReadAgain();
   CliSink& Sink() { return *sink_; }
+  // The line printed before a message, so that it does not mix with the progress.
+  void ClearProgress() { progress_.Clear(); }
 
  private:
-  DeviceSession() = default;
-  bool network_ = false;
-  std::string host_;
-  int port_ = 0;
-  std::chrono::milliseconds replyTimeout_{2000};  // how long each command waits for its answer
+  int WaitForRead();
+
+  std::optional<HostTarget> target_;
+  std::chrono::milliseconds replyTimeout_;
   bool open_ = false;
   std::unique_ptr<CliSink> sink_;
+  ProgressLine progress_;
 };
 
-// True when args hold --tcp or --usb.
-bool WantsDevice(const Args& args);
-
-// Exit statuses of device commands: 0 success, 1 device or file error (also a transfer
-// left incomplete, or a verify that found differences), 2 usage, 3 device busy (another
-// host holds the network module), 4 identity mismatch (wrong model or protocol), 5 link
-// lost, 6 device silent, 7 garbled answers.
+// Exit statuses of device commands (tools/cli/ExitStatus.h): a lost link, a silent
+// device, garbled answers, an incomplete transfer and a failed verify are all 1.
 int ExitStatusFor(SyncOutcome outcome);
 
 }  // namespace dsptune::cli

@@ -1,8 +1,7 @@
 // dsptune-cli diff: what differs between two mode files, or between a mode file and the
-// device, one line (or CSV row) per difference in the user's terms.
+// device (or each of many devices), one line (or CSV row) per difference in the user's terms.
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +10,11 @@
 #include "model/ParameterImage.h"
 #include "model/SettingsDiff.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/Csv.h"
 #include "tools/cli/DeviceSession.h"
+#include "tools/cli/HostFleet.h"
+#include "tools/cli/InputFiles.h"
 
 namespace dsptune::cli {
 namespace {
@@ -22,27 +25,13 @@ constexpr const char* kDeviceUsage = "diff: usage: diff FILE.mode --tcp HOST[:PO
 // A mode file's image as stored (no model clamp: nothing is loaded), or the reason it
 // cannot be compared.
 std::optional<ParameterImageBytes> ReadSettings(const std::string& path, std::string& problem) {
+  problem = InputFileProblem(path);
+  if (!problem.empty()) return std::nullopt;
   ParameterImageBytes image{};
   std::string error;
   if (ReadModeFileImage(path, image, &error) == 1) return image;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec))
-    problem = "no such file";
-  else if (std::filesystem::is_directory(path, ec))
-    problem = "is a folder, not a file";
-  else if (!error.empty())
-    problem = "cannot be read";
-  else
-    problem = kModeVersionText;
-  problem = path + ": " + problem;
+  problem = path + ": " + (error.empty() ? std::string(kModeVersionText) : "cannot be read");
   return std::nullopt;
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + '"';
 }
 
 void Print(const std::vector<SettingsDifference>& differences, bool csv, int language) {
@@ -59,30 +48,22 @@ void Print(const std::vector<SettingsDifference>& differences, bool csv, int lan
 
 }  // namespace
 
-int RunDiff(const Args& given) {
-  Args args = given;
-  const bool device = WantsDevice(args);
+int RunDiff(const Args& args) {
+  const auto parsed = ParseArgs("diff", args, {{"--csv"}, {"--lang", true}}, DeviceOptions());
+  if (!parsed) return 2;
+  const bool device = WantsDevice(*parsed);
   int exitCode = 0;
-  std::optional<DeviceSession> session = device ? DeviceSession::FromArgs(args, exitCode) : std::nullopt;
-  if (device && !session) return exitCode;
+  const std::optional<DeviceChoice> choice = device ? DeviceChoiceFrom(*parsed, "diff", exitCode) : std::nullopt;
+  if (device && !choice) return exitCode;
 
-  bool csv = false;
+  const bool csv = parsed->Has("--csv");
   int language = kTextEnglish;
-  std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--csv") {
-      csv = true;
-    } else if (a == "--lang") {
-      const std::string value = i + 1 < args.size() ? args[++i] : "";
-      if (value != "en" && value != "zh") return UsageError("diff: --lang needs en or zh");
-      language = value == "zh" ? kTextChinese : kTextEnglish;
-    } else if (!a.empty() && a[0] != '-') {
-      files.push_back(a);
-    } else {
-      return UsageError("diff: unknown argument '" + a + "'");
-    }
+  if (parsed->Has("--lang")) {
+    const std::string value = parsed->Value("--lang");
+    if (value != "en" && value != "zh") return UsageError("diff: --lang needs en or zh");
+    language = value == "zh" ? kTextChinese : kTextEnglish;
   }
+  const std::vector<std::string>& files = parsed->positional;
   if (files.size() != (device ? 1u : 2u)) return UsageError(device ? kDeviceUsage : kUsage);
 
   // Both files are checked before the device is opened, so a typing error costs no read.
@@ -93,15 +74,26 @@ int RunDiff(const Args& given) {
     if (!image) return UsageError(problem);
     settings[f] = *image;
   }
-  if (session) {
-    if (const int status = session->ConnectAndRead(); status != 0) return status;
+  if (choice && choice->Many()) {
+    return RunOnHosts("diff", *choice, [&](const HostTarget&) {
+      Args a{files[0]};
+      if (csv) a.push_back("--csv");
+      if (parsed->Has("--lang")) a.insert(a.end(), {"--lang", parsed->Value("--lang")});
+      return a;
+    });
+  }
+  if (choice) {
+    DeviceSession session(*choice, choice->usb ? std::nullopt : std::optional<HostTarget>(choice->hosts[0]));
+    if (const int status = session.ConnectAndRead(); status != 0) return FinishWorker(*choice, status);
     // The image exactly as read; the live block's reserved bytes are not the device's.
     settings[1] = ImageSnapshot();
   }
 
   const std::vector<SettingsDifference> differences = DiffSettings(settings[0], settings[1]);
   Print(differences, csv, language);
-  return differences.empty() ? 0 : 1;
+  if (differences.empty()) return choice ? FinishWorker(*choice, 0) : 0;
+  NoteHostResult(HostResult::Differs);
+  return choice ? FinishWorker(*choice, 1) : 1;
 }
 
 }  // namespace dsptune::cli

@@ -1,4 +1,5 @@
 // dsptune-cli response: designed band responses on the 512-point grid, as CSV.
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,8 +36,10 @@ std::optional<int> ParseWholeNumber(const std::string& text, int lowest, int hig
 
 std::optional<int> ParseType(const std::string& text) {
   static const char* kNames[] = {"PEQ", "LP", "HP", "LS", "HS"};
+  std::string upper = text;
+  for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
   for (int i = 0; i < 5; ++i)
-    if (text == kNames[i]) return i + 1;
+    if (upper == kNames[i]) return i + 1;
   return ParseWholeNumber(text, 0, kHighestFilterType);
 }
 
@@ -78,7 +81,7 @@ int RunResponse(const Args& args) {
     const std::string& value = args[++i];
     if (name == "--type") {
       const auto t = ParseType(value);
-      if (!t) return UsageError("response: --type must be PEQ, LP, HP, LS, HS or 0..21, not '" + value + "'");
+      if (!t) return UsageError("response: --type must be PEQ, LP, HP, LS, HS (any case) or 0..21, not '" + value + "'");
       band.type = *t;
       haveType = true;
     } else if (name == "--freq") {

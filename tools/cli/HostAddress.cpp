@@ -1,0 +1,87 @@
+#include "tools/cli/HostAddress.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "link/NetworkLink.h"
+#include "tools/cli/CommandLine.h"
+
+namespace dsptune::cli {
+
+std::optional<HostTarget> ParseHostTarget(const std::string& text, std::string& problem) {
+  HostTarget target;
+  target.given = text;
+  target.port = kDefaultNetworkPort;
+  const auto colon = text.rfind(':');
+  target.host = text.substr(0, colon);
+  if (colon != std::string::npos) {
+    const auto port = ParseCount(text.substr(colon + 1), 1, 65535);
+    if (!port) {
+      problem = "bad port in '" + text + "' (1..65535)";
+      return std::nullopt;
+    }
+    target.port = std::uint16_t(*port);
+  }
+  if (target.host.empty() || target.host.find_first_of(" \t") != std::string::npos) {
+    problem = "missing or bad host in '" + text + "'";
+    return std::nullopt;
+  }
+  return target;
+}
+
+bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std::string& problem, bool& usage) {
+  usage = false;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return problem = path + ": no such file", false;
+  if (std::filesystem::is_directory(path, ec)) return problem = path + ": is a folder, not a file", false;
+  std::ifstream in(path);
+  if (!in) return problem = path + ": cannot be read (" + std::strerror(errno) + ")", false;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    line = line.substr(0, line.find('#'));
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) continue;
+    line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+    std::string why;
+    const auto target = ParseHostTarget(line, why);
+    if (!target) {
+      usage = true;
+      return problem = path + " line " + std::to_string(number) + ": " + why, false;
+    }
+    hosts.push_back(*target);
+  }
+  if (in.bad()) return problem = path + ": cannot be read (" + std::strerror(errno) + ")", false;
+  if (hosts.empty()) {
+    usage = true;
+    return problem = path + ": names no host", false;
+  }
+  return true;
+}
+
+std::optional<std::string> ResolveIpv4(const std::string& host, std::string& problem) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (error != 0 || !found) {
+    problem = "cannot resolve '" + host + "': " + (error == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(error));
+    if (found) ::freeaddrinfo(found);
+    return std::nullopt;
+  }
+  char text[INET_ADDRSTRLEN] = {};
+  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  ::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+  ::freeaddrinfo(found);
+  return std::string(text);
+}
+
+}  // namespace dsptune::cli

@@ -1,0 +1,30 @@
+#pragma once
+// Where a network device is: "HOST[:PORT]" from --tcp or a --hosts file, and the IPv4
+// address a host name stands for (the network link connects to numeric addresses only).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dsptune::cli {
+
+struct HostTarget {
+  std::string given;  // as typed: "room12.venue.lan:30303"
+  std::string host;   // "room12.venue.lan"
+  std::uint16_t port = 0;
+};
+
+// "HOST", "HOST:PORT" (port 1..65535; 30303 when not given). On a bad text returns nullopt
+// with `problem` saying what is wrong.
+std::optional<HostTarget> ParseHostTarget(const std::string& text, std::string& problem);
+
+// One HOST[:PORT] a line; blank lines and text after '#' are ignored. On failure returns
+// false with `problem` ("hosts.txt: no such file", "hosts.txt line 3: bad port ...").
+// `usage` tells a bad line (a usage error) from a file that cannot be read.
+bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std::string& problem, bool& usage);
+
+// The IPv4 address of a host name or dotted address (getaddrinfo). On failure returns
+// nullopt with `problem`: "cannot resolve 'x': Name or service not known".
+std::optional<std::string> ResolveIpv4(const std::string& host, std::string& problem);
+
+}  // namespace dsptune::cli

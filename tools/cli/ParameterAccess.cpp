@@ -1,0 +1,243 @@
+#include "tools/cli/ParameterAccess.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "link/LinkState.h"
+#include "link/NetworkLink.h"
+#include "model/BigEndian.h"
+#include "model/Conversions.h"
+#include "model/ParameterImage.h"
+#include "model/ParameterRoles.h"
+#include "model/SettingNames.h"
+#include "tools/cli/DeviceSession.h"
+#include "tools/cli/ExitStatus.h"
+
+namespace dsptune::cli {
+namespace {
+
+// Lower case (ASCII), runs of spaces as one, none around '/': the form names are compared in.
+std::string Folded(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const bool space = c == ' ' || c == '\t';
+    if (space) {
+      if (!out.empty() && out.back() != ' ' && out.back() != '/') out += ' ';
+      continue;
+    }
+    if (c == '/' && !out.empty() && out.back() == ' ') out.pop_back();
+    out += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string ChineseName(const ParameterEntry& entry) {
+  const SettingName name = RecordName(entry.block, entry.address);
+  return name.page[kTextChinese] + " / " + name.item[kTextChinese];
+}
+
+BilingualText ShownFor(const ParameterEntry& entry, std::uint32_t word) {
+  std::array<std::uint8_t, 4> bytes{};
+  PutU32(bytes.data(), word);
+  return RecordValueText(*FindRecord(entry.block, entry.address), bytes);
+}
+
+bool IsWholeNumberText(const std::string& text) {
+  char* end = nullptr;
+  std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && *end == '\0';
+}
+
+// UI values a parameter shows by name rather than by number (switches, choices, the
+// phase box), found by asking the model's own formatting: the inverse cannot disagree.
+std::vector<std::int32_t> NamedChoices(const ParameterEntry& entry) {
+  std::vector<std::int32_t> candidates;
+  if (entry.kind == ConversionKind::Byte)
+    for (int v = 0; v <= 255; ++v) candidates.push_back(v);
+  if (entry.kind == ConversionKind::Percent) candidates = {-100, 0, 100};
+  std::vector<std::int32_t> named;
+  for (std::int32_t ui : candidates) {
+    const std::string shown = ShownFor(entry, UiValueToWord(entry.kind, ui))[kTextEnglish];
+    if (!IsWholeNumberText(shown) && shown.find('%') == std::string::npos) named.push_back(ui);
+  }
+  return named;
+}
+
+std::optional<double> Number(std::string text) {
+  text = Folded(text);
+  for (std::string_view unit : {"%", "ms", "db", "hz"})
+    if (text.size() > unit.size() && text.ends_with(unit)) {
+      text.erase(text.size() - unit.size());
+      break;
+    }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// The UI value for a display text, or nullopt with the reason.
+std::optional<std::int32_t> UiValueFor(const ParameterEntry& entry, const std::string& text, std::string& problem) {
+  const std::vector<std::int32_t> named = NamedChoices(entry);
+  std::string choices;
+  for (std::int32_t ui : named) {
+    const BilingualText shown = ShownFor(entry, UiValueToWord(entry.kind, ui));
+    if (Folded(shown[kTextEnglish]) == Folded(text) || shown[kTextChinese] == text) return ui;
+    choices += (choices.empty() ? "" : ", ") + shown[kTextEnglish];
+  }
+  const std::optional<double> n = Number(text);
+  if (!named.empty()) {
+    // A choice may also be given by its number, as long as it is one of the choices.
+    if (n && std::find(named.begin(), named.end(), std::int32_t(*n)) != named.end() && *n == std::trunc(*n))
+      return std::int32_t(*n);
+    problem = "'" + text + "' is not one of: " + choices;
+    return std::nullopt;
+  }
+  if (!n) {
+    problem = "'" + text + "' is not a number";
+    return std::nullopt;
+  }
+  switch (entry.kind) {
+    case ConversionKind::Percent:
+    case ConversionKind::PerTenThousand:
+    case ConversionKind::Byte: {
+      const long lowest = entry.kind == ConversionKind::Byte ? 0 : -1000000;
+      const long highest = entry.kind == ConversionKind::Byte ? 255 : 1000000;
+      if (*n != std::trunc(*n) || *n < double(lowest) || *n > double(highest)) {
+        problem = "'" + text + "' must be a whole number " + std::to_string(lowest) + ".." + std::to_string(highest);
+        return std::nullopt;
+      }
+      const auto ui = std::int32_t(*n);
+      if (WordToUiValue(entry.kind, UiValueToWord(entry.kind, ui)) != ui) {
+        problem = "'" + text + "' cannot be held by this parameter";
+        return std::nullopt;
+      }
+      return ui;
+    }
+    case ConversionKind::Milliseconds:
+      // The device counts samples at 48000 Hz in 32 bits.
+      if (*n < 0.0 || *n > 4294967295.0 / 48.0) {
+        problem = "'" + text + "' must be 0..89478485 ms";
+        return std::nullopt;
+      }
+      return UiFromFloat(static_cast<float>(*n));
+    case ConversionKind::Raw:
+      if (std::fabs(*n) > 3.4e38) {
+        problem = "'" + text + "' is too large";
+        return std::nullopt;
+      }
+      return UiFromFloat(static_cast<float>(*n));
+    case ConversionKind::None: break;
+  }
+  problem = "has no single value to set";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string ParameterName(const ParameterEntry& entry) { return ParameterRole(entry.block, entry.address); }
+
+std::optional<NamedParameter> FindNamedParameter(std::string_view name, std::string& problem) {
+  const std::string wanted = Folded(name);
+  for (const ParameterEntry& e : ParameterTable())
+    if (Folded(ParameterName(e)) == wanted || Folded(ChineseName(e)) == wanted) return NamedParameter{&e, ParameterName(e)};
+  // Near matches: names that contain what was typed, then names a few edits away.
+  std::vector<std::pair<std::size_t, std::string>> near;
+  for (const ParameterEntry& e : ParameterTable()) {
+    const std::string candidate = ParameterName(e);
+    const std::string folded = Folded(candidate);
+    const std::size_t item = folded.find('/');
+    const std::size_t distance = std::min(EditDistance(wanted, folded),
+                                          EditDistance(wanted, item == std::string::npos ? folded : folded.substr(item + 1)));
+    if (folded.find(wanted) != std::string::npos) near.emplace_back(0, candidate);
+    else if (distance <= std::max<std::size_t>(2, wanted.size() / 4)) near.emplace_back(distance, candidate);
+  }
+  std::stable_sort(near.begin(), near.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  problem = "no parameter is called '" + std::string(name) + "'";
+  if (near.empty()) return problem += " (dsptune-cli show lists the names)", std::nullopt;
+  problem += "; near matches:";
+  for (std::size_t i = 0; i < near.size() && i < 6; ++i) problem += (i ? ", \"" : " \"") + near[i].second + "\"";
+  if (near.size() > 6) problem += " and " + std::to_string(near.size() - 6) + " more";
+  return std::nullopt;
+}
+
+std::string ParameterValueText(const ParameterEntry& entry) {
+  const DspRecordLayout* record = FindRecord(entry.block, entry.address);
+  const std::vector<std::uint8_t> bytes = ReadImageBytes(record->ValueOffset(), 4 * record->count);
+  return RecordValueText(*record, bytes)[kTextEnglish];
+}
+
+std::optional<ParameterAssignment> ParseAssignment(std::string_view text, std::string& problem) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    problem = "'" + std::string(text) + "' is not NAME=VALUE";
+    return std::nullopt;
+  }
+  const auto parameter = FindNamedParameter(text.substr(0, equals), problem);
+  if (!parameter) return std::nullopt;
+  const ParameterEntry& entry = *parameter->entry;
+  if (entry.kind == ConversionKind::None || entry.count != 1 || entry.valueOffset < 0) {
+    problem = "\"" + parameter->name + "\" is computed from other settings and cannot be set alone";
+    return std::nullopt;
+  }
+  std::string why;
+  const auto ui = UiValueFor(entry, std::string(text.substr(equals + 1)), why);
+  if (!ui) {
+    problem = "\"" + parameter->name + "\": " + why;
+    return std::nullopt;
+  }
+  return ParameterAssignment{*parameter, *ui, ShownFor(entry, UiValueToWord(entry.kind, *ui))[kTextEnglish]};
+}
+
+int PrintParameters(const std::vector<NamedParameter>& parameters) {
+  for (const NamedParameter& p : parameters)
+    std::printf("%s = %s\n", p.name.c_str(), ParameterValueText(*p.entry).c_str());
+  return kExitSuccess;
+}
+
+int WriteParameters(DeviceSession& session, const std::vector<ParameterAssignment>& assignments) {
+  for (const ParameterAssignment& a : assignments) SetParameter(a.parameter.entry->block, a.parameter.entry->address, a.uiValue);
+  // Edits wait on the network send queue; the read that confirms them must come after.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (NetworkQueueLength() > 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (const int status = session.ReadAgain(); status != 0) return status;
+  std::string summary;
+  for (const ParameterAssignment& a : assignments) {
+    const ParameterEntry& e = *a.parameter.entry;
+    const std::vector<std::uint8_t> held = ReadImageBytes(e.valueOffset, 4);
+    if (GetU32(held.data()) != UiValueToWord(e.kind, a.uiValue)) {
+      std::fprintf(stderr, "dsptune-cli: the device did not take %s = %s (it holds %s)\n", a.parameter.name.c_str(),
+                   a.shown.c_str(), ParameterValueText(e).c_str());
+      return kExitFailure;
+    }
+    summary += (summary.empty() ? "" : "; ") + a.parameter.name + " = " + a.shown;
+  }
+  std::fprintf(stderr, "set %zu parameter%s on the device: %s\n", assignments.size(),
+               assignments.size() == 1 ? "" : "s", summary.c_str());
+  return kExitSuccess;
+}
+
+}  // namespace dsptune::cli
