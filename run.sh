@@ -2,7 +2,7 @@
 # Installs what is missing, builds, starts the device emulator on a free loopback port
 # and the dsptune window connected to it. Without a display the window runs under Xvfb,
 # saves screenshots of itself in both languages to screenshots/ once it is synchronised,
-# and exits.
+# (every page and dialog, both languages, at 1024x600 and 1400x900) and exits.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -37,5 +37,5 @@ else
   echo "no display: running under Xvfb and saving screenshots to screenshots/"
   xvfb-run -a -s "-screen 0 1400x900x24" \
     build/normal/app/dsptune --connect "127.0.0.1:$port" --screenshots screenshots "$@"
-  ls -1 screenshots/*.png
+  find screenshots -name '*.png' | sort
 fi

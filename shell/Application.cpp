@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 
 #include "link/LinkState.h"
 #include "ui/AppSettings.h"
@@ -14,6 +15,7 @@
 #include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 #include "ui/InterfaceLanguage.h"
+#include "shell/ScreenshotTour.h"
 #include "shell/SingleInstance.h"
 #include "ui/Ribbon.h"
 
@@ -128,8 +130,8 @@ bool Application::InitInstance(int& exitCode) {
   return true;
 }
 
-// Waits until a connection has been synchronised (or the limit passes), then saves the
-// main window in both languages and quits. Used by the run script without a display.
+// Waits until a connection has been synchronised (or the limit passes), then saves
+// pictures of every page and dialog in both languages and quits. Used by the run script without a display.
 void Application::TakeScreenshots() {
   auto* poll = new QTimer(frame_.get());
   auto* started = new QElapsedTimer;
@@ -139,23 +141,8 @@ void Application::TakeScreenshots() {
     if (!ready && started->elapsed() < kScreenshotWaitLimitMs) return;
     poll->stop();
     delete started;
-    QDir().mkpath(options_.screenshotDir);
-    const int original = CurrentLanguage();
-    const QDir dir(options_.screenshotDir);
-    Ribbon& ribbon = frame_->RibbonBar();
-    for (int pass = 0; pass < 2; ++pass) {
-      const QString language = CurrentLanguage() == kEnglish ? "en" : "zh";
-      // The input category with the mic/music page, then the output category's page.
-      const char* const names[] = {"main-window", "output-page"};
-      for (int category = 0; category < std::min(2, ribbon.CategoryCount()); ++category) {
-        ribbon.SetActiveCategory(category);
-        QApplication::processEvents();
-        frame_->grab().save(dir.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(names[category]), language)));
-      }
-      ribbon.SetActiveCategory(0);
-      frame_->SwitchLanguage();
-    }
-    if (CurrentLanguage() != original) frame_->SwitchLanguage();
+    const QStringList written = TakeScreenshotTour(*frame_, options_.screenshotDir);
+    std::fprintf(stderr, "saved %d screenshots below %s\n", int(written.size()), qPrintable(options_.screenshotDir));
     // Nothing here was edited by a user: no unsaved-changes question may hold up the run.
     CurrentLink().changedFlag = false;
     frame_->close();
