@@ -12,6 +12,8 @@
 #include <cmath>
 #include <optional>
 
+#include "editors/GraphFileMenu.h"
+
 namespace dsptune {
 namespace {
 
@@ -92,8 +94,6 @@ QFont AxisFont() {
   return f;
 }
 
-QFont TextFont(int pixels, bool bold = false) {
-  QFont f(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
 // The gain labels stand between the panel's edge and the plot, kGainLabelGap from the
 // plot and at least kGainLabelEdge from the edge: where the axis font would run "+15dB"
 // into the edge, a smaller size is taken.
@@ -105,6 +105,8 @@ QFont GainLabelFont(double room) {
   return f;
 }
 
+QFont TextFont(int pixels, bool bold = false) {
+  QFont f(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
                       QStringLiteral("Noto Sans CJK SC")});
   f.setPixelSize(pixels);
   f.setBold(bold);
@@ -176,8 +178,6 @@ void EqGraphPanel::SetEqNumber(int eq) {
 
 void EqGraphPanel::SetLanguage(int language) {
   model_.SetLanguage(language);
-  update();
-}
   // The gestures are not visible on the graph itself, so its tooltip teaches them.
   setToolTip(Pick({"拖动频段标记：改变频率和增益\n右键拖动标记：改变Q值\n滚轮：增益 ±0.1dB\n"
                    "方向键：频率和增益（按住Ctrl微调）；+/-：Q值\n"
@@ -186,6 +186,8 @@ void EqGraphPanel::SetLanguage(int language) {
                    "Arrow keys: frequency and gain (hold Ctrl for finer steps); +/-: Q\n"
                    "Right-click a marker: filter type; right-click elsewhere: copy/paste EQ"},
                   language));
+  update();
+}
 
 void EqGraphPanel::SetDisabled(bool disabled) {
   model_.SetDisabled(disabled);
@@ -259,10 +261,15 @@ void EqGraphPanel::ShowCopyPasteMenu(const QPoint& globalPos) {
   QMenu menu;
   menu.addAction(Pick(kCopyText, model_.Language()))->setData(static_cast<int>(kCopyEq));
   menu.addAction(Pick(kPasteText, model_.Language()))->setData(static_cast<int>(kPasteEq));
+  AddGraphFileActions(menu, model_.Language());
   const QPointer<EqGraphPanel> alive(this);
   const MenuRunner run = menuRunner_;  // outlives the panel if the menu's loop ends it
   QAction* chosen = run ? run(menu, globalPos) : nullptr;
   if (alive.isNull() || chosen == nullptr || !chosen->data().isValid()) return;
+  if (const GraphFileOutcome outcome = RunGraphFileAction(*this, *chosen); outcome != GraphFileOutcome::kNotFileAction) {
+    if (outcome == GraphFileOutcome::kEqReplaced && !alive.isNull()) emit CopyPasteRequested(kReloadEq);
+    return;
+  }
   emit CopyPasteRequested(chosen->data().toInt());
 }
 
@@ -582,6 +589,7 @@ void EqGraphPanel::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     PaintBandArea(p);
     PaintSummedCurve(p);
+    PaintOverlayCurve(p);
     p.restore();
     p.setRenderHint(QPainter::Antialiasing);
     PaintMarkers(p);

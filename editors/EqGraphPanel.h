@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 #include "editors/model/EqPanelModel.h"
 
@@ -27,7 +28,9 @@ class EqGraphPanel : public QWidget {
   Q_OBJECT
  public:
   // Copy/Paste menu choices, the action of CopyPasteRequested.
-  enum CopyPasteAction { kCopyEq = 0, kPasteEq = 1 };
+  // kReloadEq: the shown EQ was rewritten from the menu's "Import filters..."; the host
+  // reloads it as after a paste.
+  enum CopyPasteAction { kCopyEq = 0, kPasteEq = 1, kReloadEq = 2 };
   // Shows a pop-up menu at a global position and returns the chosen action or nullptr.
   // The default runs QMenu::exec; tests install one that inspects the menu and picks.
   using MenuRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
@@ -60,6 +63,14 @@ class EqGraphPanel : public QWidget {
   // Times the static layer (grid, labels) was drawn; it is kept between repaints and
   // redrawn only after a resize.
   int BackgroundBuilds() const { return backgroundBuilds_; }
+
+  // A second curve over the summed one, in its own colour, with a caption (an output's
+  // chain response): kResponsePoints values in dB on the response grid, or empty for
+  // none. Defined in editors/EqGraphOverlay.cpp.
+  void SetOverlayCurve(std::vector<float> db, const QColor& color = QColor(), const QString& caption = QString());
+  const std::vector<float>& OverlayCurve() const { return overlay_; }
+  QColor OverlayColor() const { return overlayColor_; }
+  QString OverlayCaption() const { return overlayCaption_; }
 
  signals:
   // The band's parameters changed (drag, Q drag, keys, wheel, type menu) or it was
@@ -100,6 +111,7 @@ class EqGraphPanel : public QWidget {
   void PaintStatusLine(QPainter& p) const;
   void PaintTitle(QPainter& p) const;
   void PaintBypass(QPainter& p) const;
+  void PaintOverlayCurve(QPainter& p) const;
 
   EqPanelModel model_;
   MenuRunner menuRunner_;
@@ -108,6 +120,9 @@ class EqGraphPanel : public QWidget {
   int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch
   bool leftCtrlDown_ = false;
   bool rightCtrlDown_ = false;
+  std::vector<float> overlay_;
+  QColor overlayColor_;
+  QString overlayCaption_;
 };
 
 }  // namespace dsptune

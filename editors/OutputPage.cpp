@@ -20,6 +20,7 @@
 #include "model/BandSplit.h"
 #include "model/EqBandStore.h"
 #include "editors/ControlTips.h"
+#include "editors/ChainOverlayControl.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/OutputPageButtons.h"
 #include "editors/model/CompressorControls.h"
@@ -188,9 +189,16 @@ void OutputPage::BuildEqArea() {
   options.density = EqBandEditor::Density::kCompact;
   options.crossoverFamily = true;
   bandEditor_ = new EqBandEditor(
-      *eqPanel_, [this](const EqBand& band) { WriteBandToGroup(band, LinkedGroup()); }, options, this);
+      *eqPanel_,
+      [this](const EqBand& band) {
+        WriteBandToGroup(band, LinkedGroup());
+        if (chainOverlay_) chainOverlay_->Refresh();
+      },
+      options, this);
   bandEditor_->SetTextColor(kListText);
   connect(bandEditor_, &EqBandEditor::reloadRequested, this, &OutputPage::ReloadEqPanel);
+  chainOverlay_ = new ChainOverlayControl(*eqPanel_, this);
+  connect(this, &OutputPage::eqBypassChanged, chainOverlay_, &ChainOverlayControl::Refresh);
 }
 
 void OutputPage::BuildMixGroup() {
@@ -326,7 +334,12 @@ void OutputPage::LayOut() {
 
   auto* eqRow = new QHBoxLayout;
   eqRow->setSpacing(6);
-  eqRow->addWidget(eqPanel_, 1);
+  // The chain switch sits under the graph it draws on.
+  auto* graphColumn = new QVBoxLayout;
+  graphColumn->setSpacing(2);
+  graphColumn->addWidget(eqPanel_, 1);
+  graphColumn->addWidget(chainOverlay_);
+  eqRow->addLayout(graphColumn, 1);
   eqRow->addLayout(bandColumn);
 
   auto* bottom = new QHBoxLayout;
@@ -535,6 +548,7 @@ void OutputPage::ApplyTexts() {
 
   eqPanel_->SetLanguage(CurrentLanguage());
   bandEditor_->ApplyTexts();
+  chainOverlay_->ApplyTexts();
 
   for (int k = 0; k < kMixLevels; ++k) mixCaptions_[std::size_t(k)]->setText(PickText(kMixChinese[k], kMixEnglish[k]));
   delaySwitch_->setText(PickText("延时开关", "Delay Switch"));

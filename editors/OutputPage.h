@@ -33,6 +33,7 @@ class QSlider;
 
 namespace dsptune {
 
+class ChainOverlayControl;
 class EqGraphPanel;
 class InfoPopup;
 class OutputPageButtons;
@@ -95,6 +96,7 @@ class OutputPage : public EditorPage, public EqBandEditorAccess {
   EqGraphPanel& EqPanel() const { return *eqPanel_; }
   QComboBox& FamilyCombo() const { return *bandEditor_->FamilyCombo(); }
   QLabel& FamilyLabel() const { return *bandEditor_->FamilyLabel(); }
+  ChainOverlayControl& ChainOverlay() const { return *chainOverlay_; }
 
   QPushButton& ChannelButton(int channel) const;
   QComboBox& RoleCombo(int channel) const;
@@ -159,6 +161,7 @@ class OutputPage : public EditorPage, public EqBandEditorAccess {
   std::array<QCheckBox*, kLinkPairCount> linkBoxWidgets_{};
 
   EqGraphPanel* eqPanel_ = nullptr;
+  ChainOverlayControl* chainOverlay_ = nullptr;  // the chain response over the graph
 
   QGroupBox* mixGroup_ = nullptr;
   std::array<QLabel*, kMixLevels> mixCaptions_{};

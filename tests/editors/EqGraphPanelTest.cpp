@@ -166,7 +166,7 @@ class EqGraphPanelTest : public QObject {
     QSignalSpy changed(panel_, &EqGraphPanel::BandChanged);
     QTest::mouseClick(panel_, Qt::RightButton, Qt::NoModifier, QPoint(60, 30));
     QCOMPARE(menus_.shown, 1);
-    QCOMPARE(menus_.offered, offered);
+    QCOMPARE(menus_.offered.mid(0, 2), offered);  // the file entries follow (GraphFileMenuTest)
     QCOMPARE(requested.count(), action < 0 ? 0 : 1);
     if (action >= 0) QCOMPARE(requested.at(0).at(0).toInt(), action);
     QCOMPARE(changed.count(), 0);

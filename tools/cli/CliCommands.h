@@ -19,6 +19,14 @@ int RunDiff(const Args& args);
 // options); with several hosts each runs in a worker process of its own.
 int RunDeviceCommand(const std::string& command, Args args);
 
+// eq-import FILTERS.txt --eq N into a mode file or the device; eq-export --eq N of a mode
+// file, the defaults or the device; response --chain CH (IsChainResponse tells it apart
+// from the other response forms).
+int RunEqImport(const Args& args);
+int RunEqExport(const Args& args);
+bool IsChainResponse(const Args& args);
+int RunChainResponse(const Args& args);
+
 // Prints "dsptune-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);
 

@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "show") return RunShow(args);
-  if (command == "response") return RunResponse(args);
+  if (command == "response") return IsChainResponse(args) ? RunChainResponse(args) : RunResponse(args);
+  if (command == "eq-import") return RunEqImport(args);
+  if (command == "eq-export") return RunEqExport(args);
   if (command == "diff") return RunDiff(args);
   if (command == "info" || command == "read" || command == "write" || command == "remote-save" ||
       command == "remote-load" || command == "get" || command == "set")

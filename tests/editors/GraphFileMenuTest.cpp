@@ -1,0 +1,257 @@
+// The EQ graph's file entries and the output page's chain curve: import as one undoable
+// step reported line by line, export, pictures in PNG and SVG, the response as CSV.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "editors/ChainOverlayControl.h"
+#include "editors/EqGraphPanel.h"
+#include "editors/GraphFileMenu.h"
+#include "editors/OutputPage.h"
+#include "editors/model/ChannelChain.h"
+#include "link/LinkState.h"
+#include "model/EditJournal.h"
+#include "model/EqBandStore.h"
+#include "model/EqLayout.h"
+#include "model/ParameterImage.h"
+#include "tests/model/RecordingWriter.h"
+#include "ui/DialogService.h"
+#include "ui/InterfaceLanguage.h"
+
+namespace dsptune {
+namespace {
+
+constexpr int kCh3 = 2;
+
+BandRecord Stored(int eq, int band) {
+  return DecodeBandRecord(ReadLiveBytes(EqBandOffset(eq, band), kBandRecordSize).data());
+}
+
+OutputPageServices QuietServices() {
+  OutputPageServices s;
+  s.optionRecord = [] { return QByteArray(8, '\0'); };
+  s.saveOptionRecord = [](const QByteArray&) { return true; };
+  s.showInfoPopup = [](const QString&, int) {};
+  return s;
+}
+
+}  // namespace
+
+class GraphFileMenuTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    SetDialogService(&dialogs_);
+    QVERIFY(dir_.isValid());
+  }
+
+  void init() {
+    SetCurrentLanguage(kEnglish);
+    ResetLinkState();
+    ResetDataModel();
+    LoadDefaultImage();
+    SetDeviceWriter(&writer_);
+    CurrentJournal().Clear();
+    dialogs_ = ScriptedDialogs();
+    page_ = std::make_unique<OutputPage>(kCh3, QuietServices());
+    page_->resize(1280, 760);
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+  }
+
+  void cleanup() {
+    page_.reset();
+    SetImageSizeAsker(nullptr);
+    SetDeviceWriter(nullptr);
+    ResetLinkState();
+  }
+
+  // A right click on an empty spot of the graph offers the entries in the page's language.
+  void theMenuOffersTheFileEntries() {
+    for (int language : {kEnglish, kChinese}) {
+      SetCurrentLanguage(language);
+      page_->ApplyTexts();
+      QStringList offered;
+      Graph().SetMenuRunner([&offered](QMenu& menu, const QPoint&) -> QAction* {
+        for (QAction* a : menu.actions())
+          if (!a->isSeparator()) offered << a->text();
+        return nullptr;
+      });
+      RightClickEmptySpot();
+      const QStringList want = language == kEnglish
+                                   ? QStringList{"Copy EQ", "Paste EQ", "Import filters…", "Export filters…",
+                                                 "Save graph as image…", "Save response as CSV…"}
+                                   : QStringList{"复制均衡", "粘贴均衡", "导入滤波器…", "导出滤波器…",
+                                                 "保存图形为图片…", "保存响应为CSV…"};
+      QCOMPARE(offered, want);
+    }
+  }
+
+  void importIsOneUndoableStepReportedLineByLine() {
+    const QString path = Write("room.txt",
+                               "Preamp: -6 dB\r\nFilter 1: ON PK Fc 125 Hz Gain -4.5 dB Q 2.10\r\n"
+                               "Filter 2: ON LS Fc 40 Hz Gain 20 dB Q 0.7\r\n");
+    dialogs_.openAnswer = path;
+    const BandRecord before = Stored(ChannelEq(kCh3), 0);
+    const BandRecord crossover = Stored(ChannelEq(kCh3), 9);
+    Pick("Import filters…");
+
+    QCOMPARE(int(Stored(ChannelEq(kCh3), 0).frequency), 125);
+    QCOMPARE(int(Stored(ChannelEq(kCh3), 1).gainField), 300);
+    QCOMPARE(int(Stored(ChannelEq(kCh3), 9).type), int(crossover.type));
+    // The page reloaded: graph and list show the imported bands.
+    QCOMPARE(Graph().Model().BandAt(0)->frequency, 125.0f);
+    QCOMPARE(Graph().Model().BandAt(1)->type, 4);
+    QCOMPARE(dialogs_.shown.size(), 1);
+    QCOMPARE(dialogs_.shown[0].text, QString("Imported 2 filter(s) into CH3 EQ.\n"
+                                             "Line 1: preamp -6.0 dB not applied\n"
+                                             "Line 3: gain 20.0 dB held at 15.0 dB"));
+
+    QCOMPARE(CurrentJournal().UndoSteps(), std::size_t(1));
+    QVERIFY(CurrentJournal().Undo());
+    QCOMPARE(int(Stored(ChannelEq(kCh3), 0).frequency), int(before.frequency));
+    QCOMPARE(int(Stored(ChannelEq(kCh3), 1).gainField), 150);
+
+    // A file without a usable filter changes nothing and says so, in Chinese too.
+    SetCurrentLanguage(kChinese);
+    page_->ApplyTexts();
+    dialogs_.openAnswer = Write("none.txt", "Filter 1: OFF PK Fc 100 Hz Gain 3 dB Q 1\n");
+    Pick("导入滤波器…");
+    QCOMPARE(dialogs_.shown.last().text, QString("文件中没有可用的滤波器，未做任何更改"));
+    QCOMPARE(CurrentJournal().UndoSteps(), std::size_t(0));
+  }
+
+  void exportWritesTheFiltersBack() {
+    WriteEqBand(ChannelEq(kCh3), 0, 1, 63, -3.0f, 4.0f);
+    dialogs_.saveAnswer = dir_.filePath("ch3.txt");
+    Pick("Export filters…");
+    QCOMPARE(dialogs_.saveRequests.last().proposedName, QString("CH3 EQ.txt"));
+    QFile file(dialogs_.saveAnswer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QVERIFY2(text.contains("Filter 1: ON PK Fc 63 Hz Gain -3.0 dB Q 4.000\n"), qPrintable(text));
+    QCOMPARE(text.count("Filter "), 1 + 9);  // the header line, then bands 1..9
+  }
+
+  // Pictures at the graph's size and at a chosen one, in the graph's colours.
+  void savesTheGraphAsPngAndSvg() {
+    const QSize graph = Graph().size();
+    const struct {
+      const char* name;
+      QSize size;
+    } rows[] = {{"graph.png", graph}, {"big.png", QSize(1600, 900)}, {"graph.svg", graph}, {"small.svg", {400, 200}}};
+    for (const auto& row : rows) {
+      dialogs_.saveAnswer = dir_.filePath(row.name);
+      SetImageSizeAsker([&row](QWidget*, QSize offered) -> std::optional<QSize> {
+        return offered.isValid() ? std::optional<QSize>(row.size) : std::nullopt;
+      });
+      Pick("Save graph as image…");
+      QVERIFY2(QFile::exists(dialogs_.saveAnswer), row.name);
+      if (QString(row.name).endsWith(".png")) {
+        const QImage image(dialogs_.saveAnswer);
+        QCOMPARE(image.size(), row.size);
+        QCOMPARE(image.pixel(2, 2) & 0xFFFFFF, qRgb(20, 20, 20) & 0xFFFFFF);  // the background
+        // The summed curve in its colour crosses the picture.
+        int curve = 0;
+        for (int y = 0; y < image.height(); ++y) curve += (image.pixel(image.width() / 2, y) & 0xFFFFFF) == (qRgb(0, 200, 255) & 0xFFFFFF);
+        QVERIFY2(curve > 0, row.name);
+      } else {
+        QFile file(dialogs_.saveAnswer);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray svg = file.readAll();
+        QVERIFY(svg.contains("<svg"));
+        QVERIFY2(svg.contains(QString("viewBox=\"0 0 %1 %2\"").arg(row.size.width()).arg(row.size.height()).toLatin1()),
+                 svg.left(600).constData());
+        QVERIFY(svg.contains("#00c8ff"));  // the summed curve's colour, as a vector stroke
+      }
+    }
+    // Cancelling the size writes nothing.
+    dialogs_.saveAnswer = dir_.filePath("cancelled.png");
+    SetImageSizeAsker([](QWidget*, QSize) { return std::optional<QSize>(); });
+    Pick("Save graph as image…");
+    QVERIFY(!QFile::exists(dialogs_.saveAnswer));
+  }
+
+  void chainCurveOverlaysTheGraphAndGoesIntoTheCsv() {
+    WriteEqBand(kEqMicA, 3, 1, 100, -6.0f, 2.0f);
+    ResetSubChannelEq(ChannelEq(kCh3));
+    page_->RefreshPage();
+    ChainOverlayControl& chain = page_->ChainOverlay();
+    QVERIFY(Graph().OverlayCurve().empty());
+    chain.Switch().setChecked(true);
+    const auto expected = ChainResponse(kCh3, RoutedChainSource(kCh3));
+    QCOMPARE(Graph().OverlayCurve(), std::vector<float>(expected.begin(), expected.end()));
+    QCOMPARE(Graph().OverlayCaption(), QString("Chain: Mic A EQ → CH3 EQ"));
+
+    // A band edit on the page moves the curve at once.
+    page_->SetChannel(kCh3);
+    Graph().Model().SetBandGain(2, 6.0f);
+    emit Graph().BandChanged(2);
+    const auto edited = ChainResponse(kCh3, RoutedChainSource(kCh3));
+    QCOMPARE(Graph().OverlayCurve(), std::vector<float>(edited.begin(), edited.end()));
+    chain.SourceChoice().setCurrentIndex(3);
+    QCOMPARE(Graph().OverlayCaption(), QString("Chain: Music EQ → CH3 EQ"));
+
+    dialogs_.saveAnswer = dir_.filePath("ch3.csv");
+    Pick("Save response as CSV…");
+    QFile file(dialogs_.saveAnswer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + kResponsePoints + 1);  // header, rows, the empty rest after the last '\n'
+    QCOMPARE(lines[0], QByteArray("frequency_hz,db,chain_db"));
+    QVERIFY(lines[1].startsWith("18.000,"));
+
+    // DSPTUNE_GRAPH_PICTURES=DIR keeps a picture of the page and the graph to look at.
+    if (const QString keep = qEnvironmentVariable("DSPTUNE_GRAPH_PICTURES"); !keep.isEmpty()) {
+      chain.SourceChoice().setCurrentIndex(0);
+      page_->grab().save(keep + "/output-page-chain.png");
+      QVERIFY(WriteGraphImage(Graph(), keep + "/ch3-graph.svg", Graph().size()));
+      QVERIFY(WriteGraphImage(Graph(), keep + "/ch3-graph.png", QSize(1200, 500)));
+    }
+
+    chain.Switch().setChecked(false);
+    QVERIFY(Graph().OverlayCurve().empty());
+  }
+
+ private:
+  EqGraphPanel& Graph() { return page_->EqPanel(); }
+
+  QString Write(const QString& name, const QByteArray& text) {
+    QFile file(dir_.filePath(name));
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write(text);
+    return file.fileName();
+  }
+
+  void RightClickEmptySpot() {
+    const PlotRect plot = Graph().Model().Plot();
+    QTest::mouseClick(&Graph(), Qt::RightButton, Qt::NoModifier, QPoint(plot.right - 8, plot.top + 6));
+  }
+
+  // Chooses the menu entry with this text.
+  void Pick(const QString& text) {
+    Graph().SetMenuRunner([text](QMenu& menu, const QPoint&) -> QAction* {
+      for (QAction* a : menu.actions())
+        if (a->text() == text) return a;
+      return nullptr;
+    });
+    RightClickEmptySpot();
+  }
+
+  QTemporaryDir dir_;
+  ScriptedDialogs dialogs_;
+  test::RecordingWriter writer_;
+  std::unique_ptr<OutputPage> page_;
+};
+
+}  // namespace dsptune
+
+QTEST_MAIN(dsptune::GraphFileMenuTest)
+#include "GraphFileMenuTest.moc"

@@ -1,0 +1,231 @@
+// dsptune-cli eq-import, eq-export and response --chain: a measurement tool's filter set
+// into an equaliser (of a mode file or of the device), an equaliser back out as a filter
+// set, and the response an output channel really plays.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "dsp/FilterFile.h"
+#include "dsp/ResponseGrid.h"
+#include "editors/model/ChannelChain.h"
+#include "editors/model/EqFilterImport.h"
+#include "editors/model/OutputChannels.h"
+#include "files/ModeFile.h"
+#include "model/DeviceIdentity.h"
+#include "model/EqLayout.h"
+#include "model/ParameterImage.h"
+#include "model/SettingNames.h"
+#include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/DeviceSession.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/InputFiles.h"
+
+namespace dsptune::cli {
+namespace {
+
+constexpr const char* kImportUsage =
+    "eq-import: usage: eq-import FILTERS.txt --eq N [--in A.mode] -o B.mode, or eq-import FILTERS.txt --eq N "
+    "--tcp HOST[:PORT] | --usb [-o B.mode]";
+constexpr const char* kExportUsage = "eq-export: usage: eq-export --eq N [FILE.mode | --tcp HOST[:PORT] | --usb] [-o FILE.txt]";
+constexpr const char* kChainUsage =
+    "response: usage: response --chain CH [--source mic-a|mic-b|music] [FILE.mode] (CH 1..8)";
+
+int FileFailure(const std::string& problem) {
+  std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+  return kExitFailure;
+}
+
+std::optional<int> EqNumber(const ParsedArgs& parsed) {
+  if (!parsed.Has("--eq")) return std::nullopt;
+  const auto n = ParseCount(parsed.Value("--eq"), 0, kEqCount - 1);
+  if (!n) return std::nullopt;
+  return int(*n);
+}
+
+std::string EnglishEqName(int eq) { return EqName(eq)[kTextEnglish]; }
+
+// Text of a zero-padded header field.
+std::string HeaderText(const std::string& header, std::size_t at, std::size_t size) {
+  const std::string field = header.substr(at, size);
+  return field.substr(0, field.find('\0'));
+}
+
+// The settings a file-based command works on: a mode file's, or the defaults. The
+// identity becomes the file's header (the defaults: the supported protocol), so that the
+// file saved from them loads again.
+int LoadSettings(const std::string& path) {
+  DeviceIdentity identity;
+  identity.protocolCode = kSupportedProtocol;
+  if (path.empty()) {
+    LoadDefaultImage();
+  } else {
+    // Taken as stored: the file is edited here, not loaded for a connected model, so
+    // nothing is corrected for one.
+    std::string error;
+    ParameterImageBytes image{};
+    if (ReadModeFileImage(path, image, &error) != 1)
+      return FileFailure(path + ": " + (error.empty() ? std::string(kModeVersionText) : error));
+    ReplaceImage(image);
+    ApplyImage();
+    std::ifstream file(path, std::ios::binary);
+    std::string header(kModeFileHeaderSize, '\0');
+    file.read(header.data(), kModeFileHeaderSize);
+    identity = DeviceIdentity::With(HeaderText(header, 4, kModelNameSize), kSupportedProtocol,
+                                    HeaderText(header, 36, kVersionTextSize), HeaderText(header, 47, kVersionTextSize));
+  }
+  UpdateIdentity([&identity](DeviceIdentity& id) { id = identity; });
+  return kExitSuccess;
+}
+
+int SaveSettings(const std::string& path) {
+  std::string error;
+  if (SaveModeFile(path, &error) == 1) return kExitSuccess;
+  return FileFailure(error.empty() ? path + ": cannot write the mode file" : error);
+}
+
+std::optional<DeviceChoice> OneDevice(const ParsedArgs& parsed, const char* command, int& exitCode) {
+  std::optional<DeviceChoice> choice = DeviceChoiceFrom(parsed, command, exitCode);
+  if (choice && choice->Many()) {
+    exitCode = UsageError(std::string(command) + ": works on one device (one --tcp or --usb)");
+    return std::nullopt;
+  }
+  return choice;
+}
+
+std::optional<HostTarget> HostOf(const DeviceChoice& choice) {
+  return choice.usb ? std::nullopt : std::optional<HostTarget>(choice.hosts[0]);
+}
+
+// The band records of EQ eq's first `count` bands equal the plan's.
+bool HoldsPlan(const FilterImportPlan& plan) {
+  for (std::size_t b = 0; b < plan.records.size(); ++b) {
+    const BandRecord r = DecodeBandRecord(ReadLiveBytes(EqBandOffset(plan.eq, int(b)), kBandRecordSize).data());
+    const BandRecord& want = plan.records[b];
+    if (r.gainField != want.gainField || r.frequency != want.frequency || r.qField != want.qField ||
+        r.type != want.type)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunEqImport(const Args& args) {
+  const auto parsed = ParseArgs("eq-import", args, {{"--eq", true}, {"--in", true}, {"-o", true}}, DeviceOptions());
+  if (!parsed) return kExitUsage;
+  const bool device = WantsDevice(*parsed);
+  const auto eq = EqNumber(*parsed);
+  if (parsed->positional.size() != 1 || !eq || (!device && !parsed->Has("-o")) || (device && parsed->Has("--in")))
+    return UsageError(kImportUsage);
+  int exitCode = 0;
+  const std::optional<DeviceChoice> choice = device ? OneDevice(*parsed, "eq-import", exitCode) : std::nullopt;
+  if (device && !choice) return exitCode;
+
+  // Every file is checked, and the filters read, before a device is opened.
+  const std::string filters = parsed->positional[0];
+  const std::string in = parsed->Value("--in");
+  const std::string out = parsed->Value("-o");
+  for (const std::string& path : {filters, in})
+    if (const std::string problem = path.empty() ? "" : InputFileProblem(path); !problem.empty())
+      return FileFailure(problem);
+  if (const std::string problem = out.empty() ? "" : OutputFileProblem(out); !problem.empty())
+    return FileFailure(problem);
+  std::ifstream stream(filters, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(stream), {}};
+  const FilterImportPlan plan = PlanFilterImport(*eq, ParseFilterFile(text));
+  for (const ImportNote& note : plan.notes) std::fprintf(stderr, "%s: %s\n", filters.c_str(), note.text[kTextEnglish].c_str());
+  if (!plan.Usable()) return kExitFailure;
+
+  const std::string what = std::to_string(plan.filtersUsed) + (plan.filtersUsed == 1 ? " filter" : " filters") +
+                           " into " + EnglishEqName(*eq);
+  if (choice) {
+    DeviceSession session(*choice, HostOf(*choice));
+    if (const int status = session.ConnectAndRead(); status != 0) return status;
+    ApplyFilterImport(plan);
+    // Band writes are not acknowledged one by one: reading the device back is what
+    // shows that it holds them.
+    if (const int status = session.ReadAgain(); status != 0) return status;
+    if (!HoldsPlan(plan)) return FileFailure("the device does not hold the imported bands of " + EnglishEqName(*eq));
+    std::fprintf(stderr, "imported %s of the device\n", what.c_str());
+    return out.empty() ? kExitSuccess : SaveSettings(out);
+  }
+  if (const int status = LoadSettings(in); status != 0) return status;
+  ApplyFilterImport(plan);
+  if (const int status = SaveSettings(out); status != 0) return status;
+  std::fprintf(stderr, "imported %s; saved %s\n", what.c_str(), out.c_str());
+  return kExitSuccess;
+}
+
+int RunEqExport(const Args& args) {
+  const auto parsed = ParseArgs("eq-export", args, {{"--eq", true}, {"-o", true}}, DeviceOptions());
+  if (!parsed) return kExitUsage;
+  const bool device = WantsDevice(*parsed);
+  const auto eq = EqNumber(*parsed);
+  if (!eq || parsed->positional.size() > (device ? 0u : 1u)) return UsageError(kExportUsage);
+  int exitCode = 0;
+  const std::optional<DeviceChoice> choice = device ? OneDevice(*parsed, "eq-export", exitCode) : std::nullopt;
+  if (device && !choice) return exitCode;
+  const std::string in = parsed->positional.empty() ? "" : parsed->positional[0];
+  const std::string out = parsed->Value("-o");
+  if (const std::string problem = in.empty() ? "" : InputFileProblem(in); !problem.empty()) return FileFailure(problem);
+  if (const std::string problem = out.empty() ? "" : OutputFileProblem(out); !problem.empty())
+    return FileFailure(problem);
+
+  std::optional<DeviceSession> session;
+  if (choice) {
+    session.emplace(*choice, HostOf(*choice));
+    if (const int status = session->ConnectAndRead(); status != 0) return status;
+  } else if (const int status = LoadSettings(in); status != 0) {
+    return status;
+  }
+  const std::string text = ExportEqFilters(*eq);
+  if (out.empty()) {
+    std::fputs(text.c_str(), stdout);
+    return kExitSuccess;
+  }
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  if (const int error = ReplaceFileContents(out, bytes); error != 0) return FileFailure(WriteErrorText(error, out));
+  std::fprintf(stderr, "saved the filters of %s in %s\n", EnglishEqName(*eq).c_str(), out.c_str());
+  return kExitSuccess;
+}
+
+bool IsChainResponse(const Args& args) {
+  for (const std::string& a : args)
+    if (a == "--chain" || a.rfind("--chain=", 0) == 0) return true;
+  return false;
+}
+
+int RunChainResponse(const Args& args) {
+  const auto parsed = ParseArgs("response", args, {{"--chain", true}, {"--source", true}});
+  if (!parsed) return kExitUsage;
+  std::string ch = parsed->Value("--chain");
+  if (ch.size() > 2 && (ch[0] == 'C' || ch[0] == 'c') && (ch[1] == 'H' || ch[1] == 'h')) ch = ch.substr(2);
+  const auto channel = ParseCount(ch, 1, kOutputChannelCount);
+  if (!channel || parsed->positional.size() > 1) return UsageError(kChainUsage);
+  std::optional<ChainSource> source;
+  if (parsed->Has("--source")) {
+    const std::string s = parsed->Value("--source");
+    if (s == "mic-a") source = ChainSource::kMicA;
+    else if (s == "mic-b") source = ChainSource::kMicB;
+    else if (s == "music") source = ChainSource::kMusic;
+    else return UsageError("response: --source must be mic-a, mic-b or music, not '" + s + "'");
+  }
+  const std::string in = parsed->positional.empty() ? "" : parsed->positional[0];
+  if (const std::string problem = in.empty() ? "" : InputFileProblem(in); !problem.empty()) return FileFailure(problem);
+  if (const int status = LoadSettings(in); status != 0) return status;
+
+  const int c = int(*channel) - 1;
+  const ChainSource from = source.value_or(RoutedChainSource(c));
+  std::fprintf(stderr, "chain: %s\n", ChainName(c, from)[kTextEnglish].c_str());
+  const std::array<float, kResponsePoints> chain = ChainResponse(c, from);
+  std::printf("frequency_hz,db\n");
+  for (int i = 0; i < kResponsePoints; ++i)
+    std::printf("%.3f,%.4f\n", double(ResponseGridFrequency(i)), double(chain[std::size_t(i)]));
+  return kExitSuccess;
+}
+
+}  // namespace dsptune::cli
