@@ -15,6 +15,7 @@
 #include "ui/ProgressWindows.h"
 #include "shell/QtNotificationBridge.h"
 #include "ui/InterfaceLanguage.h"
+#include "ui/LanguageTables.h"
 #include "shell/ScreenshotTour.h"
 #include "shell/SingleInstance.h"
 #include "ui/Ribbon.h"
@@ -153,6 +154,7 @@ void Application::TakeScreenshots() {
 
 void Application::ExitInstance() {
   frame_.reset();
+  RemoveCurrentLanguageFile();
   progress_.reset();
   bridge_.reset();
   if (settings_) settings_->Sync();

@@ -40,6 +40,7 @@
 #include "ui/LanguageTables.h"
 #include "shell/ModeCommands.h"
 #include "ui/ProgressWindows.h"
+#include "ui/QtTranslations.h"
 #include "shell/QtNotificationBridge.h"
 #include "ui/InterfaceLanguage.h"
 #include "shell/SyncFailureText.h"
@@ -137,6 +138,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   UpdateIdentity([](DeviceIdentity& identity) { identity = DeviceIdentity{}; });
   LoadDefaultImage();
   SetCurrentLanguage(settings_.Language());
+  UseQtTranslations(CurrentLanguage());
   view_ = new MainView(progress_, this);
   pageArea_ = new QScrollArea(this);
   pageArea_->setFrameShape(QFrame::NoFrame);
@@ -742,6 +744,7 @@ void MainWindow::SwitchLanguage() {
 }
 
 void MainWindow::ApplyLanguage() {
+  UseQtTranslations(CurrentLanguage());
   const bool written = WriteCurrentLanguageFile(CurrentLanguage());
   RenameRibbon();
   if (!written) return;

@@ -165,6 +165,8 @@ bool WriteCurrentLanguageFile(int language) {
   }
   // The file holds exactly these bytes, so the lookups parse them from memory.
   CurrentFile& current = Current();
+  // Only the current language's file is kept: each switch would otherwise leave one.
+  if (!current.path.isEmpty() && current.path != path) QFile::remove(current.path);
   current.path = path;
   current.file = LanguageFile::FromGbk(table);
   current.valid = true;
@@ -172,6 +174,12 @@ bool WriteCurrentLanguageFile(int language) {
 }
 
 QString CurrentLanguageFilePath() { return Current().path; }
+
+void RemoveCurrentLanguageFile() {
+  CurrentFile& current = Current();
+  if (!current.path.isEmpty()) QFile::remove(current.path);
+  current.path.clear();
+}
 
 QString LookupLanguageText(const QString& key) {
   const CurrentFile& current = Current();

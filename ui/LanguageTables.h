@@ -58,6 +58,8 @@ bool WriteCurrentLanguageFile(int language);
 
 // Path of the current language file; empty until a write succeeded.
 QString CurrentLanguageFilePath();
+// Deletes the current language file when the program ends (its texts stay in memory).
+void RemoveCurrentLanguageFile();
 
 // The value of key in the current language file (see LanguageFile::Lookup); null when
 // there is no current file yet.

@@ -358,11 +358,17 @@ void LanguageTablesTest::writeMakesPrefixedTemporaryFile() {
   QCOMPARE(file.readAll(), LanguageTable(kEnglishTable));  // unchanged
   QCOMPARE(LookupLanguageText(DialogTitleKey(521)), QStringLiteral("Connect IP"));
 
-  // Every switch writes a new file; the earlier one stays.
+  // Every switch writes a new file and removes the one before, so switching leaves no
+  // files behind; the last one goes when the program ends.
   QVERIFY(WriteCurrentLanguageFile(kChinese));
-  QVERIFY(CurrentLanguageFilePath() != first);
-  QVERIFY(QFile::exists(first));
+  const QString second = CurrentLanguageFilePath();
+  QVERIFY(second != first);
+  QVERIFY(!QFile::exists(first));
+  QVERIFY(QFile::exists(second));
   QCOMPARE(LookupLanguageText(DialogTitleKey(521)), QStringLiteral("网络连接"));
+  RemoveCurrentLanguageFile();
+  QVERIFY(!QFile::exists(second));
+  QCOMPARE(LookupLanguageText(DialogTitleKey(521)), QStringLiteral("网络连接"));  // texts stay
 }
 
 void LanguageTablesTest::failedWriteKeepsPreviousFile() {
