@@ -98,6 +98,7 @@ TEST(CliUsageTest, RefusedBeforeAnyConnection) {
       {"set a percentage out of range", "set 'Master controls / Mic Vol=2000000'" + tcp, 2, "whole number"},
       {"set a choice by a number that is none", "set 'Output CH1 / Role=9'" + tcp, 2, "not one of"},
       {"set a choice that is none", "set 'Output CH1 / Role=CH-X'" + tcp, 2, "CH-SUB"},
+      {"set below the window's slider", "set 'Echo / Echo A Time=100'" + tcp, 2, "160..260"},
       {"set a percentage by text", "set 'Master controls / Mic Vol=loud'" + tcp, 2, "not a number"},
       {"set a computed record", "set 'Features / Auto Music Input Level=1'" + tcp, 2, "computed"},
   };

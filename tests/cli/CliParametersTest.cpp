@@ -43,6 +43,8 @@ TEST_F(CliParametersTest, SetWritesDisplayValuesThatGetReadsBack) {
       {"Output CH6 / Role=ch-sub", 10, 0x10, 4, "CH-SUB"},
       {"Music source setting / Input source=HDMI2", 4, 0x17, 1, "HDMI2"},
       {"Output CH3 / Delay=12.5 ms", 7, 0x12, MillisecondsToSamples(12.5f), "12.5 ms"},
+      // The window writes the reverb time to its copy as well.
+      {"Reverb / Reverb A Time=70", 3, 0x0A, UiValueToWord(ConversionKind::Percent, 70), "70%"},
   };
   std::string sets, gets;
   for (const auto& r : rows) {
@@ -53,12 +55,13 @@ TEST_F(CliParametersTest, SetWritesDisplayValuesThatGetReadsBack) {
   const test::CliResult set = scratch_.Run("set" + sets + Target());
 
   ASSERT_EQ(set.status, 0) << set.err;
-  EXPECT_EQ(set.err.rfind("set 6 parameters on the device: Master controls / Mic Vol = 55%;", 0), 0u) << set.err;
+  EXPECT_EQ(set.err.rfind("set 7 parameters on the device: Master controls / Mic Vol = 55%;", 0), 0u) << set.err;
   EXPECT_EQ(std::count(set.err.begin(), set.err.end(), '\n'), 1) << "one line on a pipe: " << set.err;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.assignment);
     EXPECT_EQ(DeviceWord(emulator_, r.block, r.address), r.word);
   }
+  EXPECT_EQ(DeviceWord(emulator_, 3, 0x0B), DeviceWord(emulator_, 3, 0x0A)) << "the reverb time's copy";
 
   const test::CliResult get = scratch_.Run("get" + gets + Target());
   ASSERT_EQ(get.status, 0) << get.err;

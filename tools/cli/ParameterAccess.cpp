@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "editors/model/EffectParameters.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "model/BigEndian.h"
@@ -96,6 +97,30 @@ std::optional<double> Number(std::string text) {
   const double v = std::strtod(text.c_str(), &end);
   if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
   return v;
+}
+
+// The effect rows of the mic and music page hold their sliders' ranges and write some
+// parameters in pairs (the reverb time and its copy); a parameter one of them edits is
+// set through it, as the window sets it.
+struct EffectControl {
+  int row = 0, half = 0;
+  const EffectRow* info = nullptr;
+};
+
+std::optional<EffectControl> EffectControlOf(const ParameterEntry& entry) {
+  for (int row = 0; row < kEffectRowCount; ++row) {
+    const EffectRow* r = EffectRowAt(row);
+    if (!r || r->format == EffectFormat::kShiftFrequency || r->block != entry.block) continue;
+    for (int half : {kEffectHalfA, kEffectHalfB})
+      if (r->address[std::size_t(half)] == entry.address) return EffectControl{row, half, r};
+  }
+  return std::nullopt;
+}
+
+// The row's value for a UI value: whole milliseconds for the time rows, the UI value for
+// the others.
+double EffectValue(const EffectControl& control, std::int32_t ui) {
+  return control.info->asFloat ? static_cast<double>(FloatFromUi(ui)) : double(ui);
 }
 
 // The UI value for a display text, or nullopt with the reason.
@@ -208,6 +233,14 @@ std::optional<ParameterAssignment> ParseAssignment(std::string_view text, std::s
     problem = "\"" + parameter->name + "\": " + why;
     return std::nullopt;
   }
+  if (const auto control = EffectControlOf(entry)) {
+    const double value = EffectValue(*control, *ui);
+    if (value != std::trunc(value) || value < control->info->minimum || value > control->info->maximum) {
+      problem = "\"" + parameter->name + "\": the window's slider takes whole values " +
+                std::to_string(control->info->minimum) + ".." + std::to_string(control->info->maximum);
+      return std::nullopt;
+    }
+  }
   return ParameterAssignment{*parameter, *ui, ShownFor(entry, UiValueToWord(entry.kind, *ui))[kTextEnglish]};
 }
 
@@ -218,7 +251,13 @@ int PrintParameters(const std::vector<NamedParameter>& parameters) {
 }
 
 int WriteParameters(DeviceSession& session, const std::vector<ParameterAssignment>& assignments) {
-  for (const ParameterAssignment& a : assignments) SetParameter(a.parameter.entry->block, a.parameter.entry->address, a.uiValue);
+  for (const ParameterAssignment& a : assignments) {
+    const ParameterEntry& e = *a.parameter.entry;
+    if (const auto control = EffectControlOf(e))
+      WriteEffectValue(control->row, control->half, int(EffectValue(*control, a.uiValue)));
+    else
+      SetParameter(e.block, e.address, a.uiValue);
+  }
   // Edits wait on the network send queue; the read that confirms them must come after.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (NetworkQueueLength() > 0 && std::chrono::steady_clock::now() < deadline)
