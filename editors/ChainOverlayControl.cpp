@@ -38,6 +38,7 @@ void ChainOverlayControl::ApplyTexts() {
                                "Overlay what this channel really plays: its source path's EQ followed by the "
                                "channel's own EQ and crossover"));
   for (int i = 0; i < source_->count(); ++i) source_->setItemText(i, PickText(kSourceChinese[i], kSourceEnglish[i]));
+  source_->setToolTip(PickText("叠加响应所用的信号源通道", "Source path whose EQ the overlay starts from"));
   Refresh();
 }
 

@@ -41,7 +41,7 @@ QFont OffFont() {
 
 }  // namespace
 
-void SeparateLabels(std::vector<double>& tops, double height) {
+void SeparateLabels(std::vector<double>& tops, double height, double floor) {
   // The +6 dB and 0 dB lines lie closer than the others; on a short graph their labels
   // would overlap. Each overlap is shared: the upper label rises (not above the panel
   // or the label before it), the lower one sinks by the rest.
@@ -53,6 +53,10 @@ void SeparateLabels(std::vector<double>& tops, double height) {
     tops[i - 1] -= rise;
     tops[i] += overlap - rise;
   }
+  // The bottom label would sit on the first input label: it and any above it move up.
+  if (tops.empty() || tops.back() + height <= floor) return;
+  tops.back() = floor - height;
+  for (std::size_t i = tops.size() - 1; i-- > 0;) tops[i] = std::min(tops[i], tops[i + 1] - height);
 }
 
 CompressorCurvePanel::CompressorCurvePanel(QWidget* parent) : QWidget(parent) {
@@ -120,7 +124,7 @@ void CompressorCurvePanel::RebuildBackground() {
   const double lineHeight = metrics.height();
   std::vector<double> tops;
   for (int level : kCurveOutputGridDb) tops.push_back(plot.OutputY(level) - lineHeight / 2.0);
-  SeparateLabels(tops, lineHeight);
+  SeparateLabels(tops, lineHeight, height() - kInputLabelRise);
   for (std::size_t i = 0; i < kCurveOutputGridDb.size(); ++i) {
     const QRectF box(0.0, tops[i], kOutputLabelRight, lineHeight);
     p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::fromLatin1(kCurveOutputLabels[i]));

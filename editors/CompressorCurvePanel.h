@@ -15,8 +15,10 @@ namespace dsptune {
 
 // Moves the tops of labels of one height, listed top to bottom, apart until none
 // overlaps the next: each overlap is shared between the two labels, the upper one never
-// rising above the panel's top (0) or into the label before it.
-void SeparateLabels(std::vector<double>& tops, double height);
+// rising above the panel's top (0) or into the label before it. Then the lowest label
+// ends at `floor` at the latest (the row of input labels starts there), pushing the
+// ones above it up where they would overlap.
+void SeparateLabels(std::vector<double>& tops, double height, double floor);
 
 class CompressorCurvePanel : public QWidget {
   Q_OBJECT

@@ -24,9 +24,10 @@ struct KeySpot {
 
 constexpr double kRow = 11.0;
 constexpr double kTallRow = 14.0;  // the narrow keys of the bottom rows take two lines
+constexpr double kTopRow = 13.0;   // "Android主页" and "Android菜单" take two lines
 const KeySpot kSpots[] = {
-    {1, {6, 16, 28, kRow}, Look::Power},       {2, {66, 16, 28, kRow}, Look::Plain},
-    {3, {6, 32, 28, kRow}, Look::Plain},       {9, {66, 32, 28, kRow}, Look::Plain},
+    {1, {6, 15, 28, kTopRow}, Look::Power},    {2, {66, 15, 28, kTopRow}, Look::Plain},
+    {3, {6, 31, 28, kTopRow}, Look::Plain},    {9, {66, 31, 28, kTopRow}, Look::Plain},
     {4, {36, 50, 28, kRow}, Look::Arrow},      {5, {36, 91, 28, kRow}, Look::Arrow},
     {6, {19.5, 70.5, 19, kRow}, Look::Arrow},  {7, {61.5, 70.5, 19, kRow}, Look::Arrow},
     {10, {66, 112, 28, kRow}, Look::Plain},    {11, {6, 112, 28, kRow}, Look::Plain},
@@ -55,37 +56,53 @@ QColor KeyColour(Look look) {
 }
 
 constexpr double kLargestPt = 8.0, kSmallestPt = 6.5;
+// Corner radius of a key as a share of its height: rounded, but leaving its caption room.
+constexpr double kKeyRounding = 0.35;
 
-// A caption split in two lines: at its last space, or in the middle of a caption
-// without spaces (Chinese); empty when it is too short to split.
+bool IsChinese(QChar c) { return c.unicode() >= 0x2E80; }
+
+// A caption split in two lines: at its last space; else, in a caption with Chinese, where
+// Latin letters meet Chinese ("Android主页") or nearest the middle. A Latin word is never
+// cut. Empty when there is no place to split.
 QString TwoLines(const QString& text) {
+  const auto at = [&text](int i) { return text.left(i) + QLatin1Char('\n') + text.mid(i); };
   const int space = text.lastIndexOf(QLatin1Char(' '));
   if (space > 0) return text.left(space) + QLatin1Char('\n') + text.mid(space + 1);
-  if (text.size() < 4) return QString();
-  return text.left(text.size() / 2) + QLatin1Char('\n') + text.mid(text.size() / 2);
+  const int slash = text.indexOf(QLatin1Char('/'));
+  if (slash > 0 && slash + 1 < text.size()) return at(slash + 1);  // "OK/" over "Enter"
+  if (std::none_of(text.begin(), text.end(), IsChinese) || text.size() < 3) return QString();
+  for (int i = 1; i < text.size(); ++i)
+    if (text[i - 1].isLetter() && !IsChinese(text[i - 1]) && IsChinese(text[i])) return at(i);
+  return at(int(text.size() / 2));
 }
 
-// Draws `text` centred in `box`, clear of a rounded key's ends (`inset` on each side):
-// on one line in the largest size from 8 pt down to 6.5 pt that fits, else on two lines
-// likewise, else on one line at 6.5 pt cut short with an ellipsis. Captions never shrink
-// below a readable size and never run into the key's outline.
+// Draws `text` centred in `box`, clear of a rounded key's ends (`inset` on each side), on
+// one line or split in two, whichever allows the larger size from 8 pt down to 6.5 pt;
+// when neither fits, on one line at 6.5 pt cut short with an ellipsis. Captions never
+// shrink below a readable size and never run into the key's outline.
 void FitText(QPainter& p, const QRectF& key, double inset, const QString& text, const QColor& colour) {
   const QRectF box = key.adjusted(inset, 1, -inset, -1);
   QFont font = p.font();
   p.setPen(colour);
-  const QString split = TwoLines(text);
-  for (const QString& candidate : {text, split}) {
+  QString best;
+  double bestSize = 0.0;
+  for (const QString& candidate : {text, TwoLines(text)}) {
     if (candidate.isEmpty()) continue;
-    for (double size = kLargestPt; size >= kSmallestPt; size -= 0.5) {
+    for (double size = kLargestPt; size >= kSmallestPt && size > bestSize; size -= 0.5) {
       font.setPointSizeF(size);
-      const QFontMetricsF metrics(font);
-      const QRectF needed = metrics.boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignCenter, candidate);
+      const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignCenter, candidate);
       if (needed.width() <= box.width() && needed.height() <= box.height() + 2) {
-        p.setFont(font);
-        p.drawText(box, Qt::AlignCenter, candidate);
-        return;
+        best = candidate;
+        bestSize = size;
+        break;
       }
     }
+  }
+  if (!best.isEmpty()) {
+    font.setPointSizeF(bestSize);
+    p.setFont(font);
+    p.drawText(box, Qt::AlignCenter, best);
+    return;
   }
   font.setPointSizeF(kSmallestPt);
   p.setFont(font);
@@ -155,8 +172,9 @@ void RemotePicture::paintEvent(QPaintEvent*) {
       face.setColorAt(1.0, base);
       p.setBrush(face);
       p.setPen(QPen(QColor(18, 20, 24), 1.0));
-      p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
-      FitText(p, r, r.height() * 0.3 + 1, Caption(spot.key), Qt::white);
+      const double radius = r.height() * kKeyRounding;
+      p.drawRoundedRect(r, radius, radius);
+      FitText(p, r, radius * 0.3 + 1, Caption(spot.key), Qt::white);
     } else {
       FitText(p, r, 1, Caption(spot.key), QColor(20, 22, 26));
     }

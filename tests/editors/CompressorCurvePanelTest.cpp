@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QtTest>
 
+#include <vector>
+
 #include <cmath>
 
 #include "editors/CompressorCurvePanel.h"
@@ -124,6 +126,29 @@ class CompressorCurvePanelTest : public QObject {
     panel.resize(420, 320);
     Render(panel);
     QCOMPARE(panel.BackgroundBuilds(), builds + 1);
+  }
+
+  // The output labels keep apart from each other and from the input labels' row (the
+  // +6 dB and 0 dB lines lie closest).
+  void outputLabelsKeepApart() {
+    const struct {
+      const char* name;
+      std::vector<double> tops;
+      double floor;
+      std::vector<double> expected;
+    } rows[] = {
+        {"apart already", {0, 20, 40}, 100, {0, 20, 40}},
+        {"overlap shared", {10, 16, 40}, 100, {7, 19, 40}},
+        {"upper label stops at the top", {1, 5, 40}, 100, {0, 12, 40}},
+        {"pushed on down the list", {10, 16, 22}, 100, {7, 19, 31}},
+        {"bottom label lifted off the input row", {0, 20, 40}, 45, {0, 20, 33}},
+        {"lifting pushes the ones above", {0, 20, 28}, 38, {0, 14, 26}},
+    };
+    for (const auto& row : rows) {
+      std::vector<double> tops = row.tops;
+      SeparateLabels(tops, 12.0, row.floor);
+      QVERIFY2(tops == row.expected, row.name);
+    }
   }
 };
 

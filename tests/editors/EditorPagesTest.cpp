@@ -191,6 +191,18 @@ class EditorPagesTest : public QObject {
     }
   }
 
+  // Pages and dialogs alike are drawn on the light page background, not the style's grey.
+  void everyPageHasThePageBackground() {
+    for (const NamedPage& named : AllPages()) {
+      std::unique_ptr<QWidget> page(named.make());
+      page->resize(page->sizeHint().expandedTo(QSize(400, 300)));
+      const QImage picture = page->grab().toImage();
+      QVERIFY2(page->autoFillBackground(), named.name);
+      QVERIFY2(picture.pixelColor(1, picture.height() - 2) == QColor(240, 250, 255),
+               qPrintable(QStringLiteral("%1: %2").arg(named.name, picture.pixelColor(1, picture.height() - 2).name())));
+    }
+  }
+
   // The page area of a 1024x600 window scrolls; a page asks for no more than it needs
   // and nothing overlaps at the size it asks for.
   void pagesFitASmallWindowWithoutOverlaps() {

@@ -224,6 +224,24 @@ class EqBandEditorTest : public QObject {
 
   // ---- the component ----
 
+  // Rows of crossover sections name the side they filter, never a bare type code.
+  void crossoverSectionRowsShowNames() {
+    for (int language : {kChinese, kEnglish}) {
+      SetCurrentLanguage(language);
+      Bench bench;
+      bench.editor->ShowEq(12, StoredBandType::kAsStored);  // CH6: a low-pass head, sections 20, 1, 1
+      const QTableWidget& list = bench.editor->List();
+      const bool english = language == kEnglish;
+      QCOMPARE(Cell(list, 9, 1), QString(english ? "LP" : "低通"));
+      QCOMPARE(Cell(list, 10, 1), QString(english ? "XO LP" : "分频低通"));
+      bench.panel->Model().SetBandType(11, 19);
+      bench.panel->Model().SetBandType(12, 0);
+      bench.editor->RefreshBandList();
+      QCOMPARE(Cell(list, 11, 1), QString(english ? "XO HP" : "分频高通"));
+      QCOMPARE(Cell(list, 12, 1), QString(english ? "OFF" : "关闭"));
+    }
+  }
+
   void bandsGoToTheWriterInWholeHertz() {
     Bench bench;
     bench.editor->ShowEq(kEqMicA, StoredBandType::kAsMenuChoice);

@@ -125,6 +125,13 @@ class SurroundPageTest : public QObject {
     QVERIFY(std::fabs(Entry(5) - (-3.7082f)) < 1e-4f);
     QCOMPARE(page_->Panel().Marker(0).x, -1.0f);
     QCOMPARE(EditorSnapshot().ssvc.listenerY, 1.0f);
+    // Each channel shows the level it was given beside its slider.
+    QCOMPARE(page_->PositionLevelLabel(1).text(), QString("+3.0dB"));
+    QCOMPARE(page_->PositionLevelLabel(5).text(), QString("-3.7dB"));
+    page_->CenterButton().click();
+    QCOMPARE(page_->PositionLevelLabel(1).text(), QString("-1.2dB"));  // sqrt 2 m away
+    page_->ResetButton().click();
+    for (int c = 0; c < 8; ++c) QCOMPARE(page_->PositionLevelLabel(c).text(), QString("+0.0dB"));
   }
 
   void typedCoordinatesAreClampedAndShownInTheirFormat_data() {
