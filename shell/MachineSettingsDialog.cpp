@@ -378,7 +378,7 @@ void MachineSettingsDialog::Apply() {
   packet[0] = kCmdSetMachineSettings;
   std::copy(record.begin(), record.end(), packet.begin() + 1);
   SendCommand(packet);
-  progress_.ShowInfoPopup(PickText("机器设置已生效!", "Setting valid"), kAppliedNoticeMs);
+  progress_.ShowInfoPopup(PickText("机器设置已生效!", "Setting valid"), kAppliedNoticeMs, this);
 }
 
 void MachineSettingsDialog::reject() {

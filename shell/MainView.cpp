@@ -1,5 +1,6 @@
 #include "shell/MainView.h"
 
+#include "shell/CommandTips.h"
 #include "shell/EditorPages.h"
 
 #include <QSignalBlocker>
@@ -107,6 +108,7 @@ void MainView::BuildMasterControls(Ribbon& ribbon, int category, Twin twin) {
     if (pitchPanel) pitchPanel->AddWidget(w.slider);
     connect(w.slider, &StepSlider::stepApplied, this, [this, control, twin] { OnSliderMoved(control, twin); });
   }
+  ApplyControlTips();
 }
 
 int MainView::ActiveTwin() const {
@@ -226,6 +228,17 @@ void MainView::RelabelMasterControls() {
     for (auto& w : twins_[std::size_t(control)]) {
       if (w.label) w.label->setText(LabelText(control, shownValue_[std::size_t(control)], language));
       if (w.mute) w.mute->setText(PickText("静音", "Mute"));
+    }
+  ApplyControlTips();
+}
+
+void MainView::ApplyControlTips() {
+  for (MasterControl control : kMasterControls)
+    for (auto& w : twins_[std::size_t(control)]) {
+      const QString tip = MasterControlTip(control);
+      if (w.label) w.label->setToolTip(tip);
+      if (w.slider) w.slider->setToolTip(tip);
+      if (w.mute) w.mute->setToolTip(MasterMuteTip(control));
     }
 }
 

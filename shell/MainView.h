@@ -39,7 +39,7 @@ class MainView : public QWidget {
 
   void RefreshMasterControls();
   void RefreshOpenEditors();
-  void RelabelMasterControls();  // prefixes and values in the current language
+  void RelabelMasterControls();  // prefixes, values and tooltips in the current language
   void ShowEditor(int kind, int channel);
   EditorHost& Host() { return *host_; }
   // The category switch of the ribbon.
@@ -72,6 +72,7 @@ class MainView : public QWidget {
   void ApplyPitchValue(int value);
   void ShowTwins(MasterControl control, int value);
   void ShowMuteBoxes(MasterControl control);
+  void ApplyControlTips();
   void RefreshPitch(bool withColon);
   bool PitchCategoryActive() const;
 

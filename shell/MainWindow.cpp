@@ -32,6 +32,7 @@
 #include "remote/LearnKeyDialog.h"
 #include "remote/RemoteWindow.h"
 #include "shell/AboutBox.h"
+#include "shell/CommandTips.h"
 #include "shell/ConnectFailureText.h"
 #include "ui/AppSettings.h"
 #include "shell/NetworkDialog.h"
@@ -103,6 +104,8 @@ QSize PreferredSize(const QSize& available) {
   return size;
 }
 
+QString MachineSettingsText() { return PickText("机器设置…\tF7", "Machine settings…\tF7"); }
+
 QString ModeName(int mode) { return QStringLiteral("M%1").arg(std::clamp(mode, 0, 3) + 1); }
 
 }  // namespace
@@ -116,6 +119,7 @@ struct MainWindow::RibbonTexts {
   QAction* exit = nullptr;
   QAction* verify = nullptr;
   QAction* disconnect = nullptr;
+  QAction* machineSettings = nullptr;
   QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
 };
 
@@ -176,6 +180,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(modes_.get(), &ModeCommands::recentFilesChanged, this, &MainWindow::ShowRecentFiles);
   BuildRibbon();
   BuildStatusBar();
+  ApplyTips();
   tray_ = std::make_unique<TrayNotice>(&progress_, this);
 
   connect(&bridge_, &QtNotificationBridge::syncDone, this, &MainWindow::OnSyncDone);
@@ -243,6 +248,9 @@ void MainWindow::BuildRibbon() {
   });
   menu->addSeparator();
   history_->AddTo(menu);
+  // F7 works anywhere; the menu shows where the settings are.
+  t.machineSettings = menu->addAction(MachineSettingsText());
+  connect(t.machineSettings, &QAction::triggered, this, &MainWindow::ShowMachineSettings);
   t.disconnect = menu->addAction(PickText("断开连接", "Disconnect"));
   connect(t.disconnect, &QAction::triggered, this, &MainWindow::Disconnect);
   t.exit = menu->addAction(PickText("退出(&X)", "Exit(&X)"));
@@ -312,6 +320,7 @@ void MainWindow::BuildRibbon() {
   t.aboutButton->setToolTip(PickText("关于", "About"));
   connect(t.aboutButton, &QToolButton::clicked, this, &MainWindow::ShowAboutBox);
 
+  menu->setToolTipsVisible(true);
   ribbon_->SetActiveCategory(input);
   connect(ribbon_, &Ribbon::activeCategoryChanged, view_, &MainView::OnCategoryChanged);
   connect(ribbon_, &Ribbon::wheelOverPanel, this, [this](RibbonPanel* panel, QWidget* child, int steps) {
@@ -383,12 +392,15 @@ void MainWindow::RefreshStatusPanes() {
     everConnected_ = true;
   } else if (everConnected_) {
     text = PickText("未连接", "Disconnected");
+    // The last device was refused: say so rather than look as if none was ever found.
+    if (identityRejected_) text += PickText("（设备型号或通信版本不符）", " (wrong model or protocol)");
     colour = kNoLinkRed;
   } else {
     text = QString::fromUtf8("USB:未连接");
     colour = kStartRed;
   }
   if (!link.connected) ShowUsbPermissionProblem(text);
+  UpdateDeviceCommands();
   if (connectionPane_->text() != text) connectionPane_->setText(text);
   QPalette p = connectionPane_->palette();
   if (p.color(QPalette::WindowText) != colour) {
@@ -396,7 +408,9 @@ void MainWindow::RefreshStatusPanes() {
     connectionPane_->setPalette(p);
   }
   if (everConnected_) {
-    const QString mode = PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
+    // A refused device's mode was never read: no mode is shown for it.
+    const QString mode =
+        identityRejected_ ? QString() : PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
     if (modePane_->text() != mode) modePane_->setText(mode);
   }
   QString file;
@@ -504,6 +518,7 @@ void MainWindow::ShowNetworkDialog() {
 void MainWindow::OnDeviceConnected(int noticeMs) {
   CurrentLink().sink = &bridge_;
   linkLossShown_ = false;
+  identityRejected_ = false;
   everConnected_ = true;  // also when the link drops again before the panes next refresh
   if (noticeMs > 0)
     tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
@@ -613,6 +628,8 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
   keeper_->Stop();  // a foreign device is not asked again
   CloseActiveLink(true);
   view_->StopLinkTimers();
+  identityRejected_ = true;
+  RefreshStatusPanes();
   if (identityBoxOpen_) return;
   identityBoxOpen_ = true;
   Dialogs().Message(this, QString::fromUtf8("错误"), text, QMessageBox::Critical);
@@ -787,14 +804,60 @@ void MainWindow::RenameRibbon() {
   t.open->setText(PickText("打开(&O)", "Open(&O)"));
   t.verify->setText(PickText("写入后校验", "Verify after writing"));
   t.disconnect->setText(PickText("断开连接", "Disconnect"));
+  t.machineSettings->setText(MachineSettingsText());
   history_->ApplyTexts();
   keeper_->ApplyTexts();
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
   bypass_->setText(PickText("均衡旁路", "Bypass"));
   resetEq_->setText(PickText("重置均衡", "Reset EQ"));
+  ApplyTips();
   ribbon_->Relayout();
   RefreshStatusPanes();
+}
+
+void MainWindow::ApplyTips() {
+  RibbonTexts& t = *texts_;
+  const std::pair<int, TabRowCommand> tabTips[] = {
+      {kNetworkButton, TabRowCommand::ConnectIp}, {kFeaturesButton, TabRowCommand::Features},
+      {kInputButton, TabRowCommand::InputSource}, {kResetButton, TabRowCommand::Reset},
+      {kRemoteButton, TabRowCommand::RemoteControl}};
+  for (const auto& [button, command] : tabTips) t.tabButtons[button]->setToolTip(TabRowTip(command));
+  t.languageButton->setToolTip(TabRowTip(TabRowCommand::Language));
+  t.aboutButton->setToolTip(TabRowTip(TabRowCommand::About));
+  for (auto* b : t.loadFile) b->setToolTip(RibbonTip(RibbonCommand::LoadFile));
+  for (auto* b : t.saveFile) b->setToolTip(RibbonTip(RibbonCommand::SaveFile));
+  ribbon_->ApplicationButton()->setToolTip(RibbonTip(RibbonCommand::ApplicationMenu));
+  bypass_->setToolTip(RibbonTip(RibbonCommand::EqBypass));
+  resetEq_->setToolTip(RibbonTip(RibbonCommand::ResetEq));
+  deviceCommandsConnected_ = !CurrentLink().connected;  // the next update sets every device tip
+  UpdateDeviceCommands();
+}
+
+// Commands that only mean something with a device are greyed while none is connected,
+// and their tooltips say why.
+void MainWindow::UpdateDeviceCommands() {
+  const bool connected = CurrentLink().connected;
+  if (connected == deviceCommandsConnected_) return;
+  deviceCommandsConnected_ = connected;
+  RibbonTexts& t = *texts_;
+  for (auto* b : t.loadMode) {
+    b->setEnabled(connected);
+    b->setToolTip(NeedsDeviceTip(RibbonTip(RibbonCommand::LoadMode), connected));
+  }
+  for (auto* b : t.saveMode) {
+    b->setEnabled(connected);
+    b->setToolTip(NeedsDeviceTip(RibbonTip(RibbonCommand::SaveMode), connected));
+  }
+  const std::pair<int, TabRowCommand> deviceButtons[] = {{kResetButton, TabRowCommand::Reset},
+                                                         {kRemoteButton, TabRowCommand::RemoteControl}};
+  for (const auto& [button, command] : deviceButtons) {
+    t.tabButtons[button]->setEnabled(connected);
+    t.tabButtons[button]->setToolTip(NeedsDeviceTip(TabRowTip(command), connected));
+  }
+  t.disconnect->setEnabled(connected);
+  t.disconnect->setToolTip(NeedsDeviceTip(PickText("断开与设备的连接，不再自动重连", "Close the link and stop reconnecting"),
+                                          connected));
 }
 
 void MainWindow::ShowAboutBox() {

@@ -116,6 +116,8 @@ class MainWindow : public QMainWindow {
   void BuildRibbon();
   void BuildStatusBar();
   void RenameRibbon();
+  void ApplyTips();
+  void UpdateDeviceCommands();
   void OnSyncDone(int wParam, int outcome);
   void OnSyncFailed(const SyncResult& result);
   void OnHostTimeout();
@@ -161,6 +163,8 @@ class MainWindow : public QMainWindow {
   bool linkLossShown_ = false;  // the lost link was already announced for this connection
   bool everConnected_ = false;
   bool usbPermissionExplained_ = false;
+  bool identityRejected_ = false;
+  bool deviceCommandsConnected_ = true;  // what the device commands' state was last set for  // the last device opened was refused by the identity check
   bool readAfterReconnect_ = false;  // the running read is a reconnect attempt's
   QString startupModeFile_;
   void OpenStartupModeFile();

@@ -8,8 +8,10 @@ namespace {
 class QtDialogs final : public DialogService {
  public:
   QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
-                                      QMessageBox::Icon icon, QMessageBox::StandardButtons buttons) override {
+                                      QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                                      QMessageBox::StandardButton defaultButton) override {
     QMessageBox box(icon, caption, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
   }
   QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) override {

@@ -13,10 +13,12 @@ namespace dsptune {
 class DialogService {
  public:
   virtual ~DialogService() = default;
-  // A modal message box; returns the button pressed.
+  // A modal message box; returns the button pressed. defaultButton is the one Enter
+  // presses (Qt's choice when NoButton).
   virtual QMessageBox::StandardButton Message(QWidget* parent, const QString& caption, const QString& text,
                                               QMessageBox::Icon icon,
-                                              QMessageBox::StandardButtons buttons = QMessageBox::Ok) = 0;
+                                              QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                              QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
   // File dialogs; an empty result means cancelled.
   virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
   // A file to write: `proposedName` is offered, `defaultSuffix` is added to a name typed
@@ -36,10 +38,12 @@ class ScriptedDialogs : public DialogService {
   struct Shown {
     QString caption, text;
     QMessageBox::Icon icon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   };
   QMessageBox::StandardButton Message(QWidget*, const QString& caption, const QString& text, QMessageBox::Icon icon,
-                                      QMessageBox::StandardButtons buttons) override {
-    shown.push_back({caption, text, icon});
+                                      QMessageBox::StandardButtons buttons,
+                                      QMessageBox::StandardButton defaultButton) override {
+    shown.push_back({caption, text, icon, defaultButton});
     if (buttons & answer) return answer;
     return buttons & QMessageBox::Ok ? QMessageBox::Ok : QMessageBox::NoButton;
   }

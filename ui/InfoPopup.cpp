@@ -1,5 +1,6 @@
 #include "ui/InfoPopup.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -11,11 +12,10 @@
 namespace dsptune {
 namespace {
 
-// "宋体" is a Song (serif) face; where it is missing the closest CJK serif takes its place.
+// The interface's own face, larger: naming a Windows face here would have the font
+// matcher put a CJK serif in its place where it is missing.
 QFont NoticeFont() {
-  QFont font;
-  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                    QStringLiteral("Noto Sans CJK SC")});
+  QFont font = QApplication::font();
   font.setPixelSize(18);
   font.setWeight(QFont::Weight(500));
   return font;
@@ -27,6 +27,8 @@ InfoPopup::InfoPopup(QWidget* parent) : QDialog(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
   setWindowTitle(PickText("信息", "Information"));
+  // A notice tells; it does not take the keyboard from the window the user works in.
+  setAttribute(Qt::WA_ShowWithoutActivating);
 
   QPalette background = palette();
   background.setColor(QPalette::Window, QColor(240, 250, 255));

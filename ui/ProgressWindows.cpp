@@ -35,9 +35,36 @@ ProgressWindows::~ProgressWindows() {
   CloseSyncDialog();
 }
 
-void ProgressWindows::ShowInfoPopup(const QString& text, int milliseconds) {
+void ProgressWindows::ShowInfoPopup(const QString& text, int milliseconds, const QWidget* keepClear) {
   if (!m_popup) m_popup = new InfoPopup(m_window);
   m_popup->ShowNotice(text, milliseconds);
+  if (keepClear && keepClear->isVisible()) PlaceClearOf(m_popup, keepClear);
+}
+
+// Moves `window` next to `other` (above it, else below, else beside it) so that neither
+// covers the other, within the screen where there is room.
+void PlaceClearOf(QWidget* window, const QWidget* other) {
+  constexpr int kGap = 8;
+  const QRect avoid = other->frameGeometry();
+  const QSize size = window->frameGeometry().size();
+  QRect screen;
+  if (QScreen* s = other->screen()) screen = s->availableGeometry();
+  const int centredX = avoid.center().x() - size.width() / 2;
+  const int centredY = avoid.center().y() - size.height() / 2;
+  const QPoint candidates[] = {
+      {centredX, avoid.top() - kGap - size.height()},
+      {centredX, avoid.bottom() + kGap},
+      {avoid.left() - kGap - size.width(), centredY},
+      {avoid.right() + kGap, centredY},
+  };
+  for (const QPoint& place : candidates) {
+    const QRect rect(place, size);
+    if (!screen.isValid() || screen.contains(rect)) {
+      window->move(place);
+      return;
+    }
+  }
+  window->move(candidates[0]);  // no room anywhere: above, partly off the screen
 }
 
 int ProgressWindows::RunSyncDialog(const QString& text) {

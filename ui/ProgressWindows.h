@@ -17,6 +17,8 @@ class SyncDialog;
 void CentreOverOwner(QWidget* window);
 // Shows a modeless window centred over its owner and brings it to the front.
 void ShowCentred(QWidget* window);
+// Moves window beside other so that neither covers the other.
+void PlaceClearOf(QWidget* window, const QWidget* other);
 
 class ProgressWindows : public QObject {
   Q_OBJECT
@@ -39,7 +41,9 @@ class ProgressWindows : public QObject {
   // Shows `text` for `milliseconds` in the information popup. A popup already showing
   // takes the new text and counts the new duration from now; otherwise a new one is
   // created. It destroys itself when the time is up or when the user closes it.
-  void ShowInfoPopup(const QString& text, int milliseconds);
+  // keepClear: a window the notice must not cover (the dialog whose action it
+  // confirms, so its buttons stay in reach).
+  void ShowInfoPopup(const QString& text, int milliseconds, const QWidget* keepClear = nullptr);
   QPointer<InfoPopup> CurrentPopup() const { return m_popup; }
 
   // Runs the synchronisation dialog modally (nested event loop: queued link

@@ -3,6 +3,9 @@
 // notices. Message boxes are answered by ScriptedDialogs.
 #include <QCheckBox>
 #include <QScrollBar>
+#include <QMenu>
+#include <QTabBar>
+#include <QToolButton>
 #include <QStatusBar>
 #include <QSettings>
 #include <QStandardPaths>
@@ -23,6 +26,7 @@
 #include "model/ParameterTable.h"
 #include "ui/AppSettings.h"
 #include "shell/Application.h"
+#include "shell/MachineSettingsDialog.h"
 #include "shell/MainWindow.h"
 #include "ui/DialogService.h"
 #include "ui/InfoPopup.h"
@@ -109,6 +113,61 @@ class MainWindowTest : public QObject {
     QWidget* viewport = frame.PageArea().viewport();
     const QPoint bottomRight = frame.View().mapTo(viewport, QPoint(frame.View().width() - 1, frame.View().height() - 1));
     QVERIFY(viewport->rect().contains(bottomRight));
+  }
+
+  // Every ribbon button and master control explains itself in both languages; the
+  // commands that need a device are greyed, and say so, until one is connected.
+  void commandsExplainThemselvesAndNeedADevice() {
+    Emulator emu;
+    MakeFrame();
+    MainWindow& frame = *parts_.frame;
+    auto tipsOfEveryCommand = [&] {
+      QList<QWidget*> widgets;
+      for (QToolButton* b : frame.RibbonBar().findChildren<QToolButton*>()) widgets << b;
+      for (StepSlider* s : frame.RibbonBar().findChildren<StepSlider*>()) widgets << s;
+      for (QCheckBox* c : frame.RibbonBar().findChildren<QCheckBox*>()) widgets << c;
+      widgets << &frame.BypassBox() << &frame.ResetEqButton();
+      QStringList tips, missing;
+      for (QWidget* w : widgets) {
+        // The tab bar's own scroll arrows are Qt's.
+        if (qobject_cast<QTabBar*>(w->parentWidget())) continue;
+        tips << w->toolTip();
+        if (w->toolTip().isEmpty())
+          missing << QStringLiteral("%1 '%2'").arg(w->metaObject()->className(), w->property("text").toString());
+      }
+      return std::make_pair(tips, missing);
+    };
+    const auto [chinese, missingChinese] = tipsOfEveryCommand();
+    QVERIFY2(missingChinese.isEmpty(), qPrintable(missingChinese.join(", ")));
+    frame.SwitchLanguage();
+    const auto [english, missingEnglish] = tipsOfEveryCommand();
+    QVERIFY2(missingEnglish.isEmpty(), qPrintable(missingEnglish.join(", ")));
+    QCOMPARE(english.size(), chinese.size());
+    for (int i = 0; i < english.size(); ++i) QVERIFY2(english[i] != chinese[i], qPrintable(english[i]));
+
+    auto button = [&](const QString& text) {
+      for (QToolButton* b : frame.RibbonBar().findChildren<QToolButton*>())
+        if (b->text() == text && b->isVisibleTo(&frame)) return b;
+      return static_cast<QToolButton*>(nullptr);
+    };
+    for (const char* needsDevice : {"Reset", "Remote control", "LoadMode", "SaveMode"}) {
+      QToolButton* b = button(needsDevice);
+      QVERIFY2(b, needsDevice);
+      QVERIFY2(!b->isEnabled(), needsDevice);
+      QVERIFY2(b->toolTip().endsWith("(needs a connected device)"), qPrintable(b->toolTip()));
+    }
+    QVERIFY(button("LoadFile")->isEnabled());
+    QVERIFY(frame.ConnectNetwork("127.0.0.1", emu.net.Port()));
+    frame.RefreshStatusPanes();
+    QVERIFY(button("Reset")->isEnabled());
+    QVERIFY(!button("Reset")->toolTip().contains("needs a connected device"));
+    // The machine settings are in the application menu too.
+    QAction* settings = nullptr;
+    for (QAction* a : frame.RibbonBar().ApplicationMenu()->actions())
+      if (a->text().startsWith("Machine settings")) settings = a;
+    QVERIFY(settings);
+    settings->trigger();
+    QVERIFY(frame.MachineSettingsInstance() && frame.MachineSettingsInstance()->isVisible());
   }
 
   void secondInstanceActivatesTheFirst() {
@@ -285,6 +344,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_.shown[0].caption, QString::fromUtf8("错误"));
     QCOMPARE(dialogs_.shown[0].text, QString::fromUtf8("E:LQ830_11 通信版本不匹配!"));
     QVERIFY(!parts_.frame->View().LinkTimersRunning());
+    // The status bar says the device was refused and shows no mode it never read.
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("未连接（设备型号或通信版本不符）"));
+    QCOMPARE(parts_.frame->ModePane().text(), QString());
   }
 
   void hostBusyShowsThePopup() {

@@ -324,6 +324,7 @@ class ModeCommandsTest : public QObject {
     modes_->MachineReset();
     QCOMPARE(dialogs_.shown.value(0).caption, QString::fromUtf8("提示"));
     QCOMPARE(dialogs_.shown.value(0).text, QString::fromUtf8("您确定要将机器复位吗? \n机器复位后请手动重启机器."));
+    QCOMPARE(dialogs_.shown.value(0).defaultButton, QMessageBox::No);  // Enter keeps the device as it is
     QVERIFY(transport_.Calls().empty());
     QCOMPARE(parts_.settings->OptionRecord(), QByteArray::fromHex("0000000100000000"));
 

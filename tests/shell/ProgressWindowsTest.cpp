@@ -1,4 +1,6 @@
 // The information popup, the synchronisation dialog and the tray notice, offscreen.
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -82,11 +84,28 @@ class ProgressWindowsTest : public QObject {
     auto* text = popup->findChild<QLabel*>(QStringLiteral("text1223"));
     QVERIFY(text);
     QVERIFY(text->alignment() & Qt::AlignHCenter);
-    QCOMPARE(text->font().families().value(0), QStringLiteral("宋体"));
+    // The interface's face, not a serif stand-in for a Windows font.
+    QCOMPARE(QFontInfo(text->font()).family(), QFontInfo(QApplication::font()).family());
     QCOMPARE(text->font().pixelSize(), 18);
     QCOMPARE(text->font().weight(), QFont::Weight(500));
     QCOMPARE(popup->palette().color(QPalette::Window), QColor(240, 250, 255));
     QVERIFY(Centred(popup, m_window.get()));
+  }
+
+  // A notice that confirms a dialog's action stands beside that dialog, never over its
+  // buttons, and leaves the keyboard with it.
+  void noticeKeepsClearOfTheDialogItConfirms() {
+    QDialog dialog(m_window.get());
+    dialog.resize(420, 300);
+    ShowCentred(&dialog);
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    m_windows->ShowInfoPopup(QStringLiteral("机器设置已生效!"), 5000, &dialog);
+    InfoPopup* popup = m_windows->CurrentPopup();
+    QVERIFY(popup && popup->isVisible());
+    QVERIFY2(!popup->frameGeometry().intersects(dialog.frameGeometry()),
+             qPrintable(QStringLiteral("popup %1,%2 %3x%4")
+                            .arg(popup->x()).arg(popup->y()).arg(popup->width()).arg(popup->height())));
+    QVERIFY(popup->testAttribute(Qt::WA_ShowWithoutActivating));
   }
 
   void secondNoticeReplacesTextAndCountsItsOwnDuration() {
