@@ -125,7 +125,10 @@ int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std
   if (errorText) errorText->clear();
   std::array<std::uint8_t, kModeFileSize> file{};
   const DeviceIdentity identity = IdentitySnapshot();
-  PutLittleEndian32(&file[kProtocolOffset], std::uint32_t(identity.protocolCode));
+  // The image is always in the supported protocol's layout (a device of another protocol
+  // is never read), so that is the code the file carries, also when no device has been
+  // read yet and the identity still holds its start-up value: the file must open again.
+  PutLittleEndian32(&file[kProtocolOffset], std::uint32_t(kSupportedProtocol));
   std::memcpy(&file[kModelNameOffset], identity.modelName.data(), kModelNameSize);
   std::memcpy(&file[kMcuVersionOffset], identity.mcuVersion.data(), kVersionTextSize);
   std::memcpy(&file[kDspVersionOffset], identity.dspVersion.data(), kVersionTextSize);
