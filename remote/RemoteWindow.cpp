@@ -170,7 +170,9 @@ void RemoteWindow::LoadFile() {
     Notice(QString::fromUtf8("载入遥控文件成功"));
     return;
   }
-  Dialogs().Message(this, kFileErrorTitle, QString::fromStdString(error), QMessageBox::Warning);
+  // A failed read is named as one, in the interface language; the text below it carries
+  // the path and the system's reason.
+  Dialogs().Message(this, PickText("无法读取文件", "Can't read file"), QString::fromStdString(error), QMessageBox::Warning);
   Notice(QString::fromUtf8("载入遥控文件失败"));
 }
 

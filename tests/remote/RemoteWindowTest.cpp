@@ -344,7 +344,8 @@ class RemoteWindowTest : public QObject {
     }
     if (fileSize == -1) {
       QCOMPARE(dialogs_.shown.size(), 1);
-      QCOMPARE(dialogs_.shown[0].caption, QString("Can't write to file"));
+      // A failed read is not called a write failure.
+      QCOMPARE(dialogs_.shown[0].caption, PickText("无法读取文件", "Can't read file"));
       // The wording is the file layer's (it names the system's reason); the box shows it.
       QVERIFY2(dialogs_.shown[0].text.contains("\n" + path + "\n"), qPrintable(dialogs_.shown[0].text));
       QCOMPARE(dialogs_.shown[0].icon, QMessageBox::Warning);
