@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "ui/DialogTexts.h"
 
@@ -182,7 +183,26 @@ void RoomPanel::DrawGrid() {
   drawLabels(labels, true);
 }
 
-void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m) const {
+namespace {
+QFont PanelLabelFont() {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSize(8);
+  return font;
+}
+QString PanelLabel(int speaker, bool shortLabel) {
+  const SpeakerPlace& place = Speaker(speaker);
+  return QString::fromUtf8(shortLabel ? place.labelEnglish : place.panelLabel);
+}
+}  // namespace
+
+QRect RoomPanel::LabelBox(const RoomMarker& m, const QString& label) const {
+  const QFontMetrics metrics(PanelLabelFont());
+  const int w = metrics.horizontalAdvance(label) + 2;
+  const int pictureBottom = m.py - speakerPicture_.height() / 2 + speakerPicture_.height() - 1;
+  return QRect(m.px - w / 2, pictureBottom + 1 + kPanelLabelGap, w, metrics.height());
+}
+
+void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m, bool shortLabel) const {
   const QPoint centre(m.px, m.py);
   if (m.number == kListenerMarker) {
     p.drawPixmap(centre - QPoint(listenerPicture_.width() / 2, listenerPicture_.height() / 2), listenerPicture_);
@@ -204,16 +224,10 @@ void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m) const {
   p.setPen(kNumberColour);
   p.drawText(numberBox, Qt::AlignCenter, number);
 
-  QFont labelFont(QStringLiteral("Arial"));
-  labelFont.setPointSize(8);
-  const SpeakerPlace& place = Speaker(m.number);
-  const QString label = QString::fromUtf8(place.panelLabel);
-  const QFontMetrics labelMetrics(labelFont);
-  const int w = labelMetrics.horizontalAdvance(label) + 2;
-  p.setFont(labelFont);
-  p.setPen(Rgb(place.labelColour));
-  p.drawText(QRect(m.px - w / 2, picture.bottom() + 1 + kPanelLabelGap, w, labelMetrics.height()), Qt::AlignCenter,
-             label);
+  const QString label = PanelLabel(m.number, shortLabel);
+  p.setFont(PanelLabelFont());
+  p.setPen(Rgb(Speaker(m.number).labelColour));
+  p.drawText(LabelBox(m, label), Qt::AlignCenter, label);
 }
 
 void RoomPanel::paintEvent(QPaintEvent*) {
@@ -223,7 +237,16 @@ void RoomPanel::paintEvent(QPaintEvent*) {
   p.translate(gutter_, 0);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
-  for (const RoomMarker& m : model_.Markers()) DrawMarker(p, m);
+  const auto& markers = model_.Markers();
+  std::vector<QRect> full;
+  for (const RoomMarker& m : markers)
+    full.push_back(m.number == kListenerMarker ? QRect() : LabelBox(m, PanelLabel(m.number, false)));
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    bool crowded = false;
+    for (std::size_t j = 0; j < markers.size(); ++j)
+      crowded = crowded || (j != i && !full[i].isNull() && !full[j].isNull() && full[i].intersects(full[j]));
+    DrawMarker(p, markers[i], crowded);
+  }
 }
 
 }  // namespace dsptune

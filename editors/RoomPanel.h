@@ -50,7 +50,10 @@ class RoomPanel : public QWidget {
 
  private:
   void DrawGrid();
-  void DrawMarker(QPainter& painter, const RoomMarker& marker) const;
+  // `shortLabel`: the speaker's short name ("SL") instead of its panel label, where the
+  // panel label would run into another speaker's.
+  void DrawMarker(QPainter& painter, const RoomMarker& marker, bool shortLabel) const;
+  QRect LabelBox(const RoomMarker& marker, const QString& label) const;
 
   RoomPanelModel model_;
   QPixmap grid_;  // the grid, drawn once per size; null when it must be redrawn
