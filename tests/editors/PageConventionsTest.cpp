@@ -92,7 +92,7 @@ QString Describe(const QWidget* w) {
 
 }  // namespace
 
-class EditorPagesTest : public QObject {
+class PageConventionsTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -231,5 +231,5 @@ class EditorPagesTest : public QObject {
   test::RecordingWriter writer_;
 };
 
-QTEST_MAIN(EditorPagesTest)
-#include "EditorPagesTest.moc"
+QTEST_MAIN(PageConventionsTest)
+#include "PageConventionsTest.moc"
