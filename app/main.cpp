@@ -19,13 +19,16 @@ int main(int argc, char** argv) {
     }
     if (a == "--help" || a == "-h") {
       std::printf(
-          "usage: dsptune [--connect HOST[:PORT]] [FILE.mode]\n"
+          "usage: dsptune [--connect HOST[:PORT]] [FILE.mode | FILE.remo]\n"
           "\n"
           "Tunes an LQ830-family DSP processor over USB or the network.\n"
           "\n"
           "  --connect HOST[:PORT]  connect to the network module (port 30303 unless given)\n"
           "                         instead of looking for the USB device\n"
           "  FILE.mode              a mode file to write to the device once it is connected\n"
+          "  FILE.remo              remote-control codes to load into the device once it is connected\n"
+          "\n"
+          "A second start hands its file and --connect to the window already open.\n"
           "  --help, --version      this text; the version\n"
           "\n"
           "exit status: 0 success, 2 usage\n");
@@ -40,7 +43,7 @@ int main(int argc, char** argv) {
   dsptune::StartOptions options;
   QString error;
   if (!dsptune::ParseStartOptions(QApplication::arguments(), options, error)) {
-    std::fprintf(stderr, "dsptune: %s\nusage: dsptune [--connect HOST[:PORT]] [FILE.mode]\n", qPrintable(error));
+    std::fprintf(stderr, "dsptune: %s\nusage: dsptune [--connect HOST[:PORT]] [FILE.mode | FILE.remo]\n", qPrintable(error));
     return 2;
   }
   dsptune::Application app(options);

@@ -156,7 +156,11 @@ void RemoteWindow::Apply() {
 void RemoteWindow::LoadFile() {
   if (!RequireLink()) return;
   const QString path = Dialogs().OpenFileName(this, PickText("打开", "Open"), kRemoteFilter);
-  if (path.isEmpty()) return;
+  if (!path.isEmpty()) OpenFile(path);
+}
+
+void RemoteWindow::OpenFile(const QString& path) {
+  if (!RequireLink()) return;
   const std::filesystem::path file = QFile::encodeName(path).toStdString();
   // A short file leaves the keys past its end as the table holds them, and the whole
   // table is sent. A file that cannot be sized is left to the load to report.

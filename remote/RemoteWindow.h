@@ -47,6 +47,8 @@ class RemoteWindow : public QDialog {
   // Only with a link: a ".remo" file into the table and at once to the device. A file too
   // short to hold every key asks first, as Apply does, when keys past its end are unknown.
   void LoadFile();
+  // LoadFile with the file already chosen (a .remo file opened from the file manager).
+  void OpenFile(const QString& path);
   // Only with a link: the table into a ".remo" file; nothing is sent.
   void SaveFile();
 

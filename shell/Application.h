@@ -17,7 +17,7 @@ class SingleInstance;
 struct StartOptions {
   QString connectHost;  // --connect HOST[:PORT]: network instead of the first USB attempt
   int connectPort = 30303;
-  QString modeFile;     // opened once connected (with the mode commands)
+  QString modeFile;     // opened once connected: a mode file, or remote codes (.remo)
   QString screenshotDir;  // --screenshots DIR: save both languages once ready, then quit
   QString instanceName = QStringLiteral("LQ830 V1.0");
 };

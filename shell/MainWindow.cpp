@@ -637,8 +637,13 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
 }
 
 // Opened as a recent-file open; a file the device accepted joins the recent-file list.
+// A remote-code file goes to the remote window.
 void MainWindow::OpenStartupModeFile() {
   const QString path = std::exchange(startupModeFile_, QString());
+  if (IsRemoteCodeFile(path)) {
+    OpenRemoteCodeFile(path);
+    return;
+  }
   bool written = false;
   if (modes_->OpenRecentFile(path, &written) && written) {
     settings_.AddRecentFile(path);
@@ -865,19 +870,35 @@ void MainWindow::ShowAboutBox() {
   box.exec();
 }
 
-void MainWindow::OpenHandedOver(const QString& host, int port, const QString& modeFile) {
+void MainWindow::OpenHandedOver(const QString& host, int port, const QString& file) {
   Activate();
   if (!host.isEmpty()) {
-    if (!modeFile.isEmpty()) startupModeFile_ = modeFile;
+    if (!file.isEmpty()) startupModeFile_ = file;
     if (!ConnectNetwork(host, port)) startupModeFile_.clear();
     else return;
   }
-  if (modeFile.isEmpty()) return;
-  if (progress_.SyncDialogRunning()) {
-    startupModeFile_ = modeFile;  // opened once the read in progress has ended
+  if (file.isEmpty()) return;
+  const bool remoteCodes = IsRemoteCodeFile(file);
+  if (progress_.SyncDialogRunning() || (remoteCodes && !CurrentLink().connected)) {
+    // Opened once the read in progress, or the next connection's, has ended: remote
+    // codes only mean something to a device.
+    startupModeFile_ = file;
+    if (!progress_.SyncDialogRunning())
+      progress_.ShowInfoPopup(PickText("遥控文件将在连接设备后载入", "The remote file is loaded once a device is connected"),
+                              kConnectNoticeMs);
     return;
   }
-  modes_->OpenModeFile(modeFile);
+  if (remoteCodes) OpenRemoteCodeFile(file);
+  else modes_->OpenModeFile(file);
+}
+
+bool MainWindow::IsRemoteCodeFile(const QString& path) {
+  return QFileInfo(path).suffix().compare(QLatin1String("remo"), Qt::CaseInsensitive) == 0;
+}
+
+void MainWindow::OpenRemoteCodeFile(const QString& path) {
+  ShowLinkedDialog(LinkedDialog::Remote);
+  if (auto* remote = qobject_cast<RemoteWindow*>(LinkedDialogOf(LinkedDialog::Remote))) remote->OpenFile(path);
 }
 
 void MainWindow::Activate() {

@@ -99,9 +99,11 @@ class MainWindow : public QMainWindow {
   // accepted synchronisation, then kept in the recent-file list.
   void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
   // What a second start of the program handed over: the window comes to the front,
-  // connects to host:port when a host is given, and opens the mode file as "LoadFile"
-  // does (after the read when a connection is being made or read).
-  void OpenHandedOver(const QString& host, int port, const QString& modeFile);
+  // connects to host:port when a host is given, and opens the file: a mode file as
+  // "LoadFile" does, a remote-code file (.remo) in the remote window (after the read
+  // when a connection is being made or read, and once connected for remote codes).
+  void OpenHandedOver(const QString& host, int port, const QString& file);
+  static bool IsRemoteCodeFile(const QString& path);
   // The app menu's "Disconnect": closes the link and stops reconnecting.
   void Disconnect();
   // How the user picks a side when the device's settings differ from edits it never
@@ -168,6 +170,7 @@ class MainWindow : public QMainWindow {
   bool readAfterReconnect_ = false;  // the running read is a reconnect attempt's
   QString startupModeFile_;
   void OpenStartupModeFile();
+  void OpenRemoteCodeFile(const QString& path);
   struct RibbonTexts;
   std::unique_ptr<RibbonTexts> texts_;
 };

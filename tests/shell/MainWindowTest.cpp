@@ -557,6 +557,27 @@ class MainWindowTest : public QObject {
     SetHidAccess(nullptr);
   }
 
+  // A remote-code file handed over without a device waits for the connection, then
+  // goes into the remote window and on to the device.
+  void remoteFileHandedOverIsLoadedOnceConnected() {
+    Emulator emu;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keys.remo");
+    QByteArray codes(30, 0);
+    for (int i = 0; i < codes.size(); ++i) codes[i] = char(0x40 + i);
+    {
+      QFile out(path);
+      QVERIFY(out.open(QIODevice::WriteOnly));
+      out.write(codes);
+    }
+    MakeFrame();
+    parts_.frame->OpenHandedOver(QString(), 0, path);
+    QVERIFY(!parts_.frame->LinkedDialogOf(MainWindow::LinkedDialog::Remote));
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->LinkedDialogOf(MainWindow::LinkedDialog::Remote), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 63 40 41 42"), 1, 5000);
+  }
+
   void modeFileFromTheCommandLineIsWrittenOnceConnected() {
     Emulator emu;
     QTemporaryDir dir;
