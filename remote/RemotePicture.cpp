@@ -24,16 +24,16 @@ struct KeySpot {
 
 constexpr double kRow = 11.0;
 constexpr double kTallRow = 14.0;  // the narrow keys of the bottom rows take two lines
-constexpr double kTopRow = 13.0;   // "Android主页" and "Android菜单" take two lines
+constexpr double kTopRow = 13.0;   // wide keys whose captions may take two lines ("Android主页", "Effect Vol+")
 const KeySpot kSpots[] = {
     {1, {6, 15, 28, kTopRow}, Look::Power},    {2, {66, 15, 28, kTopRow}, Look::Plain},
     {3, {6, 31, 28, kTopRow}, Look::Plain},    {9, {66, 31, 28, kTopRow}, Look::Plain},
     {4, {36, 50, 28, kRow}, Look::Arrow},      {5, {36, 91, 28, kRow}, Look::Arrow},
-    {6, {19.5, 70.5, 19, kRow}, Look::Arrow},  {7, {61.5, 70.5, 19, kRow}, Look::Arrow},
+    {6, {19.5, 68.5, 19, kTallRow}, Look::Arrow},  {7, {61.5, 68.5, 19, kTallRow}, Look::Arrow},
     {10, {66, 112, 28, kRow}, Look::Plain},    {11, {6, 112, 28, kRow}, Look::Plain},
-    {12, {4, 132, 29, kRow}, Look::Volume},    {13, {4, 146, 29, kRow}, Look::Volume},
-    {14, {35.5, 132, 29, kRow}, Look::Volume}, {15, {35.5, 146, 29, kRow}, Look::Volume},
-    {16, {67, 132, 29, kRow}, Look::Volume},   {17, {67, 146, 29, kRow}, Look::Volume},
+    {12, {4, 131, 29, kTopRow}, Look::Volume},    {13, {4, 145.5, 29, kTopRow}, Look::Volume},
+    {14, {35.5, 131, 29, kTopRow}, Look::Volume}, {15, {35.5, 145.5, 29, kTopRow}, Look::Volume},
+    {16, {67, 131, 29, kTopRow}, Look::Volume},   {17, {67, 145.5, 29, kTopRow}, Look::Volume},
     {18, {3, 164, 22, kTallRow}, Look::Tone},  {23, {27, 164, 22, kTallRow}, Look::Tone},
     {24, {51, 164, 22, kTallRow}, Look::Tone}, {25, {75, 164, 22, kTallRow}, Look::Tone},
     {19, {3, 183, 22, kTallRow}, Look::Mode},  {20, {27, 183, 22, kTallRow}, Look::Mode},
@@ -76,39 +76,6 @@ QString TwoLines(const QString& text) {
   return at(int(text.size() / 2));
 }
 
-// Draws `text` centred in `box`, clear of a rounded key's ends (`inset` on each side), on
-// one line or split in two, whichever allows the larger size from 8 pt down to 6.5 pt;
-// when neither fits, on one line at 6.5 pt cut short with an ellipsis. Captions never
-// shrink below a readable size and never run into the key's outline.
-void FitText(QPainter& p, const QRectF& key, double inset, const QString& text, const QColor& colour) {
-  const QRectF box = key.adjusted(inset, 1, -inset, -1);
-  QFont font = p.font();
-  p.setPen(colour);
-  QString best;
-  double bestSize = 0.0;
-  for (const QString& candidate : {text, TwoLines(text)}) {
-    if (candidate.isEmpty()) continue;
-    for (double size = kLargestPt; size >= kSmallestPt && size > bestSize; size -= 0.5) {
-      font.setPointSizeF(size);
-      const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignCenter, candidate);
-      if (needed.width() <= box.width() && needed.height() <= box.height() + 2) {
-        best = candidate;
-        bestSize = size;
-        break;
-      }
-    }
-  }
-  if (!best.isEmpty()) {
-    font.setPointSizeF(bestSize);
-    p.setFont(font);
-    p.drawText(box, Qt::AlignCenter, best);
-    return;
-  }
-  font.setPointSizeF(kSmallestPt);
-  p.setFont(font);
-  p.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QFontMetricsF(font).elidedText(text, Qt::ElideRight, box.width()));
-}
-
 QString Caption(int key) {
   const RemoteKey* k = FindRemoteKey(key);
   return k ? PickText(k->captionZh, k->captionEn) : QString();
@@ -116,12 +83,46 @@ QString Caption(int key) {
 
 }  // namespace
 
+// One line or split in two, whichever allows the larger size; captions never shrink
+// below a readable size.
+CaptionFit FitCaption(QFont font, const QSizeF& room, const QString& caption) {
+  CaptionFit fit;
+  for (const QString& candidate : {caption, TwoLines(caption)}) {
+    if (candidate.isEmpty()) continue;
+    for (double size = kLargestPt; size >= kSmallestPt && size > fit.pointSize; size -= 0.5) {
+      font.setPointSizeF(size);
+      const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignCenter, candidate);
+      if (needed.width() <= room.width() && needed.height() <= room.height() + 2) {
+        fit = {candidate, size, false};
+        break;
+      }
+    }
+  }
+  if (fit.pointSize > 0.0) return fit;
+  font.setPointSizeF(kSmallestPt);
+  return {QFontMetricsF(font).elidedText(caption, Qt::ElideRight, room.width()), kSmallestPt, true};
+}
+
+// Draws the key's caption centred in `box`, clear of a rounded key's ends (`inset` on
+// each side).
+void RemotePicture::DrawCaption(QPainter& p, int key, const QRectF& box, double inset, const QColor& colour) {
+  const QRectF room = box.adjusted(inset, 1, -inset, -1);
+  const CaptionFit fit = FitCaption(p.font(), room.size(), Caption(key));
+  QFont font = p.font();
+  font.setPointSizeF(fit.pointSize);
+  p.setFont(font);
+  p.setPen(colour);
+  p.drawText(room, Qt::AlignCenter, fit.text);
+  painted_.emplace_back(key, fit);
+}
+
 RemotePicture::RemotePicture(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 
 void RemotePicture::paintEvent(QPaintEvent*) {
   paintedLanguage_ = CurrentLanguage();
+  painted_.clear();
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
@@ -174,9 +175,9 @@ void RemotePicture::paintEvent(QPaintEvent*) {
       p.setPen(QPen(QColor(18, 20, 24), 1.0));
       const double radius = r.height() * kKeyRounding;
       p.drawRoundedRect(r, radius, radius);
-      FitText(p, r, radius * 0.3 + 1, Caption(spot.key), Qt::white);
+      DrawCaption(p, spot.key, r, radius * 0.3 + 1, Qt::white);
     } else {
-      FitText(p, r, 1, Caption(spot.key), QColor(20, 22, 26));
+      DrawCaption(p, spot.key, r, 1, QColor(20, 22, 26));
     }
   }
   // Seams between the four direction segments, as on a moulded pad.
@@ -194,7 +195,7 @@ void RemotePicture::paintEvent(QPaintEvent*) {
   p.setPen(QPen(QColor(18, 20, 24), 1.0));
   p.drawEllipse(pad, kConfirmRadius * scale, kConfirmRadius * scale);
   const double side = kConfirmRadius * scale * 1.8;
-  FitText(p, QRectF(pad.x() - side / 2, pad.y() - side / 2, side, side), 1, Caption(8), Qt::white);
+  DrawCaption(p, 8, QRectF(pad.x() - side / 2, pad.y() - side / 2, side, side), 1, Qt::white);
 
   // Speaker grille at the foot of the handset.
   p.setPen(Qt::NoPen);
