@@ -106,6 +106,7 @@ class MainWindowTest : public QObject {
     }
     QScrollBar* vertical = frame.PageArea().verticalScrollBar();
     QCOMPARE(vertical->maximum() > 0, scrolls);
+    QCOMPARE(frame.PageArea().horizontalScrollBar()->maximum(), 0);  // the width always fits
     // Scrolled to the end, the page's bottom edge is in view.
     vertical->setValue(vertical->maximum());
     frame.PageArea().horizontalScrollBar()->setValue(frame.PageArea().horizontalScrollBar()->maximum());
