@@ -1,6 +1,8 @@
 #include "link/HidapiAccess.h"
 
+#include <fcntl.h>
 #include <hidapi.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,9 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
-#include <set>
+#include <map>
 #include <utility>
 
 #include "link/FrameCodec.h"
@@ -37,24 +38,36 @@ bool EnsureInitialised() {
   return initialised;
 }
 
-// The report descriptor hidraw publishes for /dev/hidrawN; empty when unreadable.
+// The report descriptor hidraw publishes for /dev/hidrawN; empty when unreadable (a
+// sandbox without /sys, say). Read with open/read, as hidapi reads its sysfs files.
 std::vector<std::uint8_t> ReadReportDescriptor(const std::string& devicePath) {
   const std::size_t slash = devicePath.find_last_of('/');
   const std::string name = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
   if (name.rfind("hidraw", 0) != 0) return {};
-  std::ifstream in("/sys/class/hidraw/" + name + "/device/report_descriptor", std::ios::binary);
-  if (!in) return {};
-  std::vector<std::uint8_t> bytes;
-  char c;
+  const std::string file = "/sys/class/hidraw/" + name + "/device/report_descriptor";
+  const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
   // HID descriptors are at most 4096 bytes (HID_MAX_DESCRIPTOR_SIZE).
-  while (bytes.size() < 4096 && in.get(c)) bytes.push_back(static_cast<std::uint8_t>(c));
+  std::vector<std::uint8_t> bytes(4096);
+  std::size_t have = 0;
+  while (have < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + have, bytes.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) have = 0;  // a partial descriptor would mislead more than none
+      break;
+    }
+    have += std::size_t(n);
+  }
+  close(fd);
+  bytes.resize(have);
   return bytes;
 }
 
 class HidapiDevice final : public HidDevice {
  public:
-  HidapiDevice(hid_device* device, std::string path, ReportNumbering numbering)
-      : device_(device), path_(std::move(path)), numbering_(numbering) {}
+  HidapiDevice(hid_device* device, std::string path, HidReportLayout layout)
+      : device_(device), path_(std::move(path)), layout_(std::move(layout)), numbering_(layout_.numbering) {}
 
   ~HidapiDevice() override {
     std::lock_guard global(GlobalHidapiMutex());
@@ -103,9 +116,12 @@ class HidapiDevice final : public HidDevice {
     return n < 0 ? -1 : n;
   }
 
+  HidReportLayout ReportLayout() const override { return layout_; }
+
  private:
   hid_device* device_;
   const std::string path_;
+  const HidReportLayout layout_;
   const ReportNumbering numbering_;
   std::mutex mutex_;  // one hidapi call on this device at a time
   std::condition_variable writerDone_;
@@ -121,13 +137,17 @@ class HidapiBackend final : public HidAccess {
       return {};
     }
     std::vector<HidInterfaceInfo> list;
-    std::set<std::string> seen;
+    std::map<std::string, std::size_t> seen;  // path -> index in list
     hid_device_info* all = hid_enumerate(0, 0);
     for (const hid_device_info* d = all; d; d = d->next) {
+      if (!d->path) continue;
       // hidapi lists an interface once per top-level usage; the link wants each
-      // interface once.
-      if (!d->path || !seen.insert(d->path).second) continue;
-      list.push_back({d->path, d->vendor_id, d->product_id});
+      // interface once, known by its vendor-defined page when it has one.
+      const auto [at, added] = seen.try_emplace(d->path, list.size());
+      if (added)
+        list.push_back({d->path, d->vendor_id, d->product_id, d->usage_page});
+      else if (!IsVendorUsagePage(list[at->second].usagePage) && IsVendorUsagePage(d->usage_page))
+        list[at->second].usagePage = d->usage_page;
     }
     hid_free_enumeration(all);
     return list;
@@ -153,11 +173,20 @@ class HidapiBackend final : public HidAccess {
     }
     if (error) *error = why;
     if (!device) return nullptr;
-    return std::make_unique<HidapiDevice>(device, path, ReportNumberingOf(ReadReportDescriptor(path)));
+    return std::make_unique<HidapiDevice>(device, path, ParseReportDescriptor(ReadReportDescriptor(path)));
   }
 };
 
 }  // namespace
+
+// devtmpfs gives a node made anew a new inode.
+std::uint64_t HidAccess::NodeStamp(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return 0;
+  const std::uint64_t stamp = std::uint64_t(st.st_ino) ^ (std::uint64_t(st.st_ctim.tv_sec) << 32) ^
+                              std::uint64_t(st.st_ctim.tv_nsec);
+  return stamp ? stamp : 1;
+}
 
 HidAccess& HidapiAccess() {
   static HidapiBackend backend;
@@ -165,22 +194,7 @@ HidAccess& HidapiAccess() {
 }
 
 ReportNumbering ReportNumberingOf(std::span<const std::uint8_t> descriptor) {
-  if (descriptor.empty()) return ReportNumbering::Unknown;
-  constexpr std::uint8_t kLongItem = 0xFE;
-  constexpr std::uint8_t kReportIdTag = 0x84;  // global item, tag 8; low two bits are the size
-  std::size_t i = 0;
-  while (i < descriptor.size()) {
-    const std::uint8_t prefix = descriptor[i];
-    if (prefix == kLongItem) {
-      if (i + 1 >= descriptor.size()) break;
-      i += 3 + std::size_t(descriptor[i + 1]);  // prefix, data size, long tag, data
-      continue;
-    }
-    if ((prefix & 0xFC) == kReportIdTag) return ReportNumbering::Numbered;
-    const std::size_t size = (prefix & 3) == 3 ? 4 : (prefix & 3);
-    i += 1 + size;
-  }
-  return ReportNumbering::Unnumbered;
+  return ParseReportDescriptor(descriptor).numbering;
 }
 
 int NormaliseInputReport(const std::uint8_t* raw, int rawLength, ReportNumbering numbering,

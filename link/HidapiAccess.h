@@ -12,6 +12,7 @@
 #include <span>
 
 #include "link/HidAccess.h"
+#include "link/HidReportDescriptor.h"
 
 namespace dsptune {
 
@@ -19,8 +20,6 @@ namespace dsptune {
 HidAccess& HidapiAccess();
 
 // ---- report id handling, pure and exposed for tests ----
-
-enum class ReportNumbering { Unknown, Numbered, Unnumbered };
 
 // Whether a HID report descriptor declares report ids (any Report ID item). Unknown for
 // an empty descriptor.

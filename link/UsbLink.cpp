@@ -35,6 +35,12 @@ std::atomic<HidAccess*>& AccessSlot() {
   return slot;
 }
 
+// Held by SetHidAccess and by the hot-plug checks while they use the access.
+std::mutex& AccessUseMutex() {
+  static std::mutex m;
+  return m;
+}
+
 // One opened device and its read thread.
 struct Session {
   std::unique_ptr<HidDevice> device;
@@ -201,9 +207,15 @@ void ShutDown(UsbLinkData& data, LinkState& link) {
   session.reset();  // closes the device
 }
 
-bool MaybeOurDevice(const HidInterfaceInfo& info) {
-  const bool idsUnknown = info.vendorId == 0 && info.productId == 0;
-  return idsUnknown || (info.vendorId == kUsbVendorId && info.productId == kUsbProductId);
+// The interfaces to try: the first kMaxUsbInterfaces of the system's list, those on a
+// vendor-defined usage page first (the device's keyboard or consumer-control interface
+// carries the same ids but not the protocol), each group in the system's order.
+std::vector<HidInterfaceInfo> SearchOrder(const std::vector<HidInterfaceInfo>& interfaces) {
+  std::vector<HidInterfaceInfo> order(interfaces.begin(),
+                                      interfaces.begin() + std::min(interfaces.size(), std::size_t(kMaxUsbInterfaces)));
+  std::stable_partition(order.begin(), order.end(),
+                        [](const HidInterfaceInfo& i) { return IsVendorUsagePage(i.usagePage); });
+  return order;
 }
 
 // Opens one interface and keeps it if it is the device.
@@ -216,7 +228,7 @@ std::unique_ptr<HidDevice> TryInterface(HidAccess& access, const HidInterfaceInf
   std::unique_ptr<HidDevice> device = access.Open(info.path, &error);
   if (!device) {
     DebugLog("无法打开通信端口。不能读取设备信息!(设备连接可能不正确?)\n");
-    if (error == HidOpenError::PermissionDenied && MaybeOurDevice(info)) {
+    if (error == HidOpenError::PermissionDenied && MayBeUsbDevice(info)) {
       DebugLog("Permission denied opening " + info.path + ": install " + kUdevRuleFile + " into " +
                kUdevRuleDir + " (see docs/usb-permissions.md)\n");
       if (!problem.permissionDenied) problem = {info.path, true};
@@ -253,7 +265,10 @@ void CloseUsb(bool sendCloseNotice) {
 
 }  // namespace
 
-void SetHidAccess(HidAccess* access) { AccessSlot() = access; }
+void SetHidAccess(HidAccess* access) {
+  std::lock_guard lock(AccessUseMutex());
+  AccessSlot() = access;
+}
 
 HidAccess& CurrentHidAccess() {
   HidAccess* access = AccessSlot();
@@ -271,20 +286,19 @@ int OpenUsbLink(NotificationSink* target) {
 
   HidAccess& access = CurrentHidAccess();
   const std::vector<HidInterfaceInfo> interfaces = access.Enumerate();
+  const std::vector<HidInterfaceInfo> candidates = SearchOrder(interfaces);
   UsbOpenProblem problem;
   std::unique_ptr<HidDevice> device;
   std::string path;
-  for (std::size_t i = 0; i < std::size_t(kMaxUsbInterfaces); ++i) {
-    if (i >= interfaces.size()) {
-      DebugLog("枚举usb设备出错,usb设备接口可能枚举完成了");
-      break;
-    }
-    device = TryInterface(access, interfaces[i], problem);
+  for (const HidInterfaceInfo& info : candidates) {
+    device = TryInterface(access, info, problem);
     if (device) {
-      path = interfaces[i].path;
+      path = info.path;
       break;
     }
   }
+  if (!device && interfaces.size() < std::size_t(kMaxUsbInterfaces))
+    DebugLog("枚举usb设备出错,usb设备接口可能枚举完成了");
   if (!device) {
     DebugLog("连接目标设备失败，没有找到目标设备");
     SetProblem(data, std::move(problem));
@@ -292,6 +306,7 @@ int OpenUsbLink(NotificationSink* target) {
   }
   SetProblem(data, {});
   DebugLog("连接目标设备成功!");
+  DebugLog(DescribeOpenedDevice(path, device->ReportLayout(), kReportId));
 
   auto session = std::make_unique<Session>();
   session->device = std::move(device);
@@ -320,6 +335,30 @@ bool IsOurDevicePath(const std::string& removedPath) {
   UsbLinkData& data = Data();
   std::lock_guard lock(data.mutex);
   return data.session && SameTextIgnoringCase(data.session->path, removedPath);
+}
+
+std::string OpenUsbDevicePath() {
+  UsbLinkData& data = Data();
+  std::lock_guard lock(data.mutex);
+  return data.session ? data.session->path : std::string();
+}
+
+bool MayBeUsbDevice(const HidInterfaceInfo& info) {
+  const bool idsUnknown = info.vendorId == 0 && info.productId == 0;
+  return idsUnknown || (info.vendorId == kUsbVendorId && info.productId == kUsbProductId);
+}
+
+std::vector<std::string> UsbDeviceCandidates() {
+  std::lock_guard lock(AccessUseMutex());
+  std::vector<std::string> paths;
+  for (const HidInterfaceInfo& info : CurrentHidAccess().Enumerate())
+    if (MayBeUsbDevice(info)) paths.push_back(info.path);
+  return paths;
+}
+
+std::uint64_t UsbNodeStamp(const std::string& path) {
+  std::lock_guard lock(AccessUseMutex());
+  return CurrentHidAccess().NodeStamp(path);
 }
 
 int WriteReport(std::span<const std::uint8_t> packet, bool synchronous) {

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "link/HidAccess.h"
 #include "link/Notifications.h"
 
 namespace dsptune {
@@ -35,6 +37,19 @@ void OnUsbRemoved();
 // Whether a removed device path is the open device's, compared without regard to case.
 // False while no USB device is open.
 bool IsOurDevicePath(const std::string& removedPath);
+
+// The open device's path; empty while no USB device is open.
+std::string OpenUsbDevicePath();
+
+// Whether an enumerated interface may be the device: it carries the device's ids, or the
+// enumeration could not tell its ids.
+bool MayBeUsbDevice(const HidInterfaceInfo& info);
+
+// For the hot-plug watcher's checks, which run on their own thread at any time: the
+// paths of the interfaces that may be the device, and CurrentHidAccess().NodeStamp.
+// Both hold off SetHidAccess while they use the access.
+std::vector<std::string> UsbDeviceCandidates();
+std::uint64_t UsbNodeStamp(const std::string& path);
 
 // One report: 0x02, the packet (at most 60 bytes), zeros to 61 bytes. When synchronous,
 // first waits for the reply event up to CurrentLink().replyTimeout. Returns the bytes

@@ -15,6 +15,9 @@ struct FakeHidBus::Device {
   std::string path;
   std::uint16_t vendorId = 0, productId = 0;
   bool idsHidden = false;
+  std::uint16_t usagePage = 0;
+  std::vector<std::uint8_t> descriptor;
+  std::uint64_t nodeStamp = 0;
 
   mutable std::mutex mutex;
   std::condition_variable inputReady;
@@ -86,6 +89,11 @@ class FakeHidDevice final : public HidDevice {
     return int(kReportSize);
   }
 
+  HidReportLayout ReportLayout() const override {
+    std::lock_guard lock(d_->mutex);
+    return ParseReportDescriptor(d_->descriptor);
+  }
+
  private:
   std::shared_ptr<FakeHidBus::Device> d_;
 };
@@ -101,6 +109,7 @@ void FakeHidBus::Add(const std::string& path, std::uint16_t vendorId, std::uint1
   d->vendorId = vendorId;
   d->productId = productId;
   std::lock_guard lock(mutex_);
+  d->nodeStamp = ++nodesMade_;
   devices_.push_back(std::move(d));
 }
 
@@ -120,6 +129,18 @@ void FakeHidBus::HideIds(const std::string& path) {
   auto d = Find(path);
   std::lock_guard lock(d->mutex);
   d->idsHidden = true;
+}
+
+void FakeHidBus::SetUsagePage(const std::string& path, std::uint16_t usagePage) {
+  auto d = Find(path);
+  std::lock_guard lock(d->mutex);
+  d->usagePage = usagePage;
+}
+
+void FakeHidBus::SetDescriptor(const std::string& path, std::vector<std::uint8_t> descriptor) {
+  auto d = Find(path);
+  std::lock_guard lock(d->mutex);
+  d->descriptor = std::move(descriptor);
 }
 
 void FakeHidBus::SetResponder(const std::string& path, Responder responder) {
@@ -204,9 +225,9 @@ std::vector<HidInterfaceInfo> FakeHidBus::Enumerate() {
     std::lock_guard deviceLock(d->mutex);
     if (d->removed) continue;
     if (d->idsHidden)
-      list.push_back({d->path, 0, 0});
+      list.push_back({d->path, 0, 0, d->usagePage});
     else
-      list.push_back({d->path, d->vendorId, d->productId});
+      list.push_back({d->path, d->vendorId, d->productId, d->usagePage});
   }
   return list;
 }
@@ -228,6 +249,16 @@ std::unique_ptr<HidDevice> FakeHidBus::Open(const std::string& path, HidOpenErro
   if (error) *error = why;
   if (why != HidOpenError::None) return nullptr;
   return std::make_unique<FakeHidDevice>(d);
+}
+
+std::uint64_t FakeHidBus::NodeStamp(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  std::uint64_t stamp = 0;
+  for (const auto& d : devices_) {
+    std::lock_guard deviceLock(d->mutex);
+    if (d->path == path && !d->removed) stamp = d->nodeStamp;
+  }
+  return stamp;
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

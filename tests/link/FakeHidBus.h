@@ -33,12 +33,17 @@ class FakeHidBus final : public HidAccess {
   void AddOthers(int count);
   // The enumeration reports no ids for this interface (they show only once it is opened).
   void HideIds(const std::string& path);
+  // The interface's top-level usage page as the enumeration lists it (0 by default).
+  void SetUsagePage(const std::string& path, std::uint16_t usagePage);
+  // The report descriptor the opened device declares (none, so numbering unknown, by default).
+  void SetDescriptor(const std::string& path, std::vector<std::uint8_t> descriptor);
 
   void SetResponder(const std::string& path, Responder responder);
   void FailOpen(const std::string& path, HidOpenError error);
   void FailAttributes(const std::string& path);
   void FailReads(const std::string& path);  // every read from now on returns kHidReadError
-  // Unplugs: reads return kHidReadDeviceGone, the interface leaves the list, opens fail.
+  // Unplugs: reads return kHidReadDeviceGone, the interface leaves the list, opens fail,
+  // its node is gone. Adding the path again plugs a new device in, with a new node.
   void Remove(const std::string& path);
   // An input report the device sends unasked.
   void Push(const std::string& path, Report report);
@@ -53,6 +58,7 @@ class FakeHidBus final : public HidAccess {
   // HidAccess
   std::vector<HidInterfaceInfo> Enumerate() override;
   std::unique_ptr<HidDevice> Open(const std::string& path, HidOpenError* error) override;
+  std::uint64_t NodeStamp(const std::string& path) override;
 
   struct Device;
 
@@ -61,6 +67,7 @@ class FakeHidBus final : public HidAccess {
 
   mutable std::mutex mutex_;
   std::vector<std::shared_ptr<Device>> devices_;
+  std::uint64_t nodesMade_ = 0;
 };
 
 // Waits (polling, bounded) until done() holds; returns its last value.

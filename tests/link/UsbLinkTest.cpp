@@ -17,6 +17,7 @@
 #include "link/UsbHotplug.h"
 #include "model/DebugLog.h"
 #include "model/ParameterImage.h"
+#include "tests/link/DebugLogCapture.h"
 #include "tests/link/FakeHidBus.h"
 
 namespace dsptune {
@@ -57,16 +58,11 @@ class UsbLinkTest : public ::testing::Test {
     ResetLinkState();
     CurrentLink().replyTimeout = 50ms;
     SetHidAccess(&bus);
-    previousLog_ = SetDebugLogSink([this](std::string_view line) {
-      std::lock_guard lock(logMutex_);
-      log_.emplace_back(line);
-    });
   }
 
   void TearDown() override {
     CloseUsbLink(false);
     SetHidAccess(nullptr);
-    SetDebugLogSink(std::move(previousLog_));
   }
 
   // The device alone on the bus, opened.
@@ -75,29 +71,15 @@ class UsbLinkTest : public ::testing::Test {
     ASSERT_EQ(OpenUsbLink(&sink), 1);
   }
 
-  int LogCount(std::string_view line) const {
-    std::lock_guard lock(logMutex_);
-    return int(std::count(log_.begin(), log_.end(), line));
-  }
-  void ClearLog() {
-    std::lock_guard lock(logMutex_);
-    log_.clear();
-  }
-  std::vector<std::string> LogStartingWith(std::string_view head) const {
-    std::lock_guard lock(logMutex_);
-    std::vector<std::string> out;
-    for (const std::string& l : log_)
-      if (l.starts_with(head)) out.push_back(l);
-    return out;
-  }
+  int LogCount(std::string_view line) const { return log_.Count(line); }
+  void ClearLog() { log_.Clear(); }
+  std::vector<std::string> LogStartingWith(std::string_view head) const { return log_.StartingWith(head); }
 
   FakeHidBus bus;
   CountingSink sink;
 
  private:
-  mutable std::mutex logMutex_;
-  std::vector<std::string> log_;
-  DebugLogSink previousLog_;
+  test::DebugLogCapture log_;
 };
 
 // ---------------------------------------------------------------------------------------
