@@ -26,7 +26,7 @@ class EditorPage : public QWidget {
     QPalette look = palette();
     look.setColor(QPalette::Window, QColor(240, 250, 255));
     setPalette(look);
-    setMinimumSize(1024, 520);
+    setMinimumSize(1000, 520);  // the host's smallest client area (shell/EditorHost.cpp)
   }
   int Kind() const { return kind_; }
   int Channel() const { return channel_; }
