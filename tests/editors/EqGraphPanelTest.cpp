@@ -321,6 +321,28 @@ class EqGraphPanelTest : public QObject {
     QVERIFY(CountPixels(image, qRgb(255, 0, 0)) > 10);     // the gain of +12 dB
   }
 
+  // The gain labels ("+15dB" the widest) keep clear of the panel's left edge and of the
+  // plot, at 1x and 2x scale alike; the tooltip teaches the gestures in the language.
+  void gainLabelsKeepClearOfTheEdgeAndTooltipTeaches() {
+    for (qreal ratio : {1.0, 2.0}) {
+      QImage image(panel_->size() * ratio, QImage::Format_RGB32);
+      image.setDevicePixelRatio(ratio);
+      panel_->render(&image);
+      const auto plot = panel_->Model().Plot();
+      int labelPixels = 0;
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < 3 * ratio; ++x)
+          QVERIFY2((image.pixel(x, y) & 0xFFFFFF) == (qRgb(20, 20, 20) & 0xFFFFFF), qPrintable(QString::number(y)));
+        for (int x = int(3 * ratio); x < int((plot.left - 2) * ratio); ++x)
+          labelPixels += (image.pixel(x, y) & 0xFFFFFF) != (qRgb(20, 20, 20) & 0xFFFFFF);
+      }
+      QVERIFY(labelPixels > 100);  // the labels are there
+    }
+    QVERIFY(panel_->toolTip().contains("Right-drag"));
+    panel_->SetLanguage(0);
+    QVERIFY(panel_->toolTip().contains(QString::fromUtf8("右键拖动")));
+  }
+
   void splinePassesThroughEveryPoint() {
     const QPolygonF points{{0, 0}, {10, 5}, {20, -3}, {30, 0}};
     const QPainterPath path = dsptune::CardinalSplinePath(points, 0.1);
