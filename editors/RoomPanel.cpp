@@ -62,6 +62,36 @@ QPixmap SpeakerPicture() {
 
 }  // namespace
 
+void PlaceGridLabels(std::vector<GridLabel>& labels, bool alongX) {
+  std::vector<std::size_t> order(labels.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_partition(order.begin(), order.end(), [&](std::size_t i) { return labels[i].border; });
+  std::vector<QRect> drawn;
+  const auto inkOf = [](const QRect& box) { return box.adjusted(-2, 0, 2, 0); };
+  const auto hit = [&](const QRect& box) {
+    const auto found = std::find_if(drawn.begin(), drawn.end(), [&](const QRect& r) { return r.intersects(inkOf(box)); });
+    return found == drawn.end() ? nullptr : &*found;
+  };
+  for (std::size_t i : order) {
+    GridLabel& label = labels[i];
+    label.shown = true;
+    if (const QRect* other = hit(label.box)) {
+      const QRect ink = inkOf(label.box);
+      const bool before = alongX ? ink.center().x() < other->center().x() : ink.center().y() < other->center().y();
+      const int shift = alongX ? (before ? other->left() - ink.right() - 1 : other->right() - ink.left() + 1)
+                               : (before ? other->top() - ink.bottom() - 1 : other->bottom() - ink.top() + 1);
+      const int limit = (alongX ? label.box.width() : label.box.height()) / 2;
+      QRect moved = label.box.translated(alongX ? shift : 0, alongX ? 0 : shift);
+      if (std::abs(shift) > limit || hit(moved)) {
+        label.shown = false;
+        continue;
+      }
+      label.box = moved;
+    }
+    drawn.push_back(label.box);
+  }
+}
+
 RoomPanel::RoomPanel(QWidget* parent) : QWidget(parent) {
   SetControlId(this, kControlId);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -129,37 +159,19 @@ void RoomPanel::DrawGrid() {
   const int right = area.left() + area.width();
   const int bottom = area.top() + area.height();
 
-  // Lines first, then the labels borders first. An inner label that would run into one
-  // already drawn (the +2m beside the +2.5m border of a 5 m room) moves away from it along
-  // its axis by up to half its own size; only when that is not enough is it left out.
+  // Lines first, then the labels.
   struct Label {
     QRect box;
     QString text;
     bool border;
   };
-  auto drawLabels = [&](std::vector<Label> labels, bool alongX) {
-    std::stable_partition(labels.begin(), labels.end(), [](const Label& l) { return l.border; });
-    std::vector<QRect> drawn;
-    const auto inkOf = [](const QRect& box) { return box.adjusted(-2, 0, 2, 0); };
-    const auto hit = [&](const QRect& box) {
-      const auto found = std::find_if(drawn.begin(), drawn.end(), [&](const QRect& r) { return r.intersects(inkOf(box)); });
-      return found == drawn.end() ? nullptr : &*found;
-    };
+  auto drawLabels = [&](const std::vector<Label>& labels, bool alongX) {
+    std::vector<GridLabel> placed;
+    for (const Label& label : labels) placed.push_back({label.box, label.border});
+    PlaceGridLabels(placed, alongX);
     p.setPen(kLabelColour);
-    for (Label label : labels) {
-      if (const QRect* other = hit(label.box)) {
-        const QRect ink = inkOf(label.box);
-        const bool before = alongX ? ink.center().x() < other->center().x() : ink.center().y() < other->center().y();
-        const int shift = alongX ? (before ? other->left() - ink.right() - 1 : other->right() - ink.left() + 1)
-                                 : (before ? other->top() - ink.bottom() - 1 : other->bottom() - ink.top() + 1);
-        const int limit = (alongX ? label.box.width() : label.box.height()) / 2;
-        if (std::abs(shift) > limit) continue;
-        label.box.translate(alongX ? shift : 0, alongX ? 0 : shift);
-        if (hit(label.box)) continue;
-      }
-      p.drawText(label.box, Qt::AlignCenter, label.text);
-      drawn.push_back(label.box);
-    }
+    for (std::size_t i = 0; i < labels.size(); ++i)
+      if (placed[i].shown) p.drawText(placed[i].box, Qt::AlignCenter, labels[i].text);
   };
 
   std::vector<Label> labels;

@@ -6,10 +6,23 @@
 #include <QFont>
 #include <QPixmap>
 #include <QWidget>
+#include <vector>
 
 #include "editors/model/RoomPanelModel.h"
 
 namespace dsptune {
+
+// A grid label of one side of the room, placed by PlaceGridLabels.
+struct GridLabel {
+  QRect box;
+  bool border = false;  // the labels of the border lines are placed first and never move
+  bool shown = true;
+};
+// Places the labels of one side (alongX: under the vertical lines; else beside the
+// horizontal ones), border labels first. An inner label that would run into one already
+// placed (the +2m beside the +2.5m border of a 5 m room) moves away from it along the
+// side by up to half its own size; only when that is not enough is it left out.
+void PlaceGridLabels(std::vector<GridLabel>& labels, bool alongX);
 
 class RoomPanel : public QWidget {
   Q_OBJECT

@@ -329,6 +329,30 @@ class SurroundPageTest : public QObject {
     QCOMPARE(page_->TickedLocateBox(), 5);
   }
 
+  // Grid labels crowding a border label move aside by up to half their size, or are left
+  // out; border labels stay where they are.
+  void gridLabelsMoveAsideBeforeTheyVanish() {
+    const struct {
+      const char* name;
+      bool alongX;
+      QRect border, inner;
+      bool shown;
+      QRect placed;
+    } rows[] = {
+        {"apart", true, {264, 0, 36, 14}, {200, 0, 24, 14}, true, {200, 0, 24, 14}},
+        {"+2m beside +2.5m moves left", true, {264, 0, 36, 14}, {240, 0, 24, 14}, true, {238, 0, 24, 14}},
+        {"deep inside the border label: left out", true, {264, 0, 36, 14}, {255, 0, 24, 14}, false, {}},
+        {"side label moves down", false, {0, 0, 30, 14}, {0, 10, 24, 14}, true, {0, 14, 24, 14}},
+    };
+    for (const auto& row : rows) {
+      std::vector<GridLabel> labels = {{row.inner, false}, {row.border, true}};
+      PlaceGridLabels(labels, row.alongX);
+      QVERIFY2(labels[1].shown && labels[1].box == row.border, row.name);
+      QVERIFY2(labels[0].shown == row.shown, row.name);
+      if (row.shown) QVERIFY2(labels[0].box == row.placed, row.name);
+    }
+  }
+
   void levelSliderWritesItsChannel() {
     MakePage();
     for (int c : {0, 4, 7}) {
