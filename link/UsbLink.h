@@ -1,7 +1,8 @@
 #pragma once
 // The USB link: finds the device (vendor 0x2010, product 0x1031) among the HID
-// interfaces, exchanges one 61-byte report per packet with it (report id 2 on output)
-// and runs a read thread that hands every input report to DispatchPacket.
+// interfaces, preferring one on a vendor-defined usage page, exchanges one 61-byte
+// report per packet with it (report id 2 on output) and runs a read thread that hands
+// every input report to DispatchPacket.
 //
 // Opening installs the link as CurrentLink().transport with kind Usb, sets connected
 // and the notification sink. Open, close and removal may be called from any thread,

@@ -520,7 +520,8 @@ TEST(UsbReportIds, ResponseCodeAlwaysLandsInByte1) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Hotplug monitor: needs a udev daemon, so only its start and stop are checked here.
+// Hotplug monitor: its udev side needs a udev daemon, so here only start and stop either
+// way (the periodic checks that stand in for it: UsbHotplugFallbackTest.cpp).
 
 TEST(UsbHotplugTest, StartsWhereUdevRunsAndStopsCleanlyEitherWay) {
   UsbHotplug monitor;
