@@ -45,7 +45,9 @@ const Stream& MixedStream() {
 void BM_FeedReceivedBytes(benchmark::State& state) {
   const Stream& stream = MixedStream();
   std::size_t delivered = 0;
-  FrameAssembler assembler({[&delivered](std::span<const std::uint8_t> p) { delivered += p.size(); }, {}, {}});
+  FrameAssembler::Events events;
+  events.packet = [&delivered](std::span<const std::uint8_t> p) { delivered += p.size(); };
+  FrameAssembler assembler(events);
   for (auto _ : state) {
     std::size_t at = 0;
     for (std::size_t n : stream.reads) {

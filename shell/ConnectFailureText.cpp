@@ -27,6 +27,12 @@ QString NetworkConnectFailureText(int error) {
                   QStringLiteral("Connect failed. Error %1 (%2)").arg(error).arg(NetworkErrorReason(error)));
 }
 
+QString HostNotResolvedText(const QString& host) {
+  return PickText(QString::fromUtf8("找不到主机“%1”，请确认主机名或IP地址正确!"),
+                  QStringLiteral("Connect failed: the host name '%1' does not resolve"))
+      .arg(host);
+}
+
 QString UsbPermissionPaneText() { return PickText("USB：无权限访问设备", "USB: no permission"); }
 
 QString UsbPermissionNoticeText(const QString& devicePath) {

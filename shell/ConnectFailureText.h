@@ -10,6 +10,9 @@ namespace dsptune {
 // the network link's open returned (an errno, or 0 when no socket could be made).
 QString NetworkConnectFailureText(int error);
 
+// A host name given to --connect that does not resolve.
+QString HostNotResolvedText(const QString& host);
+
 // The reason alone ("connection refused" ...), in the current language.
 QString NetworkErrorReason(int error);
 

@@ -12,11 +12,13 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QToolButton>
+#include <optional>
 #include <utility>
 
 #include "editors/FeaturesDialog.h"
 #include "editors/InputSourceDialog.h"
 #include "files/ModeFile.h"
+#include "link/HostResolve.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/OpenLink.h"
@@ -455,12 +457,21 @@ int MainWindow::OpenNetwork(const QString& host, int port) {
 }
 
 bool MainWindow::ConnectNetwork(const QString& host, int port) {
-  if (const int result = OpenNetwork(host, port); result != 1) {
+  // A room's name is looked up here: the link and the Connect IP dialog take addresses.
+  std::string problem;
+  const std::optional<std::string> address = ResolveIpv4(host.toStdString(), problem);
+  if (!address) {
+    Dialogs().Message(this, PickText("错误", "Error"), HostNotResolvedText(host), QMessageBox::Critical);
+    view_->FirstUsbAttemptTimer().start();
+    return false;
+  }
+  const QString resolved = QString::fromStdString(*address);
+  if (const int result = OpenNetwork(resolved, port); result != 1) {
     Dialogs().Message(this, PickText("错误", "Error"), NetworkConnectFailureText(result), QMessageBox::Critical);
     view_->FirstUsbAttemptTimer().start();  // look for a USB device as on a plain start
     return false;
   }
-  settings_.SetNetworkPeer(host, port);
+  settings_.SetNetworkPeer(resolved, port);
   OnDeviceConnected(kConnectNoticeMs);
   return true;
 }

@@ -61,8 +61,9 @@ class MainWindow : public QMainWindow {
   // socket error).
   int OpenNetwork(const QString& host, int port);
   // OpenNetwork, then (when connected) stores the peer and runs the device-connected
-  // sequence; the network dialog stores the peer itself. A failure is shown with the
-  // network dialog's words and the window goes on to look for a USB device.
+  // sequence; the network dialog stores the peer itself. host may be a name, which is
+  // resolved first. A failure is shown with the network dialog's words and the window
+  // goes on to look for a USB device.
   bool ConnectNetwork(const QString& host, int port);
   // The "Connect IP" button: made on first use, shown again later.
   void ShowNetworkDialog();

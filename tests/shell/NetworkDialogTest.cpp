@@ -175,6 +175,19 @@ class NetworkDialogTest : public QObject {
     QVERIFY(parts_.frame->View().FirstUsbAttemptTimer().isActive());
   }
 
+  // --connect takes a host name as well: it is resolved, and the address is what the
+  // window keeps for Connect IP; a name that does not resolve says so.
+  void commandLineConnectionByName() {
+    test::LoopbackEmulator emu;
+    MakeFrame();
+    dialogs_.shown.clear();
+    QVERIFY(!parts_.frame->ConnectNetwork("no-such-room.invalid", emu.net.Port()));
+    QCOMPARE(dialogs_.shown.size(), 1);
+    QCOMPARE(dialogs_.shown[0].text, QString("Connect failed: the host name 'no-such-room.invalid' does not resolve"));
+    QVERIFY(parts_.frame->ConnectNetwork("localhost", emu.net.Port()));
+    QCOMPARE(parts_.settings->IpAddress(), QString("127.0.0.1"));
+  }
+
  private:
   void MakeFrame() {
     parts_.settings->SetLanguage(kEnglish);

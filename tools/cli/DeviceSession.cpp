@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/HostResolve.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/OpenLink.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Where a network device is: "HOST[:PORT]" from --tcp or a --hosts file, and the IPv4
-// address a host name stands for (the network link connects to numeric addresses only).
+// Where a network device is: "HOST[:PORT]" from --tcp or a --hosts file (the name is
+// resolved by link/HostResolve).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,8 +23,5 @@ std::optional<HostTarget> ParseHostTarget(const std::string& text, std::string& 
 // `usage` tells a bad line (a usage error) from a file that cannot be read.
 bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std::string& problem, bool& usage);
 
-// The IPv4 address of a host name or dotted address (getaddrinfo). On failure returns
-// nullopt with `problem`: "cannot resolve 'x': Name or service not known".
-std::optional<std::string> ResolveIpv4(const std::string& host, std::string& problem);
 
 }  // namespace dsptune::cli
