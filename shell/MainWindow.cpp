@@ -440,7 +440,14 @@ void MainWindow::ShowUsbPermissionProblem(QString& paneText) {
 
 void MainWindow::OnFirstUsbAttempt() {
   if (CurrentLink().connected) return;
-  if (OpenLink(&bridge_, LinkKind::Usb) == 1) OnDeviceConnected(kConnectNoticeMs);
+  if (OpenLink(&bridge_, LinkKind::Usb) == 1) {
+    OnDeviceConnected(kConnectNoticeMs);
+    return;
+  }
+  // No device to write a mode file from the command line to: it opens into the window
+  // as LoadFile does without a device, and reaches a device at the next connect.
+  if (!startupModeFile_.isEmpty() && !IsRemoteCodeFile(startupModeFile_))
+    modes_->OpenModeFile(std::exchange(startupModeFile_, QString()));
 }
 
 int MainWindow::OpenNetwork(const QString& host, int port) {

@@ -97,7 +97,8 @@ class MainWindow : public QMainWindow {
   void RefreshStatusPanes();
   bool IdentityBoxOpen() const { return identityBoxOpen_; }
   // A mode file named on the command line: loaded into the device after the first
-  // accepted synchronisation, then kept in the recent-file list.
+  // accepted synchronisation, then kept in the recent-file list; when the first look
+  // for a device finds none, opened into the window as LoadFile does without one.
   void SetStartupModeFile(const QString& path) { startupModeFile_ = path; }
   // What a second start of the program handed over: the window comes to the front,
   // connects to host:port when a host is given, and opens the file: a mode file as

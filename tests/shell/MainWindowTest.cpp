@@ -579,6 +579,30 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(emu.CountLines("81 63 40 41 42"), 1, 5000);
   }
 
+  // Without a device the file named on the command line is not left waiting: the first
+  // look for a device that finds none opens it into the window.
+  void modeFileFromTheCommandLineOpensWithoutADevice() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("studio.mode");
+    ResetDataModel();
+    UpdateIdentity([](DeviceIdentity& id) { id.protocolCode = kSupportedProtocol; });
+    SetParameter(4, 0x0C, 42);
+    QCOMPARE(SaveModeFile(path.toStdString()), 1);
+    ResetDataModel();
+    LoadDefaultImage();
+    test::FakeHidBus noDevices;
+    SetHidAccess(&noDevices);
+    MakeFrame();
+    parts_.frame->SetStartupModeFile(path);
+    emit parts_.frame->View().firstUsbAttempt();
+    QVERIFY(!CurrentLink().connected);
+    QCOMPARE(UiValue(4, 0x0C), 42);
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->FilePane().text(), QString("studio.mode"));
+    parts_.frame.reset();
+    SetHidAccess(nullptr);
+  }
+
   void modeFileFromTheCommandLineIsWrittenOnceConnected() {
     Emulator emu;
     QTemporaryDir dir;
