@@ -372,6 +372,12 @@ void MachineSettingsDialog::ApplyMaxVolume(Path path, int maximum) {
 }
 
 void MachineSettingsDialog::Apply() {
+  if (!CurrentLink().connected) {
+    // Nothing can reach a device: no success is claimed, and the edits wait here.
+    progress_.ShowInfoPopup(PickText("未连接设备，机器设置未发送", "No device connected: the settings were not sent"),
+                            kNotSentNoticeMs, this);
+    return;
+  }
   const MachineRecord record = EditCopy();
   MakeCurrent(record);
   std::array<std::uint8_t, 1 + kMachineRecordSize> packet{};

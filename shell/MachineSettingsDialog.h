@@ -31,6 +31,7 @@ class MachineSettingsDialog : public QDialog {
  public:
   static constexpr int kDialogNumber = 335;
   static constexpr int kAppliedNoticeMs = 1100;
+  static constexpr int kNotSentNoticeMs = 3000;
 
   // Control numbers (the language table's keys use them).
   enum ControlNumber : int {
@@ -86,7 +87,8 @@ class MachineSettingsDialog : public QDialog {
   void ApplyTexts();
   // Shows the current copy again (after a read synchronisation replaced both copies).
   void RefreshPage();
-  // "Apply": the edit copy becomes current and is sent; the dialog stays open.
+  // "Apply": the edit copy becomes current and is sent; the dialog stays open. Without a
+  // link nothing is sent or made current, and the notice says so.
   void Apply();
   // "Cancel", Escape and the title bar's close: drops the edits and deletes the dialog.
   void reject() override;
