@@ -147,6 +147,7 @@ void RemoteWindow::LearnKey(int key) {
 }
 
 void RemoteWindow::Apply() {
+  if (!RequireLink()) return;  // "saved" must mean the device got the codes
   if (!AcceptUnknownKeys(UnknownRemoteKeys())) return;
   SendRemoteTable();
   MarkRemoteTableKnown();

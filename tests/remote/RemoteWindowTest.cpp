@@ -396,16 +396,17 @@ class RemoteWindowTest : public QObject {
     CheckNotice(notice);
   }
 
-  // Without a link the file commands only ask for a connection; no file dialog is shown.
+  // Without a link (it may drop while the window is open) the file commands and Apply
+  // only ask for a connection: no file dialog, and no "saved" for codes sent nowhere.
   void fileCommandsNeedALink() {
     CurrentLink().connected = false;
     QTemporaryDir dir;
     const QString path = dir.filePath("never.remo");
     dialogs_.openAnswer = dialogs_.saveAnswer = path;
-    for (bool load : {true, false}) {
+    for (int command = 0; command < 3; ++command) {
       progress_ = std::make_unique<ProgressWindows>();
       RemoteWindow dialog(*progress_);
-      (load ? dialog.LoadButton() : dialog.SaveButton()).click();
+      (command == 0 ? dialog.LoadButton() : command == 1 ? dialog.SaveButton() : dialog.ApplyButton()).click();
       CheckNotice(QString::fromUtf8("请先连接机器再进行此操作!"));
     }
     QVERIFY(dialogs_.saveRequests.isEmpty());
