@@ -141,7 +141,8 @@ int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std
   return 1;
 }
 
-int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::string* errorText) {
+int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::string* errorText,
+                      DeviceIdentity* identity) {
   if (errorText) errorText->clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
@@ -156,6 +157,13 @@ int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::str
   // sends to the device; it is refused like a file of another version.
   if (got < file.size()) return 0;
   std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
+  if (identity) {
+    *identity = DeviceIdentity{};
+    identity->protocolCode = kSupportedProtocol;
+    std::memcpy(identity->modelName.data(), &file[kModelNameOffset], kModelNameSize);
+    std::memcpy(identity->mcuVersion.data(), &file[kMcuVersionOffset], kVersionTextSize);
+    std::memcpy(identity->dspVersion.data(), &file[kDspVersionOffset], kVersionTextSize);
+  }
   return 1;
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/DeviceIdentity.h"
 #include "model/ParameterImage.h"
 
 namespace dsptune {
@@ -54,8 +55,10 @@ int SaveSettingsFile(const std::filesystem::path& path, const ParameterImageByte
 // 3578 bytes (*errorText left empty). On 0 the image is unchanged. After a 0 the user
 // interface shows kModeVersionText titled kModeVersionTitle.
 // Reads and checks a mode file's image without touching the model: 1 and the image,
-// or 0 under the same conditions as LoadModeFile.
-int ReadModeFileImage(const std::filesystem::path& path, ParameterImageBytes& image, std::string* errorText = nullptr);
+// or 0 under the same conditions as LoadModeFile. With `identity`, a 1 also gives the
+// model name and versions the header names (the protocol code is the supported one).
+int ReadModeFileImage(const std::filesystem::path& path, ParameterImageBytes& image, std::string* errorText = nullptr,
+                      DeviceIdentity* identity = nullptr);
 
 int LoadModeFile(const std::filesystem::path& path, std::string* errorText = nullptr);
 

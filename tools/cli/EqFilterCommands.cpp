@@ -48,12 +48,6 @@ std::optional<int> EqNumber(const ParsedArgs& parsed) {
 
 std::string EnglishEqName(int eq) { return EqName(eq)[kTextEnglish]; }
 
-// Text of a zero-padded header field.
-std::string HeaderText(const std::string& header, std::size_t at, std::size_t size) {
-  const std::string field = header.substr(at, size);
-  return field.substr(0, field.find('\0'));
-}
-
 // The settings a file-based command works on: a mode file's, or the defaults. The
 // identity becomes the file's header (the defaults: the supported protocol), so that the
 // file saved from them loads again.
@@ -67,15 +61,10 @@ int LoadSettings(const std::string& path) {
     // nothing is corrected for one.
     std::string error;
     ParameterImageBytes image{};
-    if (ReadModeFileImage(path, image, &error) != 1)
+    if (ReadModeFileImage(path, image, &error, &identity) != 1)
       return FileFailure(path + ": " + (error.empty() ? std::string(kModeVersionText) : error));
     ReplaceImage(image);
     ApplyImage();
-    std::ifstream file(path, std::ios::binary);
-    std::string header(kModeFileHeaderSize, '\0');
-    file.read(header.data(), kModeFileHeaderSize);
-    identity = DeviceIdentity::With(HeaderText(header, 4, kModelNameSize), kSupportedProtocol,
-                                    HeaderText(header, 36, kVersionTextSize), HeaderText(header, 47, kVersionTextSize));
   }
   UpdateIdentity([&identity](DeviceIdentity& id) { id = identity; });
   return kExitSuccess;
