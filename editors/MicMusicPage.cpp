@@ -26,6 +26,7 @@
 #include "link/LinkState.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 #include "ui/DialogTexts.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -219,8 +220,9 @@ void MicMusicPage::BuildInputs() {
     in.volume = new QSlider(Qt::Vertical, in.group);
     in.gateValue = new QLabel(in.group);
     in.volumeValue = new QLabel(in.group);
+    in.gate->setRange(kNoiseGateRange.MinimumSteps(), kNoiseGateRange.MaximumSteps());
+    in.volume->setRange(kLevelRange.MinimumSteps(), kLevelRange.MaximumSteps());
     for (QSlider* slider : {in.gate, in.volume}) {
-      slider->setRange(0, 100);
       slider->setPageStep(5);
       slider->setMinimumHeight(60);
     }

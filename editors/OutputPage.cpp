@@ -28,6 +28,7 @@
 #include "editors/model/ValueLabel.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 #include "model/SaturatingCast.h"
 #include "ui/AppSettings.h"
 #include "ui/DialogService.h"
@@ -209,7 +210,7 @@ void OutputPage::BuildMixGroup() {
   grid->setVerticalSpacing(2);
   for (int k = 0; k < kMixLevels; ++k) {
     mixCaptions_[std::size_t(k)] = CaptionLabel(mixGroup_);
-    mixSliders_[std::size_t(k)] = HorizontalSlider(mixGroup_, 0, 100, 5);
+    mixSliders_[std::size_t(k)] = HorizontalSlider(mixGroup_, kLevelRange.MinimumSteps(), kLevelRange.MaximumSteps(), 5);
     mixValues_[std::size_t(k)] = ValueLabel(mixGroup_, "100%");
     connect(mixSliders_[std::size_t(k)], &QSlider::valueChanged, this, [this, k](int v) {
       if (loading_) return;
@@ -248,7 +249,7 @@ void OutputPage::BuildDelayGroup() {
     WriteSplitPair(LinkedGroup(), pair);
     splitValue_->setText(SplitText(pair));
   });
-  delaySlider_ = HorizontalSlider(delayGroup_, 14, 1000, 10);
+  delaySlider_ = HorizontalSlider(delayGroup_, kChannelDelayRange.MinimumSteps(), kChannelDelayRange.MaximumSteps(), 10);
   delayValue_ = ValueLabel(delayGroup_, "100.0ms");
   connect(delaySlider_, &QSlider::valueChanged, this, [this](int tenths) {
     if (loading_) return;

@@ -5,17 +5,22 @@
 #include "link/LinkState.h"
 #include "model/DerivedRecords.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 
 namespace dsptune {
 namespace {
 
+// The sliders take the ranges every other path to these parameters is checked against.
+constexpr int kVolumeLow = kMasterVolumeRange.MinimumSteps(), kVolumeHigh = kMasterVolumeRange.MaximumSteps();
+constexpr int kGateLow = kNoiseGateRange.MinimumSteps(), kGateHigh = kNoiseGateRange.MaximumSteps();
+
 constexpr std::array<MasterControlInfo, 7> kInfo = {{
-    {{32832, 32829, 32847}, {32857, 32858, 32859}, 0, 99, 1, 0x0E, 1, 0x0F, "话筒音量:", "Mic    Vol: "},
-    {{32833, 32830, 32939}, {32860, 32861, 32940}, 0, 99, 1, 0x10, 1, 0x11, "效果总音量:", "Effect    Vol:"},
-    {{32920, 32918, 32848}, {32921, 32919, 32862}, 0, 99, 3, 0x18, 3, 0x19, "混响音量:  ", "Reverb Vol:"},
-    {{32837, 32806, 32849}, {32863, 32864, 32865}, 0, 99, 2, 0x1C, 2, 0x1D, "回声音量:", "Echo Vol:"},
-    {{32834, 32831, 32850}, {32866, 32867, 32868}, 0, 99, 4, 0x0C, 4, 0x0D, "音乐音量:", "Music Vol:"},
-    {{32842, 32846, 0}, {32878, 32879, 0}, 0, 100, 4, 0x16, 0, 0, "音乐噪声门:", "Noisegate:"},
+    {{32832, 32829, 32847}, {32857, 32858, 32859}, kVolumeLow, kVolumeHigh, 1, 0x0E, 1, 0x0F, "话筒音量:", "Mic    Vol: "},
+    {{32833, 32830, 32939}, {32860, 32861, 32940}, kVolumeLow, kVolumeHigh, 1, 0x10, 1, 0x11, "效果总音量:", "Effect    Vol:"},
+    {{32920, 32918, 32848}, {32921, 32919, 32862}, kVolumeLow, kVolumeHigh, 3, 0x18, 3, 0x19, "混响音量:  ", "Reverb Vol:"},
+    {{32837, 32806, 32849}, {32863, 32864, 32865}, kVolumeLow, kVolumeHigh, 2, 0x1C, 2, 0x1D, "回声音量:", "Echo Vol:"},
+    {{32834, 32831, 32850}, {32866, 32867, 32868}, kVolumeLow, kVolumeHigh, 4, 0x0C, 4, 0x0D, "音乐音量:", "Music Vol:"},
+    {{32842, 32846, 0}, {32878, 32879, 0}, kGateLow, kGateHigh, 4, 0x16, 0, 0, "音乐噪声门:", "Noisegate:"},
     {{0, 32841, 0}, {0, 32880, 0}, -5, 5, 4, 0x15, 0, 0, "音乐变调:", "Music Pitch:"},
 }};
 

@@ -7,6 +7,7 @@
 
 #include "model/Conversions.h"
 #include "model/DerivedRecords.h"
+#include "model/ParameterLimits.h"
 #include "model/ParameterImage.h"
 #include "model/SaturatingCast.h"
 
@@ -17,14 +18,14 @@ constexpr std::uint8_t kEchoBlock = 2;
 constexpr std::uint8_t kReverbBlock = 3;
 
 constexpr std::array<EffectRow, kEffectRowCount> kRows{{
-    {"Reverb Level", "混响电平", 0, 100, EffectFormat::kPercent, kReverbBlock, {0x08, 0x14}, false, false},
-    {"Reverb Predelay", "混响预延时", 2, 200, EffectFormat::kMilliseconds, kReverbBlock, {0x09, 0x15}, true, false},
-    {"Reverb Time", "混响时长", 0, 100, EffectFormat::kReverbTime, kReverbBlock, {0x0A, 0x16}, false, true},
-    {"Echo Level", "回声电平", 0, 100, EffectFormat::kPercent, kEchoBlock, {0x09, 0x17}, false, false},
-    {"Echo Predelay", "回声预延时", 2, 200, EffectFormat::kMilliseconds, kEchoBlock, {0x0A, 0x18}, true, false},
-    {"Echo Time", "回声间隔", 160, 260, EffectFormat::kMilliseconds, kEchoBlock, {0x0B, 0x19}, true, false},
-    {"Echo Start Vol", "回声起始音量", 40, 100, EffectFormat::kPercent, kEchoBlock, {0x0C, 0x1A}, false, false},
-    {"Echo Vol Decay", "回声衰减比例", 20, 90, EffectFormat::kPercent, kEchoBlock, {0x0D, 0x1B}, false, false},
+    {"Reverb Level", "混响电平", kLevelRange.MinimumSteps(), kLevelRange.MaximumSteps(), EffectFormat::kPercent, kReverbBlock, {0x08, 0x14}, false, false},
+    {"Reverb Predelay", "混响预延时", kEffectPredelayRange.MinimumSteps(), kEffectPredelayRange.MaximumSteps(), EffectFormat::kMilliseconds, kReverbBlock, {0x09, 0x15}, true, false},
+    {"Reverb Time", "混响时长", kLevelRange.MinimumSteps(), kLevelRange.MaximumSteps(), EffectFormat::kReverbTime, kReverbBlock, {0x0A, 0x16}, false, true},
+    {"Echo Level", "回声电平", kLevelRange.MinimumSteps(), kLevelRange.MaximumSteps(), EffectFormat::kPercent, kEchoBlock, {0x09, 0x17}, false, false},
+    {"Echo Predelay", "回声预延时", kEffectPredelayRange.MinimumSteps(), kEffectPredelayRange.MaximumSteps(), EffectFormat::kMilliseconds, kEchoBlock, {0x0A, 0x18}, true, false},
+    {"Echo Time", "回声间隔", kEchoTimeRange.MinimumSteps(), kEchoTimeRange.MaximumSteps(), EffectFormat::kMilliseconds, kEchoBlock, {0x0B, 0x19}, true, false},
+    {"Echo Start Vol", "回声起始音量", kEchoStartVolumeRange.MinimumSteps(), kEchoStartVolumeRange.MaximumSteps(), EffectFormat::kPercent, kEchoBlock, {0x0C, 0x1A}, false, false},
+    {"Echo Vol Decay", "回声衰减比例", kEchoVolumeDecayRange.MinimumSteps(), kEchoVolumeDecayRange.MaximumSteps(), EffectFormat::kPercent, kEchoBlock, {0x0D, 0x1B}, false, false},
     // Written through SetShiftFrequency (block 1); the addresses are its off flags.
     {"Shift Frequency", "话筒移频", 1, 8, EffectFormat::kShiftFrequency, 1, {0x28, 0x43}, false, false},
 }};

@@ -12,6 +12,7 @@
 #include "model/DerivedRecords.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 #include "model/SaturatingCast.h"
 
 namespace dsptune {
@@ -39,22 +40,27 @@ struct SliderInfo {
 
 constexpr std::uint8_t kExciterBlock = 14, kMicBlock = 1, kMusicBlock = 4;
 
+// The sliders of single parameters take the ranges every other path is checked against.
+constexpr LoudnessSliderRange Of(const ValueRange& r, bool hidden = false) {
+  return {r.MinimumSteps(), r.MaximumSteps(), hidden};
+}
+
 constexpr std::array<SliderInfo, kLoudnessSliderCount> kSliders = {{
-    {{70, 450}, Format::kHz, Route::kFloat, kExciterBlock, 0x00},
-    {{0, 12}, Format::kDb, Route::kFloat, kExciterBlock, 0x01},
-    {{800, 5000}, Format::kHz, Route::kFloat, kExciterBlock, 0x02},
-    {{0, 12}, Format::kDb, Route::kFloat, kExciterBlock, 0x03},
-    {{3200, 18000}, Format::kHz, Route::kFloat, kExciterBlock, 0x04},
-    {{0, 12}, Format::kDb, Route::kFloat, kExciterBlock, 0x05},
-    {{0, 100}, Format::kPercent, Route::kInteger, kExciterBlock, 0x06},
-    {{0, 100}, Format::kPercent, Route::kInteger, kExciterBlock, 0x07},
-    {{0, 100}, Format::kPercent, Route::kInteger, kExciterBlock, 0x08},
-    {{0, 100, true}, Format::kPercent, Route::kInteger, kExciterBlock, 0x09},
+    {Of(kExciterLowRange), Format::kHz, Route::kFloat, kExciterBlock, 0x00},
+    {Of(kExciterGainRange), Format::kDb, Route::kFloat, kExciterBlock, 0x01},
+    {Of(kExciterMidRange), Format::kHz, Route::kFloat, kExciterBlock, 0x02},
+    {Of(kExciterGainRange), Format::kDb, Route::kFloat, kExciterBlock, 0x03},
+    {Of(kExciterHighRange), Format::kHz, Route::kFloat, kExciterBlock, 0x04},
+    {Of(kExciterGainRange), Format::kDb, Route::kFloat, kExciterBlock, 0x05},
+    {Of(kLevelRange), Format::kPercent, Route::kInteger, kExciterBlock, 0x06},
+    {Of(kLevelRange), Format::kPercent, Route::kInteger, kExciterBlock, 0x07},
+    {Of(kLevelRange), Format::kPercent, Route::kInteger, kExciterBlock, 0x08},
+    {Of(kLevelRange, true), Format::kPercent, Route::kInteger, kExciterBlock, 0x09},
     {{0, 40}, Format::kDb, Route::kDecayLevel},
     {{20, 300}, Format::kHz, Route::kBandSlot},
-    {{0, 20}, Format::kMs, Route::kFloat, kMusicBlock, 0x27},
-    {{0, 300}, Format::kPercent, Route::kInteger, kMusicBlock, 0x28},
-    {{0, 100}, Format::kPercent, Route::kInteger, kMicBlock, 0x0D},
+    {Of(kBassExtensionDelayRange), Format::kMs, Route::kFloat, kMusicBlock, 0x27},
+    {Of(kBassExtensionGainRange), Format::kPercent, Route::kInteger, kMusicBlock, 0x28},
+    {Of(kLevelRange), Format::kPercent, Route::kInteger, kMicBlock, 0x0D},
     {{-60, 0}, Format::kCompressor, Route::kCompressor, 0, 0, kCompThreshold},
     {{10, 300, true}, Format::kCompressor, Route::kCompressor, 0, 0, kCompRatio},
     {{1, 100}, Format::kCompressor, Route::kCompressor, 0, 0, kCompAttack},

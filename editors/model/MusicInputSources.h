@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/DeviceIdentity.h"
+#include "model/ParameterLimits.h"
 
 namespace dsptune {
 
@@ -21,8 +22,8 @@ inline constexpr int kInputSourceCount = 14;
 inline constexpr std::uint8_t kInputSourceBlock = 4;
 inline constexpr std::uint8_t kSelectedSourceAddress = 0x17;
 inline constexpr std::uint8_t kFirstInputGainAddress = 0x18;
-inline constexpr int kInputGainMin = 0;
-inline constexpr int kInputGainMax = 100;
+inline constexpr int kInputGainMin = kLevelRange.MinimumSteps();
+inline constexpr int kInputGainMax = kLevelRange.MaximumSteps();
 // The variant used for the AMP540 and for every model without a variant of its own.
 inline constexpr int kAllSourcesTemplate = 512;
 // The source that the "LQ4.1" variant offers only while the device speaks protocol 20.

@@ -9,6 +9,7 @@
 
 #include "editors/model/CompressorControls.h"
 #include "dsp/EqBand.h"
+#include "model/ParameterLimits.h"
 
 namespace dsptune {
 
@@ -25,7 +26,7 @@ inline constexpr int kRecordEqBands = 5;
 enum RecordLevel : int { kRecordDirect = 0, kRecordReverb, kRecordEcho, kRecordMusic, kRecordLevel };
 inline constexpr int kRecordLevels = 5;
 inline constexpr std::array<std::uint8_t, kRecordLevels> kRecordLevelAddresses = {0x06, 0x07, 0x08, 0x09, 0x0C};
-inline constexpr int kRecordLevelMax = 100;
+inline constexpr int kRecordLevelMax = kLevelRange.MaximumSteps();
 
 // "%d%%".
 std::string RecordLevelText(int percent);

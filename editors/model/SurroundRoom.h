@@ -13,6 +13,7 @@
 
 #include "editors/model/OutputChannels.h"
 #include "model/EditorValues.h"
+#include "model/ParameterLimits.h"
 
 namespace dsptune {
 
@@ -21,7 +22,7 @@ inline constexpr int kRoomMarkerCount = kSpeakerCount + 1;  // listener + speake
 inline constexpr int kListenerMarker = 0;
 inline constexpr int kMinRoomMetres = 1;
 inline constexpr int kMaxRoomMetres = 10;
-inline constexpr int kMaxChannelLevelPercent = 500;
+inline constexpr int kMaxChannelLevelPercent = kSpeakerLevelRange.MaximumSteps();
 inline constexpr int kLocateNone = 8;  // locate selector value for "no channel"
 
 struct SpeakerPlace {

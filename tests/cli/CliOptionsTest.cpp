@@ -9,6 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files/ModeFile.h"
+#include "model/BigEndian.h"
+#include "model/Conversions.h"
+#include "model/DefaultImage.h"
 #include "model/ParameterTable.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/sim/LoopbackEmulator.h"
@@ -95,7 +99,19 @@ TEST(CliUsageTest, RefusedBeforeAnyConnection) {
       {"get nothing like a name", "get zzzzqqqq" + tcp, 2, "show lists the names"},
       {"set without a value", "set 'Master controls / Mic Vol'" + tcp, 2, "NAME=VALUE"},
       {"set a switch to a number", "set 'Music EQ / Bypass=2'" + tcp, 2, "not one of: off, on"},
-      {"set a percentage out of range", "set 'Master controls / Mic Vol=2000000'" + tcp, 2, "whole number"},
+      {"set a percentage out of range", "set 'Master controls / Mic Vol=2000000'" + tcp, 2, "outside 0..99% (step 1)"},
+      {"set a mute gain far out of range", "set 'Output CH1 / Mute gain=999999%'" + tcp, 2,
+       "set: \"Output CH1 / Mute gain\": 999999% is outside 0..100% (step 1)"},
+      {"set a bad value after a good one", "set 'Master controls / Mic Vol=5' 'Output CH1 / Mute gain=101'" + tcp, 2,
+       "101% is outside"},
+      {"set a percentage in hertz", "set 'Master controls / Mic Vol=55 Hz'" + tcp, 2, "'55 Hz' is not in %"},
+      {"set a delay in percent", "set 'Output CH1 / Delay=12.5%'" + tcp, 2, "'12.5%' is not in ms"},
+      {"set a percentage in hex", "set 'Master controls / Mic Vol=0x20'" + tcp, 2, "'0x20' is not a number"},
+      {"set a delay between steps", "set 'Output CH1 / Delay=12.55'" + tcp, 2, "give 1.4..100 ms (step 0.1)"},
+      {"set a name twice in two languages", "set 'Master controls / Mic Vol=5' '主控制/话筒音量=6'" + tcp, 2,
+       "\"Master controls / Mic Vol\" is given twice"},
+      {"set the reverb time and its copy", "set 'Reverb / Reverb A Time=5' 'reverb/reverb a time (copy)=5'" + tcp,
+       2, "\"Reverb / Reverb A Time\" and \"Reverb / Reverb A Time (copy)\" both set it"},
       {"set a choice by a number that is none", "set 'Output CH1 / Role=9'" + tcp, 2, "not one of"},
       {"set a choice that is none", "set 'Output CH1 / Role=CH-X'" + tcp, 2, "CH-SUB"},
       {"set below the window's slider", "set 'Echo / Echo A Time=100'" + tcp, 2, "160..260"},
@@ -164,6 +180,44 @@ TEST(CliShowTest, EachCsvTableHasItsHeaderAndJsonHoldsEverything) {
   ASSERT_NE(micVol, all["parameters"].end());
   EXPECT_EQ((*micVol)["value"], "50%");
   EXPECT_EQ((*micVol)["ui_value"], 50);
+}
+
+// A mode file holding what no control of the window could have set is listed as stored,
+// each such value marked, and the file is left as it was.
+TEST(CliShowTest, ValuesNoControlCouldSetAreMarked) {
+  const test::CliScratch scratch("dsptune-cli-show-limits");
+  ParameterImageBytes image = DefaultImage();
+  PutU32(&image[FindRecord(5, 0x1A)->ValueOffset()], UiValueToWord(ConversionKind::Percent, 999999));
+  PutU32(&image[FindRecord(4, 0x0B)->ValueOffset()], 5);
+  std::string bytes(std::size_t(kModeFileHeaderSize), '\0');
+  bytes[0] = 20;  // the protocol code; the rest of the identity may stay empty
+  bytes.append(reinterpret_cast<const char*>(image.data()), image.size());
+  { std::ofstream(scratch.Path("odd.mode"), std::ios::binary) << bytes; }
+
+  const test::CliResult readable = scratch.Run("show '" + scratch.Path("odd.mode") + "'");
+  ASSERT_EQ(readable.status, 0) << readable.err;
+  const auto isMarked = [](const std::string& line) {
+    return line.find("  (outside ") != std::string::npos || line.find("  (not one of: ") != std::string::npos;
+  };
+  std::vector<std::string> marked;
+  for (const std::string& line : readable.OutLines())
+    if (isMarked(line)) marked.push_back(line);
+  ASSERT_EQ(marked.size(), 2u) << readable.out;
+  EXPECT_TRUE(marked[0].ends_with("Music EQ / Bypass  (not one of: off, on)")) << marked[0];
+  EXPECT_NE(marked[1].find("999999"), std::string::npos) << "shown as stored: " << marked[1];
+  EXPECT_TRUE(marked[1].ends_with("Output CH1 / Mute gain  (outside 0..100%)")) << marked[1];
+
+  const test::CliResult json = scratch.Run("show --json '" + scratch.Path("odd.mode") + "'");
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::vector<std::string> notes;
+  const nlohmann::json listed = nlohmann::json::parse(json.out);
+  for (const auto& p : listed["parameters"])
+    if (p.contains("note")) notes.push_back(p["name"].get<std::string>() + ": " + p["note"].get<std::string>());
+  EXPECT_EQ(notes, (std::vector<std::string>{"Music EQ / Bypass: not one of: off, on",
+                                             "Output CH1 / Mute gain: outside 0..100%"}));
+  EXPECT_EQ(test::CliScratch::Text(scratch.Path("odd.mode")), bytes) << "show leaves the file as it was";
+  const test::CliResult defaults = scratch.Run("show");
+  for (const std::string& line : defaults.OutLines()) EXPECT_FALSE(isMarked(line)) << "a default out of reach: " << line;
 }
 
 TEST(CliResponseTest, FilterTypeNamesInAnyCase) {

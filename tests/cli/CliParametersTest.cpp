@@ -43,6 +43,10 @@ TEST_F(CliParametersTest, SetWritesDisplayValuesThatGetReadsBack) {
       {"Output CH6 / Role=ch-sub", 10, 0x10, 4, "CH-SUB"},
       {"Music source setting / Input source=HDMI2", 4, 0x17, 1, "HDMI2"},
       {"Output CH3 / Delay=12.5 ms", 7, 0x12, MillisecondsToSamples(12.5f), "12.5 ms"},
+      // The ends of the window's controls, in any spelling of the unit.
+      {"Output CH4 / Delay=1.4ms", 8, 0x12, MillisecondsToSamples(1.4f), "1.4 ms"},
+      {"Output CH1 / Mute gain=0 %", 5, 0x1A, UiValueToWord(ConversionKind::Percent, 0), "0%"},
+      {"Features / Mic Exciter HighF=18000 HZ", 14, 0x04, FloatBits(18000.0f), "18000 Hz"},
       // The window writes the reverb time to its copy as well.
       {"Reverb / Reverb A Time=70", 3, 0x0A, UiValueToWord(ConversionKind::Percent, 70), "70%"},
   };
@@ -55,7 +59,7 @@ TEST_F(CliParametersTest, SetWritesDisplayValuesThatGetReadsBack) {
   const test::CliResult set = scratch_.Run("set" + sets + Target());
 
   ASSERT_EQ(set.status, 0) << set.err;
-  EXPECT_EQ(set.err.rfind("set 7 parameters on the device: Master controls / Mic Vol = 55%;", 0), 0u) << set.err;
+  EXPECT_EQ(set.err.rfind("set 10 parameters on the device: Master controls / Mic Vol = 55%;", 0), 0u) << set.err;
   EXPECT_EQ(std::count(set.err.begin(), set.err.end(), '\n'), 1) << "one line on a pipe: " << set.err;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.assignment);

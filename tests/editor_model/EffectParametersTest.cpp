@@ -7,6 +7,8 @@
 
 #include "editors/model/EffectParameters.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
+#include "model/ParameterTable.h"
 #include "tests/model/RecordingWriter.h"
 
 namespace dsptune {
@@ -184,6 +186,26 @@ TEST_F(EffectParametersTest, StoredValueOutsideTheRangeStepsBackIntoIt) {
   EXPECT_EQ(ReadEffectValue(kEchoTime, kEffectHalfA), 100);
   EXPECT_EQ(StepEffectValue(kEchoTime, kEffectHalfA, +1), 160);
   EXPECT_EQ(ReadEffectValue(kEchoTime, kEffectHalfA), 160);
+}
+
+// What the command line and any other path may set is what these sliders can reach.
+TEST(EffectParameterRangesTest, RowsHaveTheLimitsOfTheParametersTheyWrite) {
+  for (int row = 0; row < kEffectRowCount; ++row) {
+    const EffectRow* r = EffectRowAt(row);
+    if (r->format == EffectFormat::kShiftFrequency) continue;
+    for (int half : {kEffectHalfA, kEffectHalfB}) {
+      SCOPED_TRACE(std::string(r->english) + (half ? " B" : " A"));
+      const std::uint8_t address = r->address[std::size_t(half)];
+      for (int copy = 0; copy <= (r->pairedAddress ? 1 : 0); ++copy) {
+        const ParameterLimits* limits = LimitsOf(*FindParameter(r->block, std::uint8_t(address + copy)));
+        ASSERT_NE(limits, nullptr);
+        EXPECT_EQ(limits->range.step, 1.0);
+        EXPECT_EQ(limits->range.MinimumSteps(), r->minimum);
+        EXPECT_EQ(limits->range.MaximumSteps(), r->maximum);
+        EXPECT_EQ(limits->range.unit, r->asFloat ? DisplayUnit::Milliseconds : DisplayUnit::Percent);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -107,12 +107,10 @@ int CheckRequest(const std::string& command, const ParsedArgs& parsed, const Dev
   }
   if (command == "set") {
     if (files.empty()) return usage("set NAME=VALUE...");
-    for (const std::string& text : files) {
-      std::string problem;
-      const auto assignment = ParseAssignment(text, problem);
-      if (!assignment) return UsageError("set: " + problem);
-      request.settings.push_back(*assignment);
-    }
+    std::string problem;
+    auto assignments = ParseAssignments(files, problem);
+    if (!assignments) return UsageError("set: " + problem);
+    request.settings = std::move(*assignments);
     return 0;
   }
   return UsageError("unknown command '" + command + "'");

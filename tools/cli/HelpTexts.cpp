@@ -22,7 +22,8 @@ constexpr CommandText kCommands[] = {
      "\n"
      "Prints the default parameter set, or a mode file's: every parameter with its name,\n"
      "every equaliser's bands and the derived records (SSVC levels and settings, subwoofer\n"
-     "decay level, locate selector). The names are those get and set take.\n"
+     "decay level, locate selector). The names are those get and set take. A value no\n"
+     "control of the window could have set is marked (\"outside 0..100%\"), not changed.\n"
      "\n"
      "  --csv           one table as CSV under its header; --table chooses it:\n"
      "                  parameters (default): name,block,address,kind,value,ui_value,hex_bytes\n"
@@ -86,8 +87,10 @@ constexpr CommandText kCommands[] = {
      "Writes the named parameters to the device, each as the window writes it, and reads\n"
      "the device back to confirm. VALUE is in display units, with or without the unit:\n"
      "55 or 55% for a percentage, 12.5 or 12.5 ms for a time, on/off for a switch, a shown\n"
-     "choice such as CH-SUB or HDMI2 by its name or number. Out-of-range values are refused\n"
-     "before the device is opened.\n"},
+     "choice such as CH-SUB or HDMI2 by its name or number. Only what the window's control\n"
+     "for the parameter could set is taken: another unit, hex, a value outside the control's\n"
+     "range or between its steps, and a parameter named twice are refused, with the valid\n"
+     "range and step, before the device is opened.\n"},
     {"remote-save",
      "usage: dsptune-cli remote-save FILE.remo --tcp HOST[:PORT] | --usb\n"
      "\n"

@@ -13,6 +13,7 @@
 #include "model/BigEndian.h"
 #include "model/Conversions.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 #include "model/ParameterRoles.h"
 #include "model/SettingNames.h"
 #include "tools/cli/DeviceSession.h"
@@ -63,45 +64,9 @@ BilingualText ShownFor(const ParameterEntry& entry, std::uint32_t word) {
   return RecordValueText(*FindRecord(entry.block, entry.address), bytes);
 }
 
-bool IsWholeNumberText(const std::string& text) {
-  char* end = nullptr;
-  std::strtol(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0';
-}
-
-// UI values a parameter shows by name rather than by number (switches, choices, the
-// phase box), found by asking the model's own formatting: the inverse cannot disagree.
-std::vector<std::int32_t> NamedChoices(const ParameterEntry& entry) {
-  std::vector<std::int32_t> candidates;
-  if (entry.kind == ConversionKind::Byte)
-    for (int v = 0; v <= 255; ++v) candidates.push_back(v);
-  if (entry.kind == ConversionKind::Percent) candidates = {-100, 0, 100};
-  std::vector<std::int32_t> named;
-  for (std::int32_t ui : candidates) {
-    const std::string shown = ShownFor(entry, UiValueToWord(entry.kind, ui))[kTextEnglish];
-    if (!IsWholeNumberText(shown) && shown.find('%') == std::string::npos) named.push_back(ui);
-  }
-  return named;
-}
-
-std::optional<double> Number(std::string text) {
-  text = Folded(text);
-  for (std::string_view unit : {"%", "ms", "db", "hz"})
-    if (text.size() > unit.size() && text.ends_with(unit)) {
-      text.erase(text.size() - unit.size());
-      break;
-    }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  if (text.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || !std::isfinite(v)) return std::nullopt;
-  return v;
-}
-
-// The effect rows of the mic and music page hold their sliders' ranges and write some
-// parameters in pairs (the reverb time and its copy); a parameter one of them edits is
-// set through it, as the window sets it.
+// The effect rows of the mic and music page write some parameters in pairs (the reverb
+// time and its copy); a parameter one of them edits is set through it, as the window
+// sets it.
 struct EffectControl {
   int row = 0, half = 0;
   const EffectRow* info = nullptr;
@@ -123,61 +88,12 @@ double EffectValue(const EffectControl& control, std::int32_t ui) {
   return control.info->asFloat ? static_cast<double>(FloatFromUi(ui)) : double(ui);
 }
 
-// The UI value for a display text, or nullopt with the reason.
-std::optional<std::int32_t> UiValueFor(const ParameterEntry& entry, const std::string& text, std::string& problem) {
-  const std::vector<std::int32_t> named = NamedChoices(entry);
-  std::string choices;
-  for (std::int32_t ui : named) {
-    const BilingualText shown = ShownFor(entry, UiValueToWord(entry.kind, ui));
-    if (Folded(shown[kTextEnglish]) == Folded(text) || shown[kTextChinese] == text) return ui;
-    choices += (choices.empty() ? "" : ", ") + shown[kTextEnglish];
-  }
-  const std::optional<double> n = Number(text);
-  if (!named.empty()) {
-    // A choice may also be given by its number, as long as it is one of the choices.
-    if (n && std::find(named.begin(), named.end(), std::int32_t(*n)) != named.end() && *n == std::trunc(*n))
-      return std::int32_t(*n);
-    problem = "'" + text + "' is not one of: " + choices;
-    return std::nullopt;
-  }
-  if (!n) {
-    problem = "'" + text + "' is not a number";
-    return std::nullopt;
-  }
-  switch (entry.kind) {
-    case ConversionKind::Percent:
-    case ConversionKind::PerTenThousand:
-    case ConversionKind::Byte: {
-      const long lowest = entry.kind == ConversionKind::Byte ? 0 : -1000000;
-      const long highest = entry.kind == ConversionKind::Byte ? 255 : 1000000;
-      if (*n != std::trunc(*n) || *n < double(lowest) || *n > double(highest)) {
-        problem = "'" + text + "' must be a whole number " + std::to_string(lowest) + ".." + std::to_string(highest);
-        return std::nullopt;
-      }
-      const auto ui = std::int32_t(*n);
-      if (WordToUiValue(entry.kind, UiValueToWord(entry.kind, ui)) != ui) {
-        problem = "'" + text + "' cannot be held by this parameter";
-        return std::nullopt;
-      }
-      return ui;
-    }
-    case ConversionKind::Milliseconds:
-      // The device counts samples at 48000 Hz in 32 bits.
-      if (*n < 0.0 || *n > 4294967295.0 / 48.0) {
-        problem = "'" + text + "' must be 0..89478485 ms";
-        return std::nullopt;
-      }
-      return UiFromFloat(static_cast<float>(*n));
-    case ConversionKind::Raw:
-      if (std::fabs(*n) > 3.4e38) {
-        problem = "'" + text + "' is too large";
-        return std::nullopt;
-      }
-      return UiFromFloat(static_cast<float>(*n));
-    case ConversionKind::None: break;
-  }
-  problem = "has no single value to set";
-  return std::nullopt;
+// The entries an assignment writes: its own, and the reverb time's copy with the time.
+std::vector<const ParameterEntry*> WrittenEntries(const ParameterEntry& entry) {
+  std::vector<const ParameterEntry*> written{&entry};
+  if (const auto control = EffectControlOf(entry); control && control->info->pairedAddress)
+    if (const ParameterEntry* copy = FindParameter(entry.block, std::uint8_t(entry.address + 1))) written.push_back(copy);
+  return written;
 }
 
 }  // namespace
@@ -223,25 +139,38 @@ std::optional<ParameterAssignment> ParseAssignment(std::string_view text, std::s
   const auto parameter = FindNamedParameter(text.substr(0, equals), problem);
   if (!parameter) return std::nullopt;
   const ParameterEntry& entry = *parameter->entry;
-  if (entry.kind == ConversionKind::None || entry.count != 1 || entry.valueOffset < 0) {
+  if (!LimitsOf(entry)) {
     problem = "\"" + parameter->name + "\" is computed from other settings and cannot be set alone";
     return std::nullopt;
   }
-  std::string why;
-  const auto ui = UiValueFor(entry, std::string(text.substr(equals + 1)), why);
-  if (!ui) {
-    problem = "\"" + parameter->name + "\": " + why;
+  const CheckedValue value = ValidateParameterText(entry, text.substr(equals + 1));
+  if (!value) {
+    problem = value.problem;
     return std::nullopt;
   }
-  if (const auto control = EffectControlOf(entry)) {
-    const double value = EffectValue(*control, *ui);
-    if (value != std::trunc(value) || value < control->info->minimum || value > control->info->maximum) {
-      problem = "\"" + parameter->name + "\": the window's slider takes whole values " +
-                std::to_string(control->info->minimum) + ".." + std::to_string(control->info->maximum);
-      return std::nullopt;
-    }
+  return ParameterAssignment{*parameter, value.uiValue, ShownFor(entry, UiValueToWord(entry.kind, value.uiValue))[kTextEnglish]};
+}
+
+std::optional<std::vector<ParameterAssignment>> ParseAssignments(const std::vector<std::string>& texts,
+                                                                 std::string& problem) {
+  std::vector<ParameterAssignment> assignments;
+  for (const std::string& text : texts) {
+    auto assignment = ParseAssignment(text, problem);
+    if (!assignment) return std::nullopt;
+    // Two writes to one parameter would leave the device holding only the last, and the
+    // read-back would then call the first one refused.
+    for (const ParameterEntry* mine : WrittenEntries(*assignment->parameter.entry))
+      for (const ParameterAssignment& earlier : assignments)
+        for (const ParameterEntry* theirs : WrittenEntries(*earlier.parameter.entry))
+          if (mine == theirs) {
+            problem = "\"" + ParameterName(*mine) + "\" is given twice";
+            if (earlier.parameter.entry != assignment->parameter.entry)
+              problem += " (\"" + earlier.parameter.name + "\" and \"" + assignment->parameter.name + "\" both set it)";
+            return std::nullopt;
+          }
+    assignments.push_back(std::move(*assignment));
   }
-  return ParameterAssignment{*parameter, *ui, ShownFor(entry, UiValueToWord(entry.kind, *ui))[kTextEnglish]};
+  return assignments;
 }
 
 int PrintParameters(const std::vector<NamedParameter>& parameters) {

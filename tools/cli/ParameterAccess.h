@@ -33,9 +33,14 @@ struct ParameterAssignment {
   std::string shown;         // the value as it will read back
 };
 // "NAME=VALUE" with VALUE in display units. nullopt with `problem` for an unknown name, a
-// value that does not read or lies outside what the parameter can hold, or a parameter
-// that is computed from others (no single value to set).
+// value the window's control for it could not set (model/ParameterLimits.h), or a
+// parameter that is computed from others (no single value to set).
 std::optional<ParameterAssignment> ParseAssignment(std::string_view text, std::string& problem);
+// Every "NAME=VALUE" of a set, in order; nullopt with `problem` at the first that does not
+// parse or that writes a parameter an earlier one writes (a name given twice, in any
+// spelling or language, or the reverb time's copy beside the time).
+std::optional<std::vector<ParameterAssignment>> ParseAssignments(const std::vector<std::string>& texts,
+                                                                 std::string& problem);
 
 // After a read: one line "NAME = VALUE" on stdout per parameter. Returns 0.
 int PrintParameters(const std::vector<NamedParameter>& parameters);

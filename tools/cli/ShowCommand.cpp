@@ -11,6 +11,7 @@
 #include "model/BigEndian.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterLimits.h"
 #include "model/ParameterRoles.h"
 #include "model/SettingNames.h"
 #include "tools/cli/CliCommands.h"
@@ -52,6 +53,7 @@ int ValueOffset(const ParameterEntry& e) {
 struct ParameterRow {
   const ParameterEntry* entry;
   std::string name, value, ui, hex;
+  std::string note;  // a value the window could not have set: "outside 0..100%"
 };
 struct BandRow {
   int eq, band;
@@ -70,8 +72,10 @@ std::vector<ParameterRow> Parameters(const ParameterImageBytes& image) {
     const DspRecordLayout* record = FindRecord(e.block, e.address);
     const int at = ValueOffset(e);
     const std::span<const std::uint8_t> values(&image[std::size_t(at)], std::size_t(4 * record->count));
+    // Files are shown as stored; what no control could have set is marked, not changed.
+    const std::string note = LimitsOf(e) ? StoredValueNote(e, WordToUiValue(e.kind, GetU32(values.data()))) : "";
     rows.push_back({&e, ParameterRole(e.block, e.address), RecordValueText(*record, values)[kTextEnglish], UiText(e),
-                    HexBytes(image, at, 4 * e.count, "")});
+                    HexBytes(image, at, 4 * e.count, ""), note});
   }
   return rows;
 }
@@ -145,6 +149,7 @@ void PrintJson(const std::string& source, const ParameterImageBytes& image, cons
     json p{{"name", r.name},   {"block", r.entry->block}, {"address", r.entry->address},
            {"kind", ConversionKindName(r.entry->kind)}, {"value", r.value}, {"hex", r.hex}};
     p["ui_value"] = r.ui.empty() ? json(nullptr) : json::parse(r.ui);
+    if (!r.note.empty()) p["note"] = r.note;
     parameters.push_back(std::move(p));
   }
   json bands = json::array();
@@ -172,8 +177,9 @@ void PrintReadable(const ParameterImageBytes& image, const LiveBlockBytes& live)
     const ParameterEntry& e = *r.entry;
     std::string value = r.ui;
     if (value.empty()) value = HexBytes(image, ValueOffset(e), std::min(4 * e.count, 4), "") + (e.count > 1 ? "+" : "");
-    std::printf("%-5d 0x%02X    %-7d %-9s %-12s %s\n", e.block, e.address, ValueOffset(e) - 3,
-                ConversionKindName(e.kind), value.c_str(), r.name.c_str());
+    std::printf("%-5d 0x%02X    %-7d %-9s %-12s %s%s\n", e.block, e.address, ValueOffset(e) - 3,
+                ConversionKindName(e.kind), value.c_str(), r.name.c_str(),
+                r.note.empty() ? "" : ("  (" + r.note + ")").c_str());
   }
   std::printf("\nEqualisers\n");
   for (int eq = 0; eq < kEqCount; ++eq) {
