@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "dsp/Biquad.h"
 #include "model/EqBandStore.h"
@@ -131,27 +132,41 @@ BandRecord BandOf(const FilterSpec& f, std::vector<ImportNote>& notes) {
   return r;
 }
 
-// A crossover section behind a plain tenth band: flat at the head's frequency, as the
-// type menu leaves it.
-BandRecord FlatSection(const BandRecord& head) {
+// A crossover section behind a plain tenth band: flat ("PEQ", 0 dB) at the head's
+// frequency, as the type menu leaves it. A flat section's Q changes nothing it plays,
+// so a section that is a "PEQ" already keeps its own; another gets the type menu's 1.41.
+BandRecord FlatSection(const BandRecord& head, const BandRecord& current) {
   BandRecord r;
   r.gainField = 150;
   r.frequency = head.frequency;
-  r.qField = std::uint16_t(std::lround(kDefaultBandQ * 1000.0));
+  r.qField = current.type == kFilterPeq ? current.qField : std::uint16_t(std::lround(kDefaultBandQ * 1000.0));
   r.type = kFilterPeq;
   return r;
+}
+
+BandRecord StoredRecord(int eq, int band) {
+  const std::vector<std::uint8_t> bytes = ReadLiveBytes(EqBandOffset(eq, band), kBandRecordSize);
+  return bytes.size() < std::size_t(kBandRecordSize) ? BandRecord{150, 0, 0, 0} : DecodeBandRecord(bytes.data());
 }
 
 bool IsFlat(const BandRecord& r) {
   return r.type == kFilterPeq ? r.gainField == 150 : r.type == kFilterOff || r.type > kHighestFilterType;
 }
 
-void WritePlan(int eq, const std::vector<BandRecord>& records) {
+// The band records an import writes into EQ eq, with their band numbers, in order.
+std::vector<std::pair<int, BandRecord>> PlannedRecords(int eq, const std::vector<BandRecord>& records) {
+  std::vector<std::pair<int, BandRecord>> out;
   for (std::size_t b = 0; b < records.size(); ++b) {
-    WriteEqBandRecord(eq, int(b), records[b]);
+    out.emplace_back(int(b), records[b]);
     if (IsChannelEq(eq) && int(b) == kChannelCrossoverHead)
-      for (int s = 1; s <= kCrossoverSections; ++s) WriteEqBandRecord(eq, int(b) + s, FlatSection(records[b]));
+      for (int s = 1; s <= kCrossoverSections; ++s)
+        out.emplace_back(int(b) + s, FlatSection(records[b], StoredRecord(eq, int(b) + s)));
   }
+  return out;
+}
+
+void WritePlan(int eq, const std::vector<BandRecord>& records) {
+  for (const auto& [band, record] : PlannedRecords(eq, records)) WriteEqBandRecord(eq, band, record);
 }
 
 }  // namespace
@@ -213,6 +228,17 @@ std::vector<int> FilterImportTargets(const FilterImportPlan& plan, const std::ve
     if (IsChannelEq(plan.eq) && IsChannelEq(eq) && std::find(targets.begin(), targets.end(), eq) == targets.end())
       targets.push_back(eq);
   return targets;
+}
+
+bool HoldsFilterImport(const FilterImportPlan& plan, int eq) {
+  if (!IsEqNumber(eq)) return false;
+  for (const auto& [band, want] : PlannedRecords(eq, plan.records)) {
+    const BandRecord r = StoredRecord(eq, band);
+    if (r.gainField != want.gainField || r.frequency != want.frequency || r.qField != want.qField ||
+        r.type != want.type)
+      return false;
+  }
+  return true;
 }
 
 int ApplyFilterImport(const FilterImportPlan& plan, const std::vector<int>& linked) {

@@ -16,8 +16,9 @@
 //
 // A channel EQ's band 9, the tenth band of the output page, heads its crossover (with
 // the hidden sections 10..12). A tenth filter takes it as a plain band: the filter at
-// the head, the three sections flat ("PEQ", 0 dB, Q 1.41 at the head's frequency, as
-// the page's type menu leaves them), so the band plays the filter alone. With fewer
+// the head, the three sections flat ("PEQ", 0 dB at the head's frequency, as the page's
+// type menu leaves them; a section already a "PEQ" keeps its Q, the others get 1.41),
+// so the band plays the filter alone. With fewer
 // filters it stays as it is, so a room correction does not undo the speaker's band
 // limits. Export writes it as the tenth filter while its sections are flat; a
 // crossover has no filter-line form and is written as a comment line that an import
@@ -80,6 +81,10 @@ FilterImportPlan PlanFilterImport(int eq, const FilterFile& file);
 int ApplyFilterImport(const FilterImportPlan& plan, const std::vector<int>& linked = {});
 // The EQs ApplyFilterImport(plan, linked) writes, in its order (empty for an unusable plan).
 std::vector<int> FilterImportTargets(const FilterImportPlan& plan, const std::vector<int>& linked);
+// True when EQ `eq` of the live block holds every record ApplyFilterImport writes for
+// the plan (a tenth band's flat sections included): after reading a device back, what
+// shows that the device took the import.
+bool HoldsFilterImport(const FilterImportPlan& plan, int eq);
 
 // The bands of EQ `eq` as the live block holds them, as a filter-set text (LF line
 // ends) that PlanFilterImport turns back into the same band records. A band whose type

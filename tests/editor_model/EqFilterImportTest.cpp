@@ -213,6 +213,11 @@ TEST_F(EqFilterImportTest, ChannelEqsTakeTheTenthBandThePageEdits) {
 
   // Export writes the tenth band while it is a plain band; a crossover has no filter line.
   EXPECT_NE(ExportEqFilters(eq).find("Filter 10: ON PK Fc 9000 Hz Gain -3.0 dB Q 2.000\n"), std::string::npos);
+  // What shows that a device took the import: every record it writes, sections included.
+  EXPECT_TRUE(HoldsFilterImport(plan, eq));
+  EXPECT_FALSE(HoldsFilterImport(plan, eq + 1));
+  WriteEqBandRecord(eq, 11, {150, 9000, 1410, 18});
+  EXPECT_FALSE(HoldsFilterImport(plan, eq));
   ResetSubChannelEq(eq);
   const std::string sub = ExportEqFilters(eq);
   EXPECT_EQ(sub.find("Filter 10"), std::string::npos) << sub;
