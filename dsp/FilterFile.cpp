@@ -219,14 +219,39 @@ const char* FilterKindWord(FilterKind kind) {
   return "";
 }
 
+namespace {
+
+std::string Shortest(double v) {
+  char buffer[64];
+  // The general form: fixed while the exponent is small ("0.0004", "100.5"),
+  // scientific beyond ("1e+308").
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v + 0.0, std::chars_format::general);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+// Past this the fixed form would carry digits the double does not hold (and the scaled
+// rounding below would overflow).
+constexpr double kFixedLimit = 1e15;
+
+}  // namespace
+
 // A Qt program takes the user's locale, where printf may write a decimal comma; the
 // rounding first keeps "-0.0" out.
 std::string FormatFixed(double v, int decimals) {
+  if (!std::isfinite(v) || std::fabs(v) >= kFixedLimit) return Shortest(v);
   const double scale = std::pow(10.0, decimals);
   v = std::round(v * scale) / scale + 0.0;
   char buffer[64];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
-  return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+  return ec == std::errc() ? std::string(buffer, end) : Shortest(v);
+}
+
+std::string FormatGiven(double v, int decimals) {
+  const std::string fixed = FormatFixed(v, decimals);
+  double back = 0.0;
+  const auto [end, ec] = std::from_chars(fixed.data(), fixed.data() + fixed.size(), back);
+  const bool exact = ec == std::errc() && end == fixed.data() + fixed.size() && back == v;
+  return exact ? fixed : Shortest(v);
 }
 
 std::string FormatFilterLine(int number, const FilterSpec& f) {

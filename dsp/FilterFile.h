@@ -72,7 +72,14 @@ const char* FilterKindWord(FilterKind kind);
 // resolution of the device's band records, with '.' whatever the locale.
 std::string FormatFilterLine(int number, const FilterSpec& filter);
 
-// v with `decimals` decimals and '.', whatever the process locale; never "-0.0".
+// v with `decimals` decimals and '.', whatever the process locale; never "-0.0". A value
+// too large for that (beyond about 1e15) is written in the shortest form that reads
+// back as v ("1e+308"), never as a wrong number.
 std::string FormatFixed(double v, int decimals);
+
+// A value as a file gave it, for a report: with `decimals` decimals when that writes it
+// exactly ("-18.0", "40.000"), else in the shortest form that reads back as v ("100.5",
+// "0.0001", "1e+308").
+std::string FormatGiven(double v, int decimals);
 
 }  // namespace dsptune

@@ -57,6 +57,12 @@ class EqGraphPanel : public QWidget {
 
   void SetMenuRunner(MenuRunner runner) { menuRunner_ = std::move(runner); }
 
+  // The other EQs a write to the shown one reaches as a hand edit does (the output
+  // page's linked channels), asked at the time of the write; none by default.
+  using LinkedEqs = std::function<std::vector<int>()>;
+  void SetLinkedEqs(LinkedEqs linked) { linkedEqs_ = std::move(linked); }
+  std::vector<int> CurrentLinkedEqs() const { return linkedEqs_ ? linkedEqs_() : std::vector<int>{}; }
+
   QSize sizeHint() const override { return {640, 300}; }
   QSize minimumSizeHint() const override { return {160, 80}; }
 
@@ -115,6 +121,7 @@ class EqGraphPanel : public QWidget {
 
   EqPanelModel model_;
   MenuRunner menuRunner_;
+  LinkedEqs linkedEqs_;
   QPixmap background_;
   int backgroundBuilds_ = 0;
   int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch

@@ -14,6 +14,7 @@
 #include <QSvgGenerator>
 
 #include "dsp/FilterFile.h"
+#include "dsp/ResponseGrid.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/model/EqFilterImport.h"
 #include "model/EditJournal.h"
@@ -44,9 +45,6 @@ QString Pick(const Texts& t, int language) { return QString::fromUtf8(language =
 int LanguageOf(const EqGraphPanel& panel) { return panel.Model().Language() == 1 ? 1 : 0; }
 QString Pick(const EqGraphPanel& panel, const char* chinese, const char* english) {
   return Pick(Texts{chinese, english}, LanguageOf(panel));
-}
-QString EqTitle(const EqGraphPanel& panel) {
-  return QString::fromStdString(EqName(panel.Model().EqNumber())[std::size_t(LanguageOf(panel))]);
 }
 // Offered file names are English, whatever the interface language: they travel to
 // other computers and tools.
@@ -132,16 +130,21 @@ GraphFileOutcome ImportFilters(EqGraphPanel& panel) {
   }
   const QByteArray bytes = file.readAll();
   const FilterImportPlan plan = PlanFilterImport(eq, ParseFilterFile(std::string_view(bytes.constData(), bytes.size())));
+  const std::vector<int> linked = panel.CurrentLinkedEqs();
   if (plan.Usable()) {
-    // One step of the history: Undo takes the whole import back.
+    // One step of the history: Undo takes the whole import back, the linked EQs' too.
     const EditStepScope step({"导入滤波器", "Import filters"});
-    ApplyFilterImport(plan);
+    ApplyFilterImport(plan, linked);
   }
   QStringList lines;
-  if (plan.Usable())
+  if (plan.Usable()) {
+    QStringList names;
+    for (int target : FilterImportTargets(plan, linked))
+      names << QString::fromStdString(EqName(target)[std::size_t(LanguageOf(panel))]);
     lines << Pick(panel, "已将%1个滤波器导入%2。", "Imported %1 filter(s) into %2.")
                  .arg(plan.filtersUsed)
-                 .arg(EqTitle(panel));
+                 .arg(names.join(Pick(panel, "、", ", ")));
+  }
   for (const ImportNote& note : plan.notes)
     lines << QString::fromStdString(note.text[std::size_t(LanguageOf(panel))]);
   QPointer<EqGraphPanel> alive(&panel);
@@ -207,7 +210,13 @@ bool WriteGraphImage(const EqGraphPanel& panel, const QString& path, QSize size)
 }
 
 bool WriteResponseCsv(const EqGraphPanel& panel, const QString& path) {
-  const auto sum = panel.Model().SummedResponse();
+  // The graph pins a peaking band's curve to its gain at the point under its marker, so
+  // the drawn peak reaches the set value; a file of the response carries what the bands
+  // really give there, so its bands are computed again without the pin.
+  EqPanelModel bands = panel.Model();
+  for (int i = 0; i < bands.BandCount(); ++i)
+    ComputeBandResponse(*bands.BandAt(i), EqPanelModel::kAxisMinHz, EqPanelModel::kAxisMaxHz, 0);
+  const auto sum = bands.SummedResponse();
   const std::vector<float>& chain = panel.OverlayCurve();
   QByteArray text = chain.empty() ? "frequency_hz,db\n" : "frequency_hz,db,chain_db\n";
   for (int i = 0; i < kResponsePoints; ++i) {

@@ -184,6 +184,14 @@ void OutputPage::BuildChannelRow() {
 void OutputPage::BuildEqArea() {
   eqPanel_ = new EqGraphPanel(this);
   eqPanel_->setMinimumSize(480, 200);
+  // A filter import into the shown channel reaches its linked partners as a band edit does.
+  eqPanel_->SetLinkedEqs([this] {
+    std::vector<int> eqs;
+    const ChannelSet group = LinkedGroup();
+    for (int c = 0; c < kOutputChannelCount; ++c)
+      if (group[std::size_t(c)] && c != Channel()) eqs.push_back(ChannelEq(c));
+    return eqs;
+  });
   EqBandEditor::Options options;
   options.listRows = kChannelUserBands;
   // The band column shares its height with the page buttons.

@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <QWidget>
 
+#include "ui/WheelFocusGuard.h"
+
 namespace dsptune {
 
 enum EditorKind : int {
@@ -20,8 +22,10 @@ class EditorPage : public QWidget {
   Q_OBJECT
  public:
   // Every page has the view's light background and never gets smaller than the view's
-  // smallest client area.
+  // smallest client area. The page scrolls in the view, so its value controls take the
+  // wheel only while focused (WheelFocusGuard).
   EditorPage(int kind, int channel, QWidget* parent) : QWidget(parent), kind_(kind), channel_(channel) {
+    new WheelFocusGuard(this);
     setAutoFillBackground(true);
     QPalette look = palette();
     look.setColor(QPalette::Window, QColor(240, 250, 255));

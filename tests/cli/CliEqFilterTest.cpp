@@ -173,6 +173,8 @@ TEST_F(CliEqFilterTest, ImportsIntoTheDeviceAndExportsItBack) {
   EXPECT_NE(exported.out.find("Filter 1: ON PK Fc 125 Hz Gain -4.5 dB Q 2.100\n"), std::string::npos) << exported.out;
   EXPECT_NE(exported.out.find("Filter 2: ON HSC Fc 6000 Hz Gain 15.0 dB Q 0.700\n"), std::string::npos);
   EXPECT_NE(exported.out.find("Filter 9: ON PK Fc 8000 Hz Gain 0.0 dB Q 1.410\n"), std::string::npos);
+  // The tenth band, which the output page edits, is in the set too.
+  EXPECT_NE(exported.out.find("Filter 10: ON PK Fc 16000 Hz Gain 0.0 dB Q 1.414\n"), std::string::npos) << exported.out;
 }
 
 }  // namespace

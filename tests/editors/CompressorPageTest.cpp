@@ -183,14 +183,23 @@ class CompressorPageTest : public QObject {
     QCOMPARE(UiValue(5, 0x1C), 1);
   }
 
-  void wheelOverASliderMovesThatSlider() {
+  // The page scrolls in the window: a wheel over a slider without the focus is the
+  // page's, not the slider's; the focused slider under the pointer takes it.
+  void wheelOverASliderMovesThatSliderWhenFocused() {
     MakePage();
     page_->resize(1024, 520);
     page_->show();
     QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    page_->activateWindow();
     const int before[4] = {page_->Slider(0).value(), page_->Slider(1).value(), page_->Slider(2).value(),
                            page_->Slider(3).value()};
     page_->Slider(kCompThreshold).setFocus();
+    QTRY_VERIFY(page_->Slider(kCompThreshold).hasFocus());
+    Wheel(&page_->Slider(kCompRelease), 1);
+    QCOMPARE(page_->Slider(kCompRelease).value(), before[3]);
+    QVERIFY(writer_.sent.empty());
+    page_->Slider(kCompRelease).setFocus();
+    QTRY_VERIFY(page_->Slider(kCompRelease).hasFocus());
     Wheel(&page_->Slider(kCompRelease), 1);
     QVERIFY(page_->Slider(kCompRelease).value() != before[3]);
     for (int i = 0; i < 3; ++i) QCOMPARE(page_->Slider(i).value(), before[i]);

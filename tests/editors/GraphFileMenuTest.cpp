@@ -8,13 +8,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <complex>
 #include <memory>
 
 #include "editors/ChainOverlayControl.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/GraphFileMenu.h"
 #include "editors/OutputPage.h"
+#include "dsp/Biquad.h"
 #include "editors/model/ChannelChain.h"
+#include "editors/model/OutputChannels.h"
 #include "link/LinkState.h"
 #include "model/EditJournal.h"
 #include "model/EqBandStore.h"
@@ -137,7 +141,7 @@ class GraphFileMenuTest : public QObject {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY2(text.contains("Filter 1: ON PK Fc 63 Hz Gain -3.0 dB Q 4.000\n"), qPrintable(text));
-    QCOMPARE(text.count("Filter "), 1 + 9);  // the header line, then bands 1..9
+    QCOMPARE(text.count("Filter "), 1 + 10);  // the header line, then bands 1..10 as the page edits them
   }
 
   // Pictures at the graph's size and at a chosen one, in the graph's colours.
@@ -177,6 +181,89 @@ class GraphFileMenuTest : public QObject {
     SetImageSizeAsker([](QWidget*, QSize) { return std::optional<QSize>(); });
     Pick("Save graph as image…");
     QVERIFY(!QFile::exists(dialogs_.saveAnswer));
+  }
+
+  // An import into a linked channel reaches its partner as a band edit does, in the same
+  // undo step, and the report names both.
+  void importReachesTheLinkedChannel() {
+    const int roles[kOutputChannelCount] = {kRoleSub, kRoleCentre, kRoleFrontLeft, kRoleSub,
+                                            kRoleSub, kRoleFrontRight, kRoleCentre, kRoleCentre};
+    for (int c = 0; c < kOutputChannelCount; ++c) WriteChannelRole(c, roles[c]);
+    OutputPageServices services = QuietServices();
+    services.optionRecord = [] { return QByteArray("\x01\x00\x00\x00\x00\x00\x00\x00", 8); };  // FL+FR linked
+    page_ = std::make_unique<OutputPage>(kCh3, services);
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    CurrentJournal().Clear();
+    constexpr int kCh6 = 5;
+    const BandRecord partnerBefore = Stored(ChannelEq(kCh6), 0);
+
+    dialogs_.openAnswer = Write("linked.txt", "Filter 1: ON PK Fc 125 Hz Gain -4.5 dB Q 2.10\n"
+                                              "Filter 2: ON LS Fc 40 Hz Gain 2 dB Q 0.7\n");
+    Pick("Import filters…");
+    for (int b = 0; b < 9; ++b) {  // no tenth filter: each channel keeps its crossover
+      const BandRecord mine = Stored(ChannelEq(kCh3), b), partner = Stored(ChannelEq(kCh6), b);
+      QCOMPARE(int(partner.frequency), int(mine.frequency));
+      QCOMPARE(int(partner.gainField), int(mine.gainField));
+      QCOMPARE(int(partner.qField), int(mine.qField));
+      QCOMPARE(int(partner.type), int(mine.type));
+    }
+    QCOMPARE(int(Stored(ChannelEq(kCh6), 0).frequency), 125);
+    QCOMPARE(int(Stored(ChannelEq(0), 0).frequency), int(partnerBefore.frequency));  // no partner
+    QCOMPARE(dialogs_.shown.last().text, QString("Imported 2 filter(s) into CH3 EQ, CH6 EQ."));
+    QCOMPARE(CurrentJournal().UndoSteps(), std::size_t(1));
+    QVERIFY(CurrentJournal().Undo());
+    QCOMPARE(int(Stored(ChannelEq(kCh6), 0).frequency), int(partnerBefore.frequency));
+  }
+
+  // Every row of the saved response is the sum of the bands' own magnitudes, worked out
+  // here from their designed coefficients: sharp bands whose peaks fall between grid
+  // points, and the crossover of a sub channel.
+  void csvRowsAreTheSumOfTheBands() {
+    const int eq = ChannelEq(kCh3);
+    ResetSubChannelEq(eq);
+    WriteEqBand(eq, 2, kFilterPeq, 250, -15.0f, 30.0f);
+    WriteEqBand(eq, 5, kFilterPeq, 1000, -15.0f, 30.0f);
+    WriteEqBand(eq, 6, kFilterPeq, 3000, 12.0f, 20.0f);
+    WriteEqBand(eq, 7, kFilterHighShelf, 8000, -6.0f, 0.7f);
+    page_->RefreshPage();
+    dialogs_.saveAnswer = dir_.filePath("sharp.csv");
+    Pick("Save response as CSV…");
+    QFile file(dialogs_.saveAnswer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 1 + kResponsePoints + 1);
+
+    // Band by band from the stored records; a crossover's sections run at its head's frequency.
+    std::vector<BiquadCoefficients> sections;
+    const int head = 9;
+    for (int b = 0; b < 13; ++b) {
+      const BandRecord r = Stored(eq, b);
+      if (r.type == 0) continue;
+      const double hz = b > head ? Stored(eq, head).frequency : r.frequency;
+      sections.push_back(DesignBiquad(r.type, hz, r.GainDb(), r.Q(), 0.0, kDeviceSampleRate));
+    }
+    double worst = 0.0;
+    QString worstRow;
+    for (int i = 0; i < kResponsePoints; ++i) {
+      const QList<QByteArray> cells = lines[i + 1].split(',');
+      QCOMPARE(cells.size(), 2);
+      const double f = cells[0].toDouble();
+      double expected = 0.0;
+      for (const BiquadCoefficients& c : sections) {
+        const std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * f / kDeviceSampleRate);
+        const std::complex<double> z2 = z1 * z1;
+        expected += 20.0 * std::log10(std::abs((c.b0 + c.b1 * z1 + c.b2 * z2) / (1.0 + c.a1 * z1 + c.a2 * z2)));
+      }
+      const double off = std::fabs(cells[1].toDouble() - expected);
+      if (off > worst) {
+        worst = off;
+        worstRow = QString("%1 (expected %2)").arg(QString::fromLatin1(lines[i + 1])).arg(expected, 0, 'f', 4);
+      }
+    }
+    // The grid's frequencies are written to 3 decimals: a sharp band's slope over that
+    // much stays far below this.
+    QVERIFY2(worst < 0.02, qPrintable(worstRow));
   }
 
   void chainCurveOverlaysTheGraphAndGoesIntoTheCsv() {

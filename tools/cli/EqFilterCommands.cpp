@@ -89,18 +89,6 @@ std::optional<HostTarget> HostOf(const DeviceChoice& choice) {
   return choice.usb ? std::nullopt : std::optional<HostTarget>(choice.hosts[0]);
 }
 
-// The band records of EQ eq's first `count` bands equal the plan's.
-bool HoldsPlan(const FilterImportPlan& plan) {
-  for (std::size_t b = 0; b < plan.records.size(); ++b) {
-    const BandRecord r = DecodeBandRecord(ReadLiveBytes(EqBandOffset(plan.eq, int(b)), kBandRecordSize).data());
-    const BandRecord& want = plan.records[b];
-    if (r.gainField != want.gainField || r.frequency != want.frequency || r.qField != want.qField ||
-        r.type != want.type)
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunEqImport(const Args& args) {
@@ -138,7 +126,7 @@ int RunEqImport(const Args& args) {
     // Band writes are not acknowledged one by one: reading the device back is what
     // shows that it holds them.
     if (const int status = session.ReadAgain(); status != 0) return status;
-    if (!HoldsPlan(plan)) return FileFailure("the device does not hold the imported bands of " + EnglishEqName(*eq));
+    if (!HoldsFilterImport(plan, *eq)) return FileFailure("the device does not hold the imported bands of " + EnglishEqName(*eq));
     std::fprintf(stderr, "imported %s of the device\n", what.c_str());
     return out.empty() ? kExitSuccess : SaveSettings(out);
   }
