@@ -12,6 +12,7 @@
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
 #include "model/BigEndian.h"
+#include "model/Conversions.h"
 #include "model/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
@@ -144,12 +145,16 @@ class ReconnectTest : public QObject {
   // While the window was away Music Vol changed on the device (another computer, say)
   // and Mic Vol on both sides. Music Vol is taken without a question; Mic Vol is the one
   // question and starts as the device's value; choosing mine for it sends Mic Vol alone.
+  // Mic Vol changed alike on both sides asks nothing at all.
   void deviceChangesAreTakenAndConflictsAskedRowByRow_data() {
+    QTest::addColumn<int>("mineMicVol");
     QTest::addColumn<bool>("chooseMine");
-    QTest::newRow("conflict left at the device's") << false;
-    QTest::newRow("conflict chosen as mine") << true;
+    QTest::newRow("conflict left at the device's") << 55 << false;
+    QTest::newRow("conflict chosen as mine") << 55 << true;
+    QTest::newRow("the same change on both sides") << 60 << false;
   }
   void deviceChangesAreTakenAndConflictsAskedRowByRow() {
+    QFETCH(int, mineMicVol);
     QFETCH(bool, chooseMine);
     Emulator emu;
     QVERIFY(emu.started);
@@ -168,20 +173,32 @@ class ReconnectTest : public QObject {
     emu.net.Stop();
     QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->Keeper().Retrying(), 5000);
 
-    SetParameter(1, 0x0E, 55);
+    SetParameter(1, 0x0E, mineMicVol);
     QVERIFY(HasUnsentEdits());
     const int musicVol = FindRecord(4, 0x0C)->ValueOffset();
-    const auto hi = [](int offset) { return std::uint8_t(offset >> 8); };
-    emu.sim.HandlePacket(std::vector<std::uint8_t>{0x31, hi(kMicVolOffset), std::uint8_t(kMicVolOffset), 4,
-                                                   0x3F, 0x19, 0x99, 0x9A});  // 60%
-    emu.sim.HandlePacket(std::vector<std::uint8_t>{0x31, hi(musicVol), std::uint8_t(musicVol), 4,
-                                                   0x3E, 0xBD, 0x70, 0xA4});  // 37%
+    // Written on the device as the window would write those percentages.
+    for (const auto& [offset, percent] : {std::pair{kMicVolOffset, 60}, std::pair{musicVol, 37}}) {
+      std::vector<std::uint8_t> write{0x31, std::uint8_t(offset >> 8), std::uint8_t(offset), 4, 0, 0, 0, 0};
+      PutU32(&write[4], UiValueToWord(ConversionKind::Percent, percent));
+      emu.sim.HandlePacket(write);
+    }
     const ParameterImageBytes device = emu.sim.WorkingImage();
     ServerOptions again;
     again.port = port;
     SimServer back(emu.sim, again);
     QVERIFY2(back.Start(), back.LastError().c_str());
     const int dspWritesBefore = emu.CountLines("81 09"), imageWritesBefore = emu.CountLines("81 31");
+    if (mineMicVol == 60) {
+      QTRY_VERIFY_WITH_TIMEOUT(CurrentLink().connected && !parts_.frame->Keeper().Retrying(), kReconnectWaitMs);
+      QTRY_COMPARE_WITH_TIMEOUT(UiValue(4, 0x0C), 37, 2000);
+      QCOMPARE(choices_, 0);
+      QVERIFY(!HasUnsentEdits());
+      QCOMPARE(WorkingSettings(), device);
+      QCOMPARE(emu.CountLines("81 09"), dspWritesBefore);
+      QCOMPARE(ConfirmedSettings(), std::optional<ParameterImageBytes>(device));
+      back.Stop();
+      return;
+    }
     QTRY_COMPARE_WITH_TIMEOUT(choices_, 1, kReconnectWaitMs);
 
     QCOMPARE(int(asked.size()), 2);
