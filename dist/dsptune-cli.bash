@@ -4,7 +4,7 @@ _dsptune_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="show response diff info read write get set remote-save remote-load"
+  local commands="show response diff merge info read write get set remote-save remote-load"
   local device="--tcp --hosts --usb --jobs --reply-timeout -q --quiet"
   local command="" i
   for ((i = 1; i < cword; i++)); do
@@ -31,6 +31,9 @@ _dsptune_cli() {
     --lang)
       COMPREPLY=($(compgen -W "en zh" -- "$cur"))
       return ;;
+    --prefer)
+      COMPREPLY=($(compgen -W "mine theirs" -- "$cur"))
+      return ;;
     --type)
       COMPREPLY=($(compgen -W "PEQ LP HP LS HS" -- "$cur"))
       return ;;
@@ -48,6 +51,7 @@ _dsptune_cli() {
     show) options+=" --csv --table --hex --json" ;;
     response) options+=" --type --freq --gain --q --eq" ;;
     diff) options+=" --csv --lang $device" ;;
+    merge) options+=" -o --prefer" ;;
     info | get | set | remote-save) options+=" $device" ;;
     read) options+=" -o $device" ;;
     write) options+=" --verify $device" ;;
@@ -59,7 +63,7 @@ _dsptune_cli() {
     return
   fi
   case $command in
-    show | diff | write) _filedir mode ;;
+    show | diff | merge | write) _filedir mode ;;
     remote-save | remote-load) _filedir remo ;;
   esac
 } &&

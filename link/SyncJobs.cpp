@@ -294,7 +294,9 @@ class JobRunner {
     SendCommand({kCmdGetRemoteTable});
     if (!AwaitAnswers({kCmdGetMachineSettings, kCmdGetRemoteTable})) return Failure();
     const ParameterImageBytes image = StagedImage();
-    // Edits made while no device listened are never overwritten silently.
+    // Edits made while no device listened are never overwritten silently. The settings
+    // the device confirmed before stay the base of that choice; the reconcile step
+    // notes these once it has used them.
     if (HasUnsentEdits() && image != WorkingSettings()) {
       std::lock_guard lock(ResultMutex());
       AwaitingChoice() = image;
@@ -302,6 +304,7 @@ class JobRunner {
     } else {
       StoreImageBytes(0, image);
       ApplyImage();
+      NoteConfirmedSettings(image);
       ClearUnsentEdits();
       link.changedFlag = false;
     }
@@ -325,6 +328,7 @@ class JobRunner {
     std::this_thread::sleep_for(kEndPause);
     if (result.outcome == SyncOutcome::Done) {
       link.changedFlag = false;
+      NoteConfirmedSettings(image);
       // The device holds the image as it was when the job took it.
       if (WorkingSettings() == image) ClearUnsentEdits();
     }

@@ -186,6 +186,12 @@ void MarkUnsentEdits() {
 void ClearUnsentEdits() {
   Locked([](DataModel& m) { m.unsentEdits = false; });
 }
+std::optional<ParameterImageBytes> ConfirmedSettings() {
+  return Locked([](DataModel& m) { return m.confirmed; });
+}
+void NoteConfirmedSettings(const ParameterImageBytes& settings) {
+  Locked([&](DataModel& m) { m.confirmed = settings; });
+}
 
 void CommitLiveBlock() {
   Locked([](DataModel& m) { std::copy(m.live.begin(), m.live.end(), m.image.begin()); });

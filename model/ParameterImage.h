@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -84,6 +85,8 @@ class DataModel {
   DeviceWriter* writer = nullptr;
   // Some edit has not reached a device: made with no link open, or refused by one.
   bool unsentEdits = false;
+  // The settings the device last confirmed (see ConfirmedSettings).
+  std::optional<ParameterImageBytes> confirmed;
 };
 
 // The current model. Created on first use.
@@ -127,6 +130,13 @@ int EqBandOffset(int eq, int band);
 bool HasUnsentEdits();
 void MarkUnsentEdits();
 void ClearUnsentEdits();
+// The settings the device is known to hold: the image of the last read that completed or
+// of the last write job it acknowledged chunk by chunk. Kept beside the unsent edits for
+// the session, so that a reconnect can tell the user's edits from changes made on the
+// device meanwhile (the base of model/SettingsMerge.h). None before the first such
+// transfer of this model.
+std::optional<ParameterImageBytes> ConfirmedSettings();
+void NoteConfirmedSettings(const ParameterImageBytes& settings);
 
 // ---- readers (copies taken under the lock) ----
 ParameterImageBytes ImageSnapshot();

@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QToolButton>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -28,6 +29,7 @@
 #include "model/DeviceModels.h"
 #include "model/EditJournal.h"
 #include "model/ParameterImage.h"
+#include "model/SettingsMerge.h"
 #include "model/WritePlan.h"
 #include "shell/HistoryCommands.h"
 #include "shell/LinkKeeper.h"
@@ -752,28 +754,45 @@ void MainWindow::OnSyncTimedOut() {
 void MainWindow::Reconcile() {
   const ParameterImageBytes device = DeviceSettingsAwaitingChoice();
   const ParameterImageBytes mine = WorkingSettings();
-  const std::vector<SettingsDifference> differences = DiffSettings(device, mine);
+  SettingsMerge merge = MergeSettings(ConfirmedSettings(), mine, device);
+  // Whatever is chosen, this is what the device was read to hold.
+  NoteConfirmedSettings(device);
+  // Only the user's edits and conflicts are questions; what changed on the device alone
+  // is taken as it is.
+  const bool asks = std::any_of(merge.items.begin(), merge.items.end(),
+                                [](const MergeItem& m) { return IsQuestion(m.kind); });
   ReconcileChoice choice = ReconcileChoice::KeepDevice;
-  if (!differences.empty()) choice = chooser_ ? chooser_(differences) : ReconcileDialog::Ask(differences, this);
-  if (choice == ReconcileChoice::SendMine && CurrentLink().connected) {
-    const WritePlan plan = PlanWrites(device, mine);
+  if (asks) choice = chooser_ ? chooser_(merge) : ReconcileDialog::Ask(merge, this);
+  const ParameterImageBytes merged = choice == ReconcileChoice::SendMine ? MergedSettings(merge) : device;
+  // The working settings become the merge, byte for byte, as one step an undo takes
+  // back; only the values chosen as mine are sent.
+  const auto record = [&] {
+    if (merged == mine) return;
+    CurrentJournal().RecordSettingsChange(mine, merged, asks && choice == ReconcileChoice::KeepDevice
+                                                            ? BilingualText{"保留设备的设置", "Keep the device's"}
+                                                            : BilingualText{"采用设备的更改", "Take the device's changes"});
+  };
+  if (merged != device && CurrentLink().connected) {
+    const WritePlan plan = PlanWrites(device, merged);
     if (plan.fullWriteCheaper) {
       // The write job clears the unsent mark once the device has acknowledged it all.
+      LoadSettings(merged);
+      record();
       CommitLiveBlock();
       StartWriteJob();
       QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
       return;
     }
-    SendPlan(plan, mine);
+    SendPlan(plan, merged);
+    record();
     ClearUnsentEdits();
     CurrentLink().changedFlag = true;
     return;
   }
-  // The device's settings become the working settings, byte for byte; an undo brings
-  // the edits back.
-  LoadSettings(device);
-  CurrentJournal().RecordSettingsChange(mine, device, {"保留设备的设置", "Keep the device's"});
-  ClearUnsentEdits();
+  LoadSettings(merged);
+  record();
+  // A link lost while the user chose keeps the chosen values as edits still to send.
+  if (merged == device) ClearUnsentEdits();
   CurrentLink().changedFlag = false;
 }
 

@@ -108,9 +108,10 @@ class MainWindow : public QMainWindow {
   static bool IsRemoteCodeFile(const QString& path);
   // The app menu's "Disconnect": closes the link and stops reconnecting.
   void Disconnect();
-  // How the user picks a side when the device's settings differ from edits it never
-  // received (the reconcile dialog unless a test gives another chooser).
-  using SettingsChooser = std::function<ReconcileChoice(const std::vector<SettingsDifference>& differences)>;
+  // How the user picks sides when the device's settings differ from edits it never
+  // received (the reconcile dialog unless a test gives another chooser). Asked only when
+  // the merge holds a question; it may change the questions' sides in `merge`.
+  using SettingsChooser = std::function<ReconcileChoice(SettingsMerge& merge)>;
   void SetSettingsChooser(SettingsChooser chooser) { chooser_ = std::move(chooser); }
 
  protected:

@@ -36,7 +36,7 @@ std::size_t CsvFieldCount(const std::string& row) {
 TEST(CliHelpTest, EveryCommandHasHelpAndVersion) {
   const test::CliScratch scratch("dsptune-cli-help");
   for (const char* command :
-       {"show", "response", "diff", "info", "read", "write", "get", "set", "remote-save", "remote-load"}) {
+       {"show", "response", "diff", "merge", "info", "read", "write", "get", "set", "remote-save", "remote-load"}) {
     SCOPED_TRACE(command);
     // Help wins even over arguments that would be refused.
     const test::CliResult help = scratch.Run(std::string(command) + " --bogus --help");

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "link/CommandSet.h"
@@ -439,15 +440,18 @@ TEST_F(SyncJobsTest, AReadNeverOverwritesEditsTheDeviceNeverReceived) {
       EXPECT_EQ(UiValue(1, 0x0E), 55);
       EXPECT_EQ(DeviceSettingsAwaitingChoice(), sim.device.WorkingImage());
       EXPECT_TRUE(HasUnsentEdits());
+      EXPECT_FALSE(ConfirmedSettings()) << "the base of the choice stays until the choice is made";
     } else {
       EXPECT_EQ(ImageSnapshot(), sim.device.WorkingImage());
       EXPECT_FALSE(HasUnsentEdits());
+      EXPECT_EQ(ConfirmedSettings(), std::optional(sim.device.WorkingImage()));
     }
   }
 }
 
 // A write job that the device acknowledged completely means the device holds the
-// working settings; one that failed leaves the mark.
+// working settings (they become the settings it confirmed); one that failed leaves the
+// mark.
 TEST_F(SyncJobsTest, ACompleteWriteClearsTheUnsentMark) {
   for (const bool deviceGone : {false, true}) {
     SCOPED_TRACE(deviceGone ? "device gone" : "device answers");
@@ -460,6 +464,7 @@ TEST_F(SyncJobsTest, ACompleteWriteClearsTheUnsentMark) {
     StartWriteJob();
     ASSERT_TRUE(WaitForSyncJobsIdle(kJobWait));
     EXPECT_EQ(HasUnsentEdits(), deviceGone);
+    EXPECT_EQ(ConfirmedSettings(), deviceGone ? std::nullopt : std::optional(ImageSnapshot()));
   }
 }
 

@@ -1,6 +1,8 @@
-// The reconcile dialog: one row per difference in the current language, and closing it
-// keeps the device's settings. With DSPTUNE_SCREENSHOTS set to a folder it also saves
+// The reconcile dialog: one row per question in the current language, a side to keep
+// per row, the device's own changes listed apart, and closing it keeps the device's
+// settings. With DSPTUNE_SCREENSHOTS set to a folder it also saves
 // a picture of itself there, to look at.
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QPushButton>
@@ -10,7 +12,9 @@
 #include "model/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "model/ParameterTable.h"
 #include "model/SettingsDiff.h"
+#include "model/SettingsMerge.h"
 #include "shell/ReconcileDialog.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -37,7 +41,7 @@ class ReconcileDialogTest : public QObject {
     const std::vector<SettingsDifference> differences = DiffSettings(device, WorkingSettings());
     QCOMPARE(int(differences.size()), 2);
 
-    ReconcileDialog dialog(differences);
+    ReconcileDialog dialog(MergeSettings(std::nullopt, WorkingSettings(), device));
     QCOMPARE(dialog.Table().rowCount(), 2);
     const int text = language == kEnglish ? kTextEnglish : kTextChinese;
     for (int row = 0; row < 2; ++row) {
@@ -59,6 +63,47 @@ class ReconcileDialogTest : public QObject {
     QCOMPARE(dialog.Choice(), ReconcileChoice::SendMine);
     dialog.KeepDeviceButton().click();
     QCOMPARE(dialog.Choice(), ReconcileChoice::KeepDevice);
+  }
+
+  // With the settings the device last confirmed, only the user's edit and the conflict
+  // are rows: the edit starts as mine, the conflict as the device's, each row's box
+  // changes only its own item, and the device's own change is listed below them.
+  void questionsAreRowsAndTheDevicesChangesAreListed() {
+    SetCurrentLanguage(kEnglish);
+    ResetDataModel();
+    const ParameterImageBytes base = WorkingSettings();
+    SetParameter(4, 0x0C, 37);  // Music Vol, on the device
+    SetParameter(1, 0x0E, 60);  // Mic Vol, on the device
+    const ParameterImageBytes device = WorkingSettings();
+    ResetDataModel();
+    SetParameter(1, 0x0E, 55);  // Mic Vol, mine: a conflict
+    WriteEqBand(kEqMicA, 4, 1, 160, 6.0f, 1.414f);
+    const SettingsMerge merge = MergeSettings(base, WorkingSettings(), device);
+
+    ReconcileDialog dialog(merge);
+    QCOMPARE(dialog.Table().rowCount(), 2);
+    QCOMPARE(dialog.Table().item(0, 1)->text(), QString("band 5"));
+    QCOMPARE(dialog.SideBox(0).currentIndex(), 1);  // mine
+    QCOMPARE(dialog.Table().item(1, 1)->text(), QString("Mic Vol"));
+    QCOMPARE(dialog.Table().item(1, 2)->text(), QString("60%"));
+    QCOMPARE(dialog.Table().item(1, 3)->text(), QString("55%"));
+    QCOMPARE(dialog.SideBox(1).currentIndex(), 0);  // the device's
+    QVERIFY(!dialog.DeviceChanges().isHidden());
+    QCOMPARE(dialog.DeviceChanges().rowCount(), 1);
+    QCOMPARE(dialog.DeviceChanges().item(0, 1)->text(), QString("Music Vol"));
+    QCOMPARE(dialog.DeviceChanges().item(0, 3)->text(), QString("37%"));
+
+    dialog.SideBox(0).setCurrentIndex(0);
+    dialog.SideBox(1).setCurrentIndex(1);
+    ParameterImageBytes expected = device;
+    const int mic = FindRecord(1, 0x0E)->ValueOffset();
+    std::copy(merge.mine.begin() + mic, merge.mine.begin() + mic + 4, expected.begin() + mic);
+    QCOMPARE(MergedSettings(dialog.Merge()), expected);
+    if (const QString folder = qEnvironmentVariable("DSPTUNE_SCREENSHOTS"); !folder.isEmpty()) {
+      dialog.show();
+      QDir().mkpath(folder);
+      dialog.grab().save(QDir(folder).filePath("reconcile-three-way.png"));
+    }
   }
 };
 

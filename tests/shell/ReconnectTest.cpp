@@ -12,10 +12,12 @@
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
 #include "model/BigEndian.h"
+#include "model/Conversions.h"
 #include "model/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "model/ParameterTable.h"
+#include "model/SettingsMerge.h"
 #include "shell/LinkKeeper.h"
 #include "shell/MainWindow.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -140,6 +142,93 @@ class ReconnectTest : public QObject {
     back.Stop();
   }
 
+  // While the window was away Music Vol changed on the device (another computer, say)
+  // and Mic Vol on both sides. Music Vol is taken without a question; Mic Vol is the one
+  // question and starts as the device's value; choosing mine for it sends Mic Vol alone.
+  // Mic Vol changed alike on both sides asks nothing at all.
+  void deviceChangesAreTakenAndConflictsAskedRowByRow_data() {
+    QTest::addColumn<int>("mineMicVol");
+    QTest::addColumn<bool>("chooseMine");
+    QTest::newRow("conflict left at the device's") << 55 << false;
+    QTest::newRow("conflict chosen as mine") << 55 << true;
+    QTest::newRow("the same change on both sides") << 60 << false;
+  }
+  void deviceChangesAreTakenAndConflictsAskedRowByRow() {
+    QFETCH(int, mineMicVol);
+    QFETCH(bool, chooseMine);
+    Emulator emu;
+    QVERIFY(emu.started);
+    const std::uint16_t port = emu.net.Port();
+    MakeFrame(ReconcileChoice::SendMine);
+    std::vector<MergeItem> asked;
+    parts_.frame->SetSettingsChooser([&](SettingsMerge& merge) {
+      ++choices_;
+      asked = merge.items;
+      for (MergeItem& m : merge.items)
+        if (chooseMine && m.kind == MergeKind::Conflict) m.take = MergeSide::Mine;
+      return ReconcileChoice::SendMine;
+    });
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", port));
+    QCOMPARE(UiValue(1, 0x0E), 50);
+    emu.net.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->Keeper().Retrying(), 5000);
+
+    SetParameter(1, 0x0E, mineMicVol);
+    QVERIFY(HasUnsentEdits());
+    const int musicVol = FindRecord(4, 0x0C)->ValueOffset();
+    // Written on the device as the window would write those percentages.
+    for (const auto& [offset, percent] : {std::pair{kMicVolOffset, 60}, std::pair{musicVol, 37}}) {
+      std::vector<std::uint8_t> write{0x31, std::uint8_t(offset >> 8), std::uint8_t(offset), 4, 0, 0, 0, 0};
+      PutU32(&write[4], UiValueToWord(ConversionKind::Percent, percent));
+      emu.sim.HandlePacket(write);
+    }
+    const ParameterImageBytes device = emu.sim.WorkingImage();
+    ServerOptions again;
+    again.port = port;
+    SimServer back(emu.sim, again);
+    QVERIFY2(back.Start(), back.LastError().c_str());
+    const int dspWritesBefore = emu.CountLines("81 09"), imageWritesBefore = emu.CountLines("81 31");
+    if (mineMicVol == 60) {
+      QTRY_VERIFY_WITH_TIMEOUT(CurrentLink().connected && !parts_.frame->Keeper().Retrying(), kReconnectWaitMs);
+      QTRY_COMPARE_WITH_TIMEOUT(UiValue(4, 0x0C), 37, 2000);
+      QCOMPARE(choices_, 0);
+      QVERIFY(!HasUnsentEdits());
+      QCOMPARE(WorkingSettings(), device);
+      QCOMPARE(emu.CountLines("81 09"), dspWritesBefore);
+      QCOMPARE(ConfirmedSettings(), std::optional<ParameterImageBytes>(device));
+      back.Stop();
+      return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(choices_, 1, kReconnectWaitMs);
+
+    QCOMPARE(int(asked.size()), 2);
+    QCOMPARE(asked[0].kind, MergeKind::Conflict);
+    QCOMPARE(asked[0].item.offset, kMicVolOffset);
+    QCOMPARE(asked[0].take, MergeSide::Device);
+    QCOMPARE(asked[1].kind, MergeKind::DeviceChange);
+    QCOMPARE(asked[1].item.offset, musicVol);
+    QCOMPARE(UiValue(4, 0x0C), 37);
+    QVERIFY(!HasUnsentEdits());
+    if (chooseMine) {
+      QCOMPARE(UiValue(1, 0x0E), 55);
+      ParameterImageBytes expected = device;
+      const std::vector<std::uint8_t> mine = ReadImageBytes(kMicVolOffset, 4);
+      std::copy(mine.begin(), mine.end(), expected.begin() + kMicVolOffset);
+      QTRY_COMPARE_WITH_TIMEOUT(emu.sim.WorkingImage(), expected, 5000);
+      QCOMPARE(emu.CountLines("81 09"), dspWritesBefore + 1);  // Mic Vol and nothing else
+      QCOMPARE(emu.CountLines("81 31"), imageWritesBefore);
+    } else {
+      QTest::qWait(300);
+      QCOMPARE(UiValue(1, 0x0E), 60);
+      QCOMPARE(emu.CountLines("81 09"), dspWritesBefore);
+      QCOMPARE(emu.sim.WorkingImage(), device);
+      QCOMPARE(WorkingSettings(), device);
+    }
+    // The device was read to hold its settings: the base of the next reconnect.
+    QCOMPARE(ConfirmedSettings(), std::optional<ParameterImageBytes>(device));
+    back.Stop();
+  }
+
   // A window that was only started and shown holds no edits of its own: the first
   // connect reads the device as always. With nothing edited while the device was gone,
   // a reconnect reads as always too.
@@ -226,9 +315,11 @@ class ReconnectTest : public QObject {
   void MakeFrame(ReconcileChoice choice) {
     parts_.Make();
     SetCurrentLanguage(kChinese);
-    parts_.frame->SetSettingsChooser([this, choice](const std::vector<SettingsDifference>& differences) {
+    parts_.frame->SetSettingsChooser([this, choice](SettingsMerge& merge) {
       ++choices_;
-      seen_ = differences;
+      seen_.clear();
+      for (const MergeItem& m : merge.items)
+        if (IsQuestion(m.kind)) seen_.push_back(m.item);
       return choice;
     });
   }

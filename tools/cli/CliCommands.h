@@ -15,6 +15,12 @@ int RunResponse(const Args& args);
 // when the settings are equal, 1 when they differ, 2 on bad arguments or an unreadable
 // file, and a device failure's status when the device cannot be read.
 int RunDiff(const Args& args);
+// merge BASE.mode MINE.mode THEIRS.mode -o OUT.mode [--prefer mine|theirs]: MINE's edits
+// and THEIRS' changes since BASE in one file with MINE's header. Exits 0 when written,
+// 1 when items changed differently on both sides and --prefer does not decide them (each
+// listed on stdout, nothing written) or when OUT cannot be written, 2 on bad arguments or
+// an unreadable file.
+int RunMerge(const Args& args);
 // info, read, write, get, set, remote-save, remote-load (args still hold the device
 // options); with several hosts each runs in a worker process of its own.
 int RunDeviceCommand(const std::string& command, Args args);

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "files/ModeFile.h"
 #include "model/ParameterImage.h"
 #include "model/SettingsDiff.h"
 #include "tools/cli/CliCommands.h"
@@ -21,18 +20,6 @@ namespace {
 
 constexpr const char* kUsage = "diff: usage: diff A.mode B.mode [--csv] [--lang en|zh]";
 constexpr const char* kDeviceUsage = "diff: usage: diff FILE.mode --tcp HOST[:PORT] | --usb [--csv] [--lang en|zh]";
-
-// A mode file's image as stored (no model clamp: nothing is loaded), or the reason it
-// cannot be compared.
-std::optional<ParameterImageBytes> ReadSettings(const std::string& path, std::string& problem) {
-  problem = InputFileProblem(path);
-  if (!problem.empty()) return std::nullopt;
-  ParameterImageBytes image{};
-  std::string error;
-  if (ReadModeFileImage(path, image, &error) == 1) return image;
-  problem = path + ": " + (error.empty() ? std::string(kModeVersionText) : "cannot be read");
-  return std::nullopt;
-}
 
 void Print(const std::vector<SettingsDifference>& differences, bool csv, int language) {
   const std::size_t i = std::size_t(language);
@@ -70,7 +57,7 @@ int RunDiff(const Args& args) {
   std::array<ParameterImageBytes, 2> settings{};
   for (std::size_t f = 0; f < files.size(); ++f) {
     std::string problem;
-    const std::optional<ParameterImageBytes> image = ReadSettings(files[f], problem);
+    const std::optional<ParameterImageBytes> image = ReadModeSettings(files[f], problem);
     if (!image) return UsageError(problem);
     settings[f] = *image;
   }

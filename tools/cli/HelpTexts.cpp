@@ -55,6 +55,21 @@ constexpr CommandText kCommands[] = {
      "\n"
      "Exit status 0 when the settings are equal, 1 when they differ (with several hosts: when\n"
      "any differs or fails), and otherwise as below.\n"},
+    {"merge",
+     "usage: dsptune-cli merge BASE.mode MINE.mode THEIRS.mode -o OUT.mode [--prefer mine|theirs]\n"
+     "\n"
+     "Brings two sets of settings that both started from BASE together, item by item (the\n"
+     "items diff names): an item only MINE changed takes MINE's value, one only THEIRS\n"
+     "changed takes THEIRS', one both changed to the same value keeps it. An item both\n"
+     "changed to different values is a conflict: each is listed, one line each,\n"
+     "\"<page> / <item>: <in BASE> -> mine <in MINE>, theirs <in THEIRS>\", and nothing is\n"
+     "written. OUT gets MINE's header (model name and versions).\n"
+     "\n"
+     "  -o OUT.mode       the merged settings; an existing file is replaced whole\n"
+     "  --prefer SIDE     decides every conflict for mine or theirs\n"
+     "\n"
+     "Exit status 0 when OUT was written, 1 on a conflict --prefer does not decide or when OUT\n"
+     "cannot be written, and otherwise as below.\n"},
     {"info",
      "usage: dsptune-cli info --tcp HOST[:PORT] | --usb\n"
      "\n"

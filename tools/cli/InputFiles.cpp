@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files/ModeFile.h"
+
 namespace dsptune::cli {
 namespace {
 
@@ -41,5 +43,15 @@ std::string OutputFileProblem(const std::string& path) {
 }
 
 std::string OutputFolderProblem(const std::string& path) { return FolderProblem(path.empty() ? "." : path); }
+
+std::optional<ParameterImageBytes> ReadModeSettings(const std::string& path, std::string& problem) {
+  problem = InputFileProblem(path);
+  if (!problem.empty()) return std::nullopt;
+  ParameterImageBytes image{};
+  std::string error;
+  if (ReadModeFileImage(path, image, &error) == 1) return image;
+  problem = path + ": " + (error.empty() ? std::string(kModeVersionText) : "cannot be read");
+  return std::nullopt;
+}
 
 }  // namespace dsptune::cli

@@ -1,7 +1,10 @@
 #pragma once
 // Checks on the files a command names, made before a device is opened: a typing error
 // costs no device read, and each problem is named for what it is.
+#include <optional>
 #include <string>
+
+#include "model/ParameterImage.h"
 
 namespace dsptune::cli {
 
@@ -12,5 +15,8 @@ std::string InputFileProblem(const std::string& path);
 std::string OutputFileProblem(const std::string& path);
 // "" when the folder exists and may be written in.
 std::string OutputFolderProblem(const std::string& path);
+// A mode file's image as stored (no model clamp: nothing is loaded), or nullopt with
+// `problem` saying why it cannot be used.
+std::optional<ParameterImageBytes> ReadModeSettings(const std::string& path, std::string& problem);
 
 }  // namespace dsptune::cli

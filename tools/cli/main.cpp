@@ -32,6 +32,10 @@ constexpr const char* kHelp =
     "                            what differs between two mode files, one line each:\n"
     "                            \"<page> / <item>: <in A> -> <in B>\"\n"
     "                            exit status 0 when equal, 1 when they differ\n"
+    "  merge BASE.mode MINE.mode THEIRS.mode -o OUT.mode [--prefer mine|theirs]\n"
+    "                            the edits of MINE and the changes of THEIRS since BASE in\n"
+    "                            one file; exit status 1 (nothing written) when an item\n"
+    "                            changed differently on both sides, unless --prefer decides\n"
     "\n"
     "device commands (with --tcp HOST[:PORT], several --tcp or --hosts FILE, or --usb;\n"
     "the device is read first):\n"
@@ -90,6 +94,7 @@ int main(int argc, char** argv) {
   if (command == "eq-import") return RunEqImport(args);
   if (command == "eq-export") return RunEqExport(args);
   if (command == "diff") return RunDiff(args);
+  if (command == "merge") return RunMerge(args);
   if (command == "info" || command == "read" || command == "write" || command == "remote-save" ||
       command == "remote-load" || command == "get" || command == "set")
     return RunDeviceCommand(command, args);
