@@ -76,7 +76,7 @@ FileReadResult ReadBoundedFile(const std::filesystem::path& path, const FileSize
     }
     result.size = got;
     if (result.Ok() && got > rule.maxBytes) result.fault = FileReadFault::kTooLarge;
-    else if (result.Ok() && rule.exact && got != rule.maxBytes) result.fault = FileReadFault::kWrongSize;
+    else if (result.Ok() && got < rule.minBytes) result.fault = FileReadFault::kTooSmall;
     if (result.Ok()) {
       bytes.resize(got);
       result.bytes = std::move(bytes);
@@ -94,11 +94,13 @@ std::string FileReadProblem(const FileReadResult& result, const FileSizeRule& ru
     case FileReadFault::kNotRegular: return std::string("is ") + result.kind + ", not a file";
     case FileReadFault::kUnreadable: return std::string("cannot be read (") + std::strerror(result.systemError) + ")";
     case FileReadFault::kTooLarge:
-      if (!rule.exact) return "is larger than " + SizeText(rule.maxBytes);
+      if (!rule.what) return "is larger than " + SizeText(rule.maxBytes);
       [[fallthrough]];
-    case FileReadFault::kWrongSize: {
+    case FileReadFault::kTooSmall: {
       const std::string found = result.size == 0 ? "is empty" : "is " + SizeText(std::size_t(result.size));
-      return found + "; " + (rule.what ? rule.what : "the file") + " is " + SizeText(rule.maxBytes);
+      const std::string what = rule.what ? rule.what : "the file";
+      if (rule.minBytes == rule.maxBytes) return found + "; " + what + " is " + SizeText(rule.maxBytes);
+      return found + "; " + what + " holds " + std::to_string(rule.minBytes) + " to " + SizeText(rule.maxBytes);
     }
   }
   return {};

@@ -17,8 +17,8 @@ inline constexpr std::size_t kTextFileLimit = 1024 * 1024;
 
 struct FileSizeRule {
   std::size_t maxBytes = kTextFileLimit;
-  bool exact = false;           // the file must be exactly maxBytes long (a record of fixed size)
-  const char* what = nullptr;   // "a remote file": names the record in the size message
+  std::size_t minBytes = 0;     // maxBytes too: a record of fixed size
+  const char* what = nullptr;   // "a remote file": names the record in the size messages
 };
 
 enum class FileReadFault {
@@ -28,14 +28,14 @@ enum class FileReadFault {
   kNotRegular,  // a FIFO, a device or a socket
   kUnreadable,  // systemError says why
   kTooLarge,    // larger than maxBytes
-  kWrongSize,   // an exact-size file of another size
+  kTooSmall,    // smaller than minBytes
 };
 
 struct FileReadResult {
   std::vector<std::uint8_t> bytes;  // the whole file when fault is kNone, else empty
   FileReadFault fault = FileReadFault::kNone;
   int systemError = 0;              // the errno behind kMissing, kFolder and kUnreadable
-  std::uintmax_t size = 0;          // the size found (kTooLarge, kWrongSize)
+  std::uintmax_t size = 0;          // the size found (kTooLarge, kTooSmall)
   const char* kind = "";            // "a FIFO", "a device", "a socket" (kNotRegular)
 
   bool Ok() const { return fault == FileReadFault::kNone; }
@@ -46,8 +46,9 @@ struct FileReadResult {
 FileReadResult ReadBoundedFile(const std::filesystem::path& path, const FileSizeRule& rule = {});
 
 // What is wrong, without the path: "no such file", "is a folder, not a file", "is a FIFO,
-// not a file", "cannot be read (Permission denied)", "is larger than 1 MiB", "is empty",
-// "is 31 bytes; a remote file is 30 bytes". Empty when nothing is.
+// not a file", "cannot be read (Permission denied)", "is larger than 1 MiB" (a rule
+// without `what`), "is 3579 bytes; a mode file is 3578 bytes", "is empty; a remote file
+// holds 1 to 30 bytes". Empty when nothing is.
 std::string FileReadProblem(const FileReadResult& result, const FileSizeRule& rule = {});
 
 // "" when `path` is absent or names a regular file (through links); otherwise what it is:

@@ -21,8 +21,7 @@ std::filesystem::path WithRemoteExtension(const std::filesystem::path& chosen) {
 int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText) {
   if (errorText) errorText->clear();
   const std::filesystem::path file = WithRemoteExtension(path);
-  // Only a whole table is sent: a shorter file would send a mix of two tables, a longer
-  // one is not a table at all, and a FIFO or device is never waited on.
+  // An empty or longer file is not a table, and a FIFO or device is never waited on.
   const FileReadResult read = ReadBoundedFile(file, kRemoteFileRule);
   if (!read.Ok()) {
     if (errorText)
@@ -30,7 +29,7 @@ int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText) {
                                          : "Can't read file:\n" + file.string() + "\n" + FileReadProblem(read, kRemoteFileRule);
     return -1;
   }
-  RemoteCodeTable table{};
+  RemoteCodeTable table = RemoteTableSnapshot();
   std::copy(read.bytes.begin(), read.bytes.end(), table.begin());
   SetRemoteTable(table);
   SendRemoteTable();

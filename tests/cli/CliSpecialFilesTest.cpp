@@ -113,11 +113,11 @@ TEST_F(CliSpecialFilesTest, SpecialInputsAreRefusedBeforeTheDevice) {
       {"write a mode file with trailing data", "write " + Quoted(scratch_.Path("tail.mode")) + target, 1,
        "is 3579 bytes; a mode file is 3578 bytes"},
       {"remote-load an empty file", "remote-load " + Quoted(scratch_.Path("empty.remo")) + target, 1,
-       "is empty; a remote file is 30 bytes"},
+       "is empty; a remote file holds 1 to 30 bytes"},
       {"remote-load a text", "remote-load " + Quoted(scratch_.Path("junk.remo")) + target, 1,
-       "is 200 bytes; a remote file is 30 bytes"},
+       "is 200 bytes; a remote file holds 1 to 30 bytes"},
       {"remote-load trailing data", "remote-load " + Quoted(scratch_.Path("long.remo")) + target, 1,
-       "is 31 bytes; a remote file is 30 bytes"},
+       "is 31 bytes; a remote file holds 1 to 30 bytes"},
   };
   RunRows(scratch_, rows);
   EXPECT_EQ(emulator.net.ClientsAccepted(), 0) << "a refused command connected to the device";

@@ -65,6 +65,7 @@ TEST_F(RemoteFileTest, LoadReplacesTheTableAndSendsAllThirtyBytes) {
   const Row rows[] = {
       {"whole file, USB", LinkKind::Usb, 30},
       {"whole file, network", LinkKind::Network, 30},
+      {"ten bytes", LinkKind::Usb, 10},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);

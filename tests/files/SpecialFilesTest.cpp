@@ -99,17 +99,17 @@ TEST_F(SpecialFilesTest, ReaderRefusesWhatIsNotAPlainFileOfItsSize) {
          WriteFile(File("long.remo"), std::vector<std::uint8_t>(31, 1));
          return File("long.remo");
        },
-       kRemoteFileRule, FileReadFault::kTooLarge, "is 31 bytes; a remote file is 30 bytes"},
-      {"short", [&] {
-         WriteFile(File("short.remo"), std::vector<std::uint8_t>(10, 1));
-         return File("short.remo");
+       kRemoteFileRule, FileReadFault::kTooLarge, "is 31 bytes; a remote file holds 1 to 30 bytes"},
+      {"short record", [&] {
+         WriteFile(File("short.mode"), std::vector<std::uint8_t>(10, 1));
+         return File("short.mode");
        },
-       kRemoteFileRule, FileReadFault::kWrongSize, "is 10 bytes; a remote file is 30 bytes"},
+       {kModeFileSize, kModeFileSize, "a mode file"}, FileReadFault::kTooSmall, "is 10 bytes; a mode file is 3578 bytes"},
       {"empty", [&] {
          WriteFile(File("empty.remo"), {});
          return File("empty.remo");
        },
-       kRemoteFileRule, FileReadFault::kWrongSize, "is empty; a remote file is 30 bytes"},
+       kRemoteFileRule, FileReadFault::kTooSmall, "is empty; a remote file holds 1 to 30 bytes"},
   };
   for (const InputRow& r : rows) {
     SCOPED_TRACE(r.name);
@@ -160,9 +160,9 @@ TEST_F(SpecialFilesTest, LoadersRefuseSpecialAndMisSizedFilesSendingNothing) {
       {Fifo("pipe.mode"), nullptr},
       {"/dev/zero", nullptr},
       {File("tail.mode"), nullptr},
-      {File("tail.remo"), "is 40 bytes; a remote file is 30 bytes"},
-      {File("empty.remo"), "is empty; a remote file is 30 bytes"},
-      {File("junk.remo"), "is 1000 bytes; a remote file is 30 bytes"},
+      {File("tail.remo"), "is 40 bytes; a remote file holds 1 to 30 bytes"},
+      {File("empty.remo"), "is empty; a remote file holds 1 to 30 bytes"},
+      {File("junk.remo"), "is 1000 bytes; a remote file holds 1 to 30 bytes"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.path.string());

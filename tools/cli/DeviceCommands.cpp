@@ -87,7 +87,7 @@ int CheckRequest(const std::string& command, const ParsedArgs& parsed, const Dev
     request.verify = parsed.Has("--verify");
     request.file = files[0];
     // A mode file of another size never loads: said before the device is read.
-    return FileProblem(InputFileProblem(request.file, {kModeFileSize, true, "a mode file"}));
+    return FileProblem(InputFileProblem(request.file, {kModeFileSize, kModeFileSize, "a mode file"}));
   }
   if (command == "remote-save" || command == "remote-load") {
     if (files.size() != 1) return usage(command == "remote-save" ? "remote-save FILE.remo" : "remote-load FILE.remo");
