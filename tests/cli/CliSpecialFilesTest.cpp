@@ -156,23 +156,34 @@ TEST_F(CliSpecialFilesTest, OutputsAreOnlyPlainFilesOrNewNames) {
   EXPECT_EQ(emulator.net.ClientsAccepted(), 0) << "a refused command connected to the device";
 }
 
-// Floats that are NaN or infinite and texts that are not UTF-8 (an image of 0xFF bytes)
-// are written as JSON can carry them, not a crash.
+// Floats that are NaN or infinite (an image of 0xFF bytes) and texts that are not UTF-8
+// (a file name of such bytes) are written as JSON can carry them, not a crash.
 TEST_F(CliSpecialFilesTest, ShowJsonCarriesNanAndBytesThatAreNotUtf8) {
-  const std::string path = scratch_.Path("ff.mode");
-  WriteBytes(path, ModeFileOf(0xFF));
-  const test::CliResult run = scratch_.Run("show --json " + Quoted(path));
-  ASSERT_EQ(run.status, 0) << run.err;
-  const nlohmann::json all = nlohmann::json::parse(run.out, nullptr, false);
-  ASSERT_FALSE(all.is_discarded()) << run.out.substr(0, 400);
-  int nulls = 0;
-  for (const auto& p : all["parameters"]) {
-    if (!p.contains("ui_raw")) continue;
-    ++nulls;
-    EXPECT_TRUE(p["ui_value"].is_null()) << p.dump();
-    EXPECT_EQ(p["ui_raw"], "FFFFFFFF") << p.dump();
+  const std::string nan = scratch_.Path("ff.mode");
+  WriteBytes(nan, ModeFileOf(0xFF));
+  const std::string foreign = scratch_.Path("\xff\xfe.mode");
+  WriteBytes(foreign, ModeFileOf(0));
+  for (const std::string& path : {nan, foreign}) {
+    SCOPED_TRACE(path);
+    const test::CliResult run = scratch_.Run("show --json " + Quoted(path));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json all = nlohmann::json::parse(run.out, nullptr, false);
+    ASSERT_FALSE(all.is_discarded()) << run.out.substr(0, 400);
+    int nulls = 0;
+    for (const auto& p : all["parameters"]) {
+      if (!p.contains("ui_raw")) continue;
+      ++nulls;
+      EXPECT_TRUE(p["ui_value"].is_null()) << p.dump();
+      EXPECT_EQ(p["ui_raw"], "FFFFFFFF") << p.dump();
+    }
+    if (path == nan) {
+      EXPECT_GT(nulls, 0) << "no NaN value met: the fixture no longer tests what it should";
+    }
+    // Each byte that is not UTF-8 stands for itself: 0xFF is U+00FF.
+    if (path == foreign) {
+      EXPECT_EQ(all["source"], scratch_.Path("\u00ff\u00fe.mode"));
+    }
   }
-  EXPECT_GT(nulls, 0) << "no NaN value met: the fixture no longer tests what it should";
 }
 
 }  // namespace
