@@ -17,6 +17,7 @@
 #include "dsp/ResponseGrid.h"
 #include "editors/EqGraphPanel.h"
 #include "editors/model/EqFilterImport.h"
+#include "files/BoundedFileRead.h"
 #include "model/EditJournal.h"
 #include "model/SettingNames.h"
 #include "ui/DialogService.h"
@@ -122,14 +123,17 @@ GraphFileOutcome ImportFilters(EqGraphPanel& panel) {
                                               Pick(panel, "滤波器文件 (*.txt);;所有文件 (*)",
                                                    "Filter files (*.txt);;All files (*)"));
   if (path.isEmpty()) return GraphFileOutcome::kDone;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  // A FIFO or device picked in the dialog would block the window or fill the memory.
+  const FileReadResult read = ReadBoundedFile(QFile::encodeName(path).toStdString());
+  if (!read.Ok()) {
     Dialogs().Message(&panel, Pick(panel, "错误", "Error"),
-                      Pick(panel, "无法读取文件：\n", "Cannot read the file:\n") + path, QMessageBox::Warning);
+                      Pick(panel, "无法读取文件：\n", "Cannot read the file:\n") + path + '\n' +
+                          QString::fromStdString(FileReadProblem(read)),
+                      QMessageBox::Warning);
     return GraphFileOutcome::kDone;
   }
-  const QByteArray bytes = file.readAll();
-  const FilterImportPlan plan = PlanFilterImport(eq, ParseFilterFile(std::string_view(bytes.constData(), bytes.size())));
+  const std::string_view bytes(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size());
+  const FilterImportPlan plan = PlanFilterImport(eq, ParseFilterFile(bytes));
   const std::vector<int> linked = panel.CurrentLinkedEqs();
   if (plan.Usable()) {
     // One step of the history: Undo takes the whole import back, the linked EQs' too.

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "files/BoundedFileRead.h"
 #include "link/SyncJobs.h"
 #include "model/DebugLog.h"
 #include "model/DeviceIdentity.h"
@@ -92,6 +93,8 @@ int ReplaceFileContents(const fs::path& path, std::span<const std::uint8_t> byte
   const bool exists = fs::exists(status);
   if (exists) {
     if (fs::is_directory(status)) return EISDIR;
+    // A device, FIFO or socket would be replaced by a plain file: nothing is saved there.
+    if (!fs::is_regular_file(status)) return EINVAL;
     // Renaming over a write-protected file would bypass its protection.
     errno = 0;
     std::FILE* probe = std::fopen(target.c_str(), "r+b");
@@ -144,18 +147,20 @@ int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std
 int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::string* errorText,
                       DeviceIdentity* identity) {
   if (errorText) errorText->clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
+  // No FIFO or device is read, nor more than a mode file holds.
+  const FileReadResult read = ReadBoundedFile(path, {kModeFileSize});
+  if (!read.Ok() && read.fault != FileReadFault::kTooLarge) {
     if (errorText) *errorText = OpenErrorText(path);
     return 0;
   }
   std::array<std::uint8_t, kModeFileSize> file{};
-  const std::size_t got = std::fread(file.data(), 1, file.size(), f);
-  std::fclose(f);
+  const std::size_t got = read.bytes.size();
+  std::copy_n(read.bytes.begin(), std::min(got, file.size()), file.begin());
   if (got < 4 || GetLittleEndian32(&file[kProtocolOffset]) != std::uint32_t(kSupportedProtocol)) return 0;
   // A short file would leave the image a mix of two settings that the write job then
-  // sends to the device; it is refused like a file of another version.
-  if (got < file.size()) return 0;
+  // sends to the device, and a longer one is not a mode file of this version: both are
+  // refused like a file of another version.
+  if (got != file.size()) return 0;
   std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
   if (identity) {
     *identity = DeviceIdentity{};

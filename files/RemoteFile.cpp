@@ -1,10 +1,10 @@
 #include "files/RemoteFile.h"
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 
+#include "files/BoundedFileRead.h"
 #include "files/ModeFile.h"
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
@@ -21,20 +21,16 @@ std::filesystem::path WithRemoteExtension(const std::filesystem::path& chosen) {
 int LoadRemoteFile(const std::filesystem::path& path, std::string* errorText) {
   if (errorText) errorText->clear();
   const std::filesystem::path file = WithRemoteExtension(path);
-  // A folder opens for reading on Linux and reads as empty: it would "load" nothing.
-  std::error_code ec;
-  errno = 0;
-  std::FILE* f = std::filesystem::is_directory(file, ec) ? nullptr : std::fopen(file.c_str(), "rb");
-  if (!f) {
-    const int error = std::filesystem::is_directory(file, ec) ? EISDIR : errno != 0 ? errno : EIO;
-    if (errorText) *errorText = ReadErrorText(error, file);
+  // An empty or longer file is not a table, and a FIFO or device is never waited on.
+  const FileReadResult read = ReadBoundedFile(file, kRemoteFileRule);
+  if (!read.Ok()) {
+    if (errorText)
+      *errorText = read.systemError != 0 ? ReadErrorText(read.systemError, file)
+                                         : "Can't read file:\n" + file.string() + "\n" + FileReadProblem(read, kRemoteFileRule);
     return -1;
   }
-  std::array<std::uint8_t, kRemoteFileSize> bytes{};
-  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
   RemoteCodeTable table = RemoteTableSnapshot();
-  std::copy_n(bytes.begin(), got, table.begin());
+  std::copy(read.bytes.begin(), read.bytes.end(), table.begin());
   SetRemoteTable(table);
   SendRemoteTable();
   return 1;

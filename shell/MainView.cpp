@@ -109,6 +109,8 @@ void MainView::BuildMasterControls(Ribbon& ribbon, int category, Twin twin) {
     connect(w.slider, &StepSlider::stepApplied, this, [this, control, twin] { OnSliderMoved(control, twin); });
   }
   ApplyControlTips();
+  // Without a device the controls stand for the stored settings, as they do once one is read.
+  ShowStoredValues();
 }
 
 int MainView::ActiveTwin() const {
@@ -213,12 +215,16 @@ void MainView::RefreshPitch(bool withColon) {
     panel->SetTitle(PitchTitle(pitch, CurrentLanguage(), withColon));
 }
 
-void MainView::RefreshMasterControls() {
+void MainView::ShowStoredValues() {
   for (MasterControl control : kMasterControls) {
     if (control == MasterControl::Pitch) continue;
     ShowTwins(control, CurrentValue(control));
     ShowMuteBoxes(control);
   }
+}
+
+void MainView::RefreshMasterControls() {
+  ShowStoredValues();
   RefreshPitch(true);
 }
 

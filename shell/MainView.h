@@ -72,6 +72,8 @@ class MainView : public QWidget {
   void ApplyPitchValue(int value);
   void ShowTwins(MasterControl control, int value);
   void ShowMuteBoxes(MasterControl control);
+  // Volumes, gate and mute boxes as the parameter image holds them (not the pitch).
+  void ShowStoredValues();
   void ApplyControlTips();
   void RefreshPitch(bool withColon);
   bool PitchCategoryActive() const;
@@ -81,7 +83,7 @@ class MainView : public QWidget {
   Ribbon* ribbon_ = nullptr;
   std::array<std::array<TwinWidgets, 2>, 7> twins_{};
   std::array<int, 2> categoryOfTwin_{-1, -1};
-  // The value each control's labels show; 100 until a value is known.
+  // The value each control's labels show (the stored one from the start).
   std::array<int, 7> shownValue_{100, 100, 100, 100, 100, 100, 0};
   QTimer firstUsbAttempt_, statusPoll_, pitchRefresh_;
 };

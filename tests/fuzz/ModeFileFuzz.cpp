@@ -2,11 +2,12 @@
 // output (tools/cli/ShowCommand.cpp is built into this target). The input is the file.
 // The connected device is taken to be the one named in the file's own header, so the
 // input-source correction sees every model. Checks, beyond "no crash":
-//  - a file loads exactly when it has at least 3578 bytes and protocol code 20;
+//  - a file loads exactly when it has 3578 bytes and protocol code 20;
 //  - a refused file leaves image, live block and editor values as they were;
 //  - a loaded file's image is the file's, but for the input-source byte, which is the
 //    model's correction of the file's; the live block holds the image's first 1415 bytes;
-//  - show accepts every file that loads, in the form picked by spare header byte 58, and
+//  - show accepts every file that loads, in the form picked by spare header byte 58
+//    (readable, CSV, hex or JSON: NaN floats and texts that are not UTF-8 included), and
 //    leaves the file's image exactly as stored (it shows files without the correction).
 #include <algorithm>
 #include <cstddef>
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TempFile file({data, size}, ".mode");
   std::string error;
   const int loaded = LoadModeFile(file.Path(), &error);
-  const bool loadable = size >= std::size_t(kModeFileSize) &&
+  const bool loadable = size == std::size_t(kModeFileSize) &&
                         (data[0] | data[1] << 8 | data[2] << 16 | std::uint32_t(data[3]) << 24) == 20u;
   Expect(loaded == (loadable ? 1 : 0), loadable ? "a good file was refused" : "a bad file was loaded");
   Expect(error.empty(), "an existing file reported an open error");
@@ -71,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Expect(std::equal(live.begin() + kApplyCopySize, live.end(), liveBefore.begin() + kApplyCopySize),
          "ApplyImage changed live bytes past those it copies");
 
-  static const char* const kForms[] = {"", "--csv", "--hex"};
+  static const char* const kForms[] = {"", "--csv", "--hex", "--json"};
   cli::Args args;
-  if (const char* form = kForms[data[58] % 3]; *form) args.push_back(form);
+  if (const char* form = kForms[data[58] % 4]; *form) args.push_back(form);
   args.push_back(file.Path());
   Expect(cli::RunShow(args) == 0, "show failed on a file that loads");
   Expect(std::equal(fileImage, fileImage + kImageSize, ImageSnapshot().begin()),

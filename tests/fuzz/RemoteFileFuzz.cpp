@@ -2,9 +2,12 @@
 // records what is sent, then saved again. The input is the file; byte 0 also picks the
 // link (bit 0 network, bit 1 queued sends) and the learned table it replaces starts from
 // a pattern. Checks, beyond "no crash":
-//  - loading succeeds, takes the file's first 30 bytes (a shorter file leaves the rest
-//    of the table as it was) and changes nothing else in the model or the link;
-//  - exactly one packet goes out: 0x63 and the whole table, wrapped for the link;
+//  - loading succeeds exactly for a file of 1 to 30 bytes, takes them over the table's
+//    head (a shorter file leaves the rest as it was) and changes nothing else in the
+//    model or the link; an empty or longer file is refused with a message, sends nothing
+//    and changes nothing;
+//  - exactly one packet goes out for a loaded file: 0x63 and the whole table, wrapped
+//    for the link;
 //  - saving writes the 30 table bytes, which load back to the same table.
 #include <algorithm>
 #include <cstddef>
@@ -56,15 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const State before = State::Take();
   const TempFile file({data, size}, ".remo");
   std::string error;
-  Expect(LoadRemoteFile(file.Path(), &error) == 1 && error.empty(), "an existing remote file did not load");
+  const bool loadable = size >= 1 && size <= std::size_t(kRemoteFileSize);
+  const int loaded = LoadRemoteFile(file.Path(), &error);
+  // The rest must be untouched: the dispatcher's rule for a code that owns nothing.
+  const std::uint8_t nothing[] = {0, 0};
+  if (!loadable) {
+    Expect(loaded == -1 && !error.empty(), "a remote file of " + std::to_string(size) + " bytes was not refused");
+    CheckDispatchEffects(before, State::Take(), nothing);
+    Expect(transport.Take().empty(), "a refused remote file sent something");
+    return 0;
+  }
+  Expect(loaded == 1 && error.empty(), "a remote file of 1 to 30 bytes did not load");
 
   RemoteCodeTable expected = start;
-  std::copy_n(data, std::min<std::size_t>(size, kRemoteFileSize), expected.begin());
+  std::copy_n(data, size, expected.begin());
   State after = State::Take();
   Expect(after.remote == expected, "the table is not the file's head over the old table");
   after.remote = before.remote;
-  // The rest must be untouched: the dispatcher's rule for a code that owns nothing.
-  const std::uint8_t nothing[] = {0, 0};
   CheckDispatchEffects(before, after, nothing);
 
   Bytes packet;

@@ -331,7 +331,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic  Vol"));
     QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Effect Vol"));
     QCOMPARE(ribbon.Panels(0).value(2)->Title(), QString("Reverb Vol"));
-    QCOMPARE(parts_.frame->View().Label(MasterControl::Mic, MainView::kInput)->text(), QString("Mic    Vol: 100"));
+    QCOMPARE(parts_.frame->View().Label(MasterControl::Mic, MainView::kInput)->text(), QString("Mic    Vol:  50"));
   }
 
   void identityMismatchShowsOneBoxAndClosesTheLink() {

@@ -76,7 +76,8 @@ int CheckRequest(const std::string& command, const ParsedArgs& parsed, const Dev
   const auto usage = [&](const char* text) { return UsageError(command + ": usage: " + text); };
   if (command == "info") return files.empty() ? 0 : UsageError("info takes no arguments");
   if (command == "read") {
-    if (!parsed.Has("-o") || !files.empty()) return usage("read -o FILE.mode (several hosts: read -o DIR/)");
+    if (!parsed.Has("-o") || parsed.Value("-o").empty() || !files.empty())
+      return usage("read -o FILE.mode (several hosts: read -o DIR/)");
     request.file = parsed.Value("-o");
     if (choice.Many()) return FileProblem(OutputFolderProblem(request.file));
     return FileProblem(OutputFileProblem(request.file));
@@ -85,13 +86,15 @@ int CheckRequest(const std::string& command, const ParsedArgs& parsed, const Dev
     if (files.size() != 1) return usage("write [--verify] FILE.mode");
     request.verify = parsed.Has("--verify");
     request.file = files[0];
-    return FileProblem(InputFileProblem(request.file));
+    // A mode file of another size never loads: said before the device is read.
+    return FileProblem(InputFileProblem(request.file, {kModeFileSize, kModeFileSize, "a mode file"}));
   }
   if (command == "remote-save" || command == "remote-load") {
     if (files.size() != 1) return usage(command == "remote-save" ? "remote-save FILE.remo" : "remote-load FILE.remo");
     // The routines store under the .remo name whatever was typed; the checks look there too.
     request.file = WithRemoteExtension(files[0]).string();
-    if (command == "remote-load") return FileProblem(InputFileProblem(request.file));
+    // Checked whole here, so an empty or foreign file is refused before anything is sent.
+    if (command == "remote-load") return FileProblem(InputFileProblem(request.file, kRemoteFileRule));
     if (choice.Many()) return UsageError("remote-save: saves from one device only (one --tcp or --usb)");
     return FileProblem(OutputFileProblem(request.file));
   }

@@ -111,8 +111,9 @@ int RunEqImport(const Args& args) {
       return FileFailure(problem);
   if (const std::string problem = out.empty() ? "" : OutputFileProblem(out); !problem.empty())
     return FileFailure(problem);
-  std::ifstream stream(filters, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(stream), {}};
+  const FileReadResult read = ReadBoundedFile(filters);
+  if (!read.Ok()) return FileFailure(filters + ": " + FileReadProblem(read));
+  const std::string text(read.bytes.begin(), read.bytes.end());
   const FilterImportPlan plan = PlanFilterImport(*eq, ParseFilterFile(text));
   for (const ImportNote& note : plan.notes) std::fprintf(stderr, "%s: %s\n", filters.c_str(), note.text[kTextEnglish].c_str());
   if (!plan.Usable()) return kExitFailure;

@@ -1,10 +1,8 @@
 #include "tools/cli/HostAddress.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
+#include "files/BoundedFileRead.h"
 #include "link/NetworkLink.h"
 #include "tools/cli/CommandLine.h"
 
@@ -33,11 +31,9 @@ std::optional<HostTarget> ParseHostTarget(const std::string& text, std::string& 
 
 bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std::string& problem, bool& usage) {
   usage = false;
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return problem = path + ": no such file", false;
-  if (std::filesystem::is_directory(path, ec)) return problem = path + ": is a folder, not a file", false;
-  std::ifstream in(path);
-  if (!in) return problem = path + ": cannot be read (" + std::strerror(errno) + ")", false;
+  const FileReadResult read = ReadBoundedFile(path);
+  if (!read.Ok()) return problem = path + ": " + FileReadProblem(read), false;
+  std::istringstream in(std::string(read.bytes.begin(), read.bytes.end()));
   int number = 0;
   for (std::string line; std::getline(in, line);) {
     ++number;
@@ -53,7 +49,6 @@ bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std:
     }
     hosts.push_back(*target);
   }
-  if (in.bad()) return problem = path + ": cannot be read (" + std::strerror(errno) + ")", false;
   if (hosts.empty()) {
     usage = true;
     return problem = path + ": names no host", false;

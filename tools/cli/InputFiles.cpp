@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -23,20 +22,15 @@ std::string FolderProblem(const fs::path& folder) {
 
 }  // namespace
 
-std::string InputFileProblem(const std::string& path) {
-  std::error_code ec;
-  if (!fs::exists(path, ec)) return path + ": no such file";
-  if (fs::is_directory(path, ec)) return path + ": is a folder, not a file";
-  errno = 0;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return path + ": cannot be read (" + std::strerror(errno) + ")";
-  std::fclose(f);
-  return {};
+std::string InputFileProblem(const std::string& path, const FileSizeRule& rule) {
+  const std::string problem = FileReadProblem(ReadBoundedFile(path, rule), rule);
+  return problem.empty() ? problem : path + ": " + problem;
 }
 
 std::string OutputFileProblem(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) return path + ": is a folder, not a file";
+  if (path.empty()) return "no file name given";
+  if (const std::string kind = NonRegularKind(path); !kind.empty())
+    return path + ": is " + kind + ", not a file; nothing is written there";
   fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) folder = ".";
   return FolderProblem(folder);

@@ -4,14 +4,18 @@
 #include <optional>
 #include <string>
 
+#include "files/BoundedFileRead.h"
 #include "model/ParameterImage.h"
 
 namespace dsptune::cli {
 
-// "" when the file can be read; otherwise "PATH: no such file", "PATH: is a folder, not a
-// file" or "PATH: cannot be read (Permission denied)".
-std::string InputFileProblem(const std::string& path);
-// "" when a file may be written there (an existing one is replaced).
+// "" when the file is a regular file within `rule` (1 MiB at most unless told) that can
+// be read; otherwise "PATH: " and what is wrong: "no such file", "is a folder, not a
+// file", "is a FIFO, not a file", "cannot be read (Permission denied)", "is larger than
+// 1 MiB", "is 31 bytes; a remote file is 30 bytes".
+std::string InputFileProblem(const std::string& path, const FileSizeRule& rule = {});
+// "" when a file may be written there: a new name, or an existing regular file (which is
+// replaced). A device, FIFO or socket is never written over.
 std::string OutputFileProblem(const std::string& path);
 // "" when the folder exists and may be written in.
 std::string OutputFolderProblem(const std::string& path);

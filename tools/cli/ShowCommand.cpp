@@ -142,13 +142,60 @@ void PrintCsv(const std::string& table, const ParameterImageBytes& image, const 
 // The stored tenths of a dB and thousandths of Q, without single-precision tails.
 double Rounded(float value, double steps) { return std::round(static_cast<double>(value) * steps) / steps; }
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return k < text.size() ? std::uint8_t(text[k]) : std::uint8_t(0); };
+  const auto tail = [&](std::size_t k, std::uint8_t low = 0x80, std::uint8_t high = 0xBF) {
+    return byte(k) >= low && byte(k) <= high;
+  };
+  const std::uint8_t b = byte(i);
+  if (b < 0x80) return 1;
+  if (b >= 0xC2 && b <= 0xDF) return tail(i + 1) ? 2 : 0;
+  if (b >= 0xE0 && b <= 0xEF) {
+    const std::uint8_t low = b == 0xE0 ? 0xA0 : 0x80, high = b == 0xED ? 0x9F : 0xBF;
+    return tail(i + 1, low, high) && tail(i + 2) ? 3 : 0;
+  }
+  if (b >= 0xF0 && b <= 0xF4) {
+    const std::uint8_t low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
+    return tail(i + 1, low, high) && tail(i + 2) && tail(i + 3) ? 4 : 0;
+  }
+  return 0;
+}
+
+// Texts come from the file's bytes and need not be UTF-8, which is all JSON carries: a
+// byte that is not part of a well-formed sequence stands for itself as U+0000..U+00FF
+// (0xFF becomes "\u00ff", written as its UTF-8 form), so no byte is lost.
+std::string JsonText(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    if (const std::size_t n = Utf8SequenceAt(text, i); n != 0) {
+      out.append(text, i, n);
+      i += n;
+      continue;
+    }
+    const std::uint8_t b = std::uint8_t(text[i++]);
+    out += char(0xC0 | (b >> 6));
+    out += char(0x80 | (b & 0x3F));
+  }
+  return out;
+}
+
+void MakeTextsValid(nlohmann::json& value) {
+  if (value.is_string()) value = JsonText(value.get<std::string>());
+  else if (value.is_structured())
+    for (auto& item : value) MakeTextsValid(item);
+}
+
 void PrintJson(const std::string& source, const ParameterImageBytes& image, const LiveBlockBytes& live) {
   using nlohmann::json;
   json parameters = json::array();
   for (const ParameterRow& r : Parameters(image)) {
     json p{{"name", r.name},   {"block", r.entry->block}, {"address", r.entry->address},
            {"kind", ConversionKindName(r.entry->kind)}, {"value", r.value}, {"hex", r.hex}};
-    p["ui_value"] = r.ui.empty() ? json(nullptr) : json::parse(r.ui);
+    // A float that is NaN or infinite has no JSON number: null, and its stored bytes.
+    const json ui = r.ui.empty() ? json(nullptr) : json::parse(r.ui, nullptr, false);
+    p["ui_value"] = ui.is_number() && std::isfinite(ui.get<double>()) ? ui : json(nullptr);
+    if (!r.ui.empty() && p["ui_value"].is_null()) p["ui_raw"] = r.hex.substr(0, 8);
     if (!r.note.empty()) p["note"] = r.note;
     parameters.push_back(std::move(p));
   }
@@ -166,7 +213,8 @@ void PrintJson(const std::string& source, const ParameterImageBytes& image, cons
   json records = json::array();
   for (const RecordRow& r : Records(live))
     records.push_back({{"name", r.name}, {"offset", r.offset}, {"value", r.value}, {"hex", LiveHex(live, r.offset, r.length)}});
-  const json all{{"source", source}, {"parameters", parameters}, {"bands", bands}, {"records", records}};
+  json all{{"source", source}, {"parameters", parameters}, {"bands", bands}, {"records", records}};
+  MakeTextsValid(all);
   std::printf("%s\n", all.dump(2).c_str());
 }
 
