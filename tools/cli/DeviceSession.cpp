@@ -104,6 +104,7 @@ std::optional<DeviceChoice> DeviceChoiceFrom(const ParsedArgs& parsed, const std
       return std::nullopt;
     }
   }
+  DropRepeatedHosts(choice.hosts);
   if (!choice.usb && choice.hosts.empty())
     return usage("this command needs --tcp HOST[:PORT], --hosts FILE or --usb");
   if (parsed.Has("--jobs")) {

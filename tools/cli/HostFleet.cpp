@@ -156,7 +156,7 @@ std::string HostFileStem(const HostTarget& host) {
 }
 
 int RunOnHosts(const std::string& command, const DeviceChoice& choice,
-               const std::function<Args(const HostTarget&)>& hostArgs) {
+               const std::function<Args(const HostTarget&)>& hostArgs, int failedStatus) {
   // A worker whose reader is gone must not take this process down with it.
   ::signal(SIGPIPE, SIG_IGN);
   std::deque<const HostTarget*> waiting;
@@ -222,7 +222,8 @@ int RunOnHosts(const std::string& command, const DeviceChoice& choice,
               total == 1 ? "" : "s", counts[0], counts[1], counts[2], counts[3], counts[4], counts[4] == 1 ? "" : "s");
   if (counts[5] > 0) std::printf(", %d differ%s", counts[5], counts[5] == 1 ? "s" : "");
   std::printf("\n");
-  return counts[0] == total ? kExitSuccess : kExitFailure;
+  if (counts[0] == total) return kExitSuccess;
+  return counts[0] + counts[5] == total ? kExitFailure : failedStatus;
 }
 
 }  // namespace dsptune::cli
