@@ -14,6 +14,7 @@
 #include "tools/cli/CommandTable.h"
 #include "tools/cli/Csv.h"
 #include "tools/cli/DeviceSession.h"
+#include "tools/cli/DeviceTexts.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostFleet.h"
 #include "tools/cli/InputFiles.h"
@@ -70,6 +71,7 @@ int RunDiff(const Args& args) {
     if (value != "en" && value != "zh") return UsageError("diff: --lang needs en or zh");
     language = value == "zh" ? kTextChinese : kTextEnglish;
   }
+  SetDeviceTextLanguage(language);
   const std::vector<std::string>& files = parsed->positional;
   if (files.size() != (device ? 1u : 2u)) return UsageError(device ? kDeviceUsage : kUsage);
 

@@ -101,8 +101,18 @@ HostResult Classify(const Worker& worker, int status) {
   return HostResult::Error;
 }
 
+// The worker's last message, without the words the result already says ("busy: device
+// busy: another host is connected" is "busy: another host is connected").
+std::string Detail(const Worker& worker, HostResult result) {
+  std::string detail = LastLine(worker.text[1]);
+  const std::string said = std::string(HostResultText(result)) + ": ";
+  for (const std::string& repeated : {said, "device " + said})
+    if (detail.starts_with(repeated)) detail.erase(0, repeated.size());
+  return detail;
+}
+
 void Report(const Worker& worker, HostResult result) {
-  const std::string detail = LastLine(worker.text[1]);
+  const std::string detail = Detail(worker, result);
   std::string line = worker.host->given + "  " + HostResultText(result);
   if (worker.killed)
     line += " (no result after " + std::to_string(kWorkerDeadline.count()) + " s)";
