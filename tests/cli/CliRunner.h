@@ -38,14 +38,15 @@ class CliScratch {
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-  // `args` is shell text: quote paths with single quotes.
-  CliResult Run(const std::string& args) const {
-    const std::string command = std::string("'") + DSPTUNE_CLI_PATH + "' " + args + " >'" + Path(".out") + "' 2>'" +
-                                Path(".err") + "' </dev/null";
+  // `args` is shell text: quote paths with single quotes. Standard output goes to
+  // `output` when given (say /dev/full), and result.out is then empty.
+  CliResult Run(const std::string& args, const std::string& output = "") const {
+    const std::string command = std::string("'") + DSPTUNE_CLI_PATH + "' " + args + " >'" +
+                                (output.empty() ? Path(".out") : output) + "' 2>'" + Path(".err") + "' </dev/null";
     const int raw = std::system(command.c_str());
     CliResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Text(Path(".out"));
+    r.out = output.empty() ? Text(Path(".out")) : "";
     r.err = Text(Path(".err"));
     return r;
   }
