@@ -1,21 +1,24 @@
 # bash completion for dsptune-cli                                  -*- shell-script -*-
+# The commands and options are those of tools/cli/CommandTable.cpp; a test holds this file
+# against that list (one "command) options+=..." line per command).
 
 _dsptune_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="show response diff merge info read write get set remote-save remote-load"
+  local commands="show response eq-import eq-export diff merge info read write get set remote-save remote-load"
   local device="--tcp --hosts --usb --jobs --reply-timeout -q --quiet"
   local command="" i
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
+      --tcp | --hosts | --jobs | --reply-timeout) ((i++)) ;;
       -*) ;;
       *) command=${words[i]}; break ;;
     esac
   done
 
   if [[ -z $command ]]; then
-    COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "$commands --help --version -q --quiet" -- "$cur"))
     return
   fi
 
@@ -31,30 +34,47 @@ _dsptune_cli() {
     --lang)
       COMPREPLY=($(compgen -W "en zh" -- "$cur"))
       return ;;
-    --prefer)
-      COMPREPLY=($(compgen -W "mine theirs" -- "$cur"))
-      return ;;
     --type)
       COMPREPLY=($(compgen -W "PEQ LP HP LS HS" -- "$cur"))
       return ;;
     --eq)
       COMPREPLY=($(compgen -W "$(seq 0 15)" -- "$cur"))
       return ;;
-    -o)
+    --chain)
+      COMPREPLY=($(compgen -W "$(seq 1 8)" -- "$cur"))
+      return ;;
+    --source)
+      COMPREPLY=($(compgen -W "mic-a mic-b music" -- "$cur"))
+      return ;;
+    --prefer)
+      COMPREPLY=($(compgen -W "mine theirs" -- "$cur"))
+      return ;;
+    --in)
       _filedir mode
-      [[ $command == read ]] && _filedir -d
+      return ;;
+    -o)
+      case $command in
+        eq-export) _filedir txt ;;
+        read) _filedir mode; _filedir -d ;;
+        *) _filedir mode ;;
+      esac
       return ;;
   esac
 
   local options="--help --version"
   case $command in
     show) options+=" --csv --table --hex --json" ;;
-    response) options+=" --type --freq --gain --q --eq" ;;
+    response) options+=" --type --freq --gain --q --eq --chain --source" ;;
+    eq-import) options+=" --eq --in -o $device" ;;
+    eq-export) options+=" --eq -o $device" ;;
     diff) options+=" --csv --lang $device" ;;
     merge) options+=" -o --prefer" ;;
-    info | get | set | remote-save) options+=" $device" ;;
+    info) options+=" $device" ;;
     read) options+=" -o $device" ;;
     write) options+=" --verify $device" ;;
+    get) options+=" $device" ;;
+    set) options+=" $device" ;;
+    remote-save) options+=" $device" ;;
     remote-load) options+=" $device" ;;
   esac
 
@@ -63,7 +83,8 @@ _dsptune_cli() {
     return
   fi
   case $command in
-    show | diff | merge | write) _filedir mode ;;
+    show | diff | write | response | eq-export | merge) _filedir mode ;;
+    eq-import) _filedir txt ;;
     remote-save | remote-load) _filedir remo ;;
   esac
 } &&

@@ -84,7 +84,8 @@ TEST_F(CliDiffTest, FileAgainstFile) {
     int status;
     std::vector<std::string> lines;
   } rows[] = {
-      {"equal", [](ParameterImageBytes&) {}, "", 0, {}},
+      {"equal", [](ParameterImageBytes&) {}, "", 0, {"no differences"}},
+      {"equal as csv: the header alone", [](ParameterImageBytes&) {}, "--csv", 0, {"page,item,first,second"}},
       {"a percent and a band",
        [](ParameterImageBytes& image) {
          SetMicVol(image, 55);

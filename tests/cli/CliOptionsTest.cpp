@@ -91,8 +91,8 @@ TEST(CliUsageTest, RefusedBeforeAnyConnection) {
       {"remote-load a missing file", "remote-load '" + scratch.Path("none.remo") + "'" + tcp, 1, "no such file"},
       {"remote-save to two hosts", "remote-save '" + scratch.Path("x.remo") + "'" + tcp + " --tcp 127.0.0.1:1", 2,
        "one device"},
-      {"read many into a file's folder", "read -o '" + scratch.Path("none/") + "'" + tcp + " --tcp 127.0.0.1:1", 1,
-       "no such folder"},
+      {"read many into a folder that cannot be made", "read -o '" + scratch.Path("ok.mode/sub/") + "'" + tcp +
+       " --tcp 127.0.0.1:1", 1, "cannot create the folder"},
       {"hosts file missing", "info --hosts '" + scratch.Path("none.txt") + "'", 1, "no such file"},
       {"hosts file with a bad line", "info --hosts '" + scratch.Path("hosts-bad.txt") + "'", 2, "line 2"},
       {"get an unknown name", "get 'Master controls / Mic Volume'" + tcp, 2, "\"Master controls / Mic Vol\""},

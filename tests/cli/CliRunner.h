@@ -38,15 +38,17 @@ class CliScratch {
   }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-  // `args` is shell text: quote paths with single quotes. A run that has not ended after
-  // a minute is stopped (status 124): a command blocked on a file must fail, not hang.
-  CliResult Run(const std::string& args) const {
+  // `args` is shell text: quote paths with single quotes. Standard output goes to
+  // `output` when given (say /dev/full), and result.out is then empty. A run that has not
+  // ended after a minute is stopped (status 124): a command blocked on a file must fail,
+  // not hang.
+  CliResult Run(const std::string& args, const std::string& output = "") const {
     const std::string command = std::string("timeout -k 5 60 '") + DSPTUNE_CLI_PATH + "' " + args + " >'" +
-                                Path(".out") + "' 2>'" + Path(".err") + "' </dev/null";
+                                (output.empty() ? Path(".out") : output) + "' 2>'" + Path(".err") + "' </dev/null";
     const int raw = std::system(command.c_str());
     CliResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Text(Path(".out"));
+    r.out = output.empty() ? Text(Path(".out")) : "";
     r.err = Text(Path(".err"));
     return r;
   }

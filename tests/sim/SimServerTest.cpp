@@ -258,6 +258,22 @@ TEST(SimServer, SilentAfterStopsAnswersAndHeartbeats) {
   EXPECT_EQ(device.CommandsReceived(), 2) << "still listening";
 }
 
+// --silent-after 0 is silent from the first byte, as its help says; only the default
+// (a negative time) never goes silent.
+TEST(SimServer, SilentAfterZeroIsSilentFromTheStart) {
+  DeviceSimulator device;
+  ServerOptions options = Quiet();
+  options.heartbeatInterval = 20ms;
+  options.silentAfter = 0ms;
+  SimServer server(device, options);
+  ASSERT_TRUE(server.Start()) << server.LastError();
+  Client client(server.Port());
+  ASSERT_TRUE(client.Send(kProtocolQuery));
+  EXPECT_FALSE(client.ReadUntil([](const Bytes& b) { return !b.empty(); }, 300ms)) << "no answer, no heartbeat";
+  EXPECT_TRUE(Eventually([&] { return device.CommandsReceived() == 1; })) << "still listening";
+  EXPECT_LT(ServerOptions{}.silentAfter.count(), 0) << "never silent unless asked";
+}
+
 TEST(SimServer, LearnAnswerArrivesLater) {
   DeviceOptions deviceOptions;
   deviceOptions.learnDelay = 100ms;

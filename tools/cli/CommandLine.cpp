@@ -4,17 +4,6 @@
 #include <cstdlib>
 
 namespace dsptune::cli {
-namespace {
-
-constexpr OptionSpec kDeviceOptions[] = {
-    {"--tcp", true},  {"--usb", false}, {"--hosts", true},         {"--jobs", true},
-    {"--reply-timeout", true}, {"-q", false}, {"--quiet", false}, {"--outcome-fd", true},
-};
-
-}  // namespace
-
-std::span<const OptionSpec> DeviceOptions() { return kDeviceOptions; }
-
 bool ParsedArgs::Has(std::string_view name) const {
   return std::any_of(options.begin(), options.end(), [&](const auto& o) { return o.first == name; });
 }

@@ -16,10 +16,12 @@ namespace dsptune::cli {
 struct OptionSpec {
   std::string_view name;    // "--csv", "-o"
   bool takesValue = false;  // "--table NAME" or "--table=NAME"
+  bool internal = false;    // used between this program's own processes, not documented
 };
 
 // Options every device command takes: --tcp (repeatable), --usb, --hosts FILE, --jobs N,
-// --reply-timeout MS, -q/--quiet, and the internal --outcome-fd N of a provisioning worker.
+// --reply-timeout MS, -q/--quiet, and the internal --outcome-fd N of a provisioning worker
+// (defined beside the commands, in tools/cli/CommandTable.cpp).
 std::span<const OptionSpec> DeviceOptions();
 
 class ParsedArgs {

@@ -19,6 +19,7 @@
 #include "model/ParameterImage.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CommandLine.h"
+#include "tools/cli/CommandTable.h"
 #include "tools/cli/DeviceSession.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostFleet.h"
@@ -79,7 +80,13 @@ int CheckRequest(const std::string& command, const ParsedArgs& parsed, const Dev
     if (!parsed.Has("-o") || parsed.Value("-o").empty() || !files.empty())
       return usage("read -o FILE.mode (several hosts: read -o DIR/)");
     request.file = parsed.Value("-o");
-    if (choice.Many()) return FileProblem(OutputFolderProblem(request.file));
+    if (choice.Many()) {
+      // The folder for the hosts' files, made when missing as "mkdir -p" would.
+      std::error_code ec;
+      fs::create_directories(request.file, ec);
+      if (ec) return FileProblem(request.file + ": cannot create the folder (" + ec.message() + ")");
+      return FileProblem(OutputFolderProblem(request.file));
+    }
     return FileProblem(OutputFileProblem(request.file));
   }
   if (command == "write") {
@@ -177,10 +184,7 @@ int RunOnOneDevice(const std::string& command, const DeviceChoice& choice, const
 }  // namespace
 
 int RunDeviceCommand(const std::string& command, Args args) {
-  std::vector<OptionSpec> own;
-  if (command == "read") own = {{"-o", true}};
-  if (command == "write") own = {{"--verify", false}};
-  const auto parsed = ParseArgs(command, args, own, DeviceOptions());
+  const auto parsed = ParseArgs(command, args, CommandOptions(command), DeviceOptions());
   if (!parsed) return kExitUsage;
   int exitCode = 0;
   const auto choice = DeviceChoiceFrom(*parsed, command, exitCode);

@@ -13,6 +13,7 @@
 #include "link/UsbLink.h"
 #include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "tools/cli/DeviceTexts.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/HostFleet.h"
 
@@ -34,7 +35,7 @@ void CliSink::Post(int message, std::intptr_t wParam, std::intptr_t) {
 void CliSink::Send(int message, std::intptr_t wParam, std::intptr_t lParam) { Post(message, wParam, lParam); }
 
 void CliSink::ShowParameterError(const std::string& text) {
-  std::fprintf(stderr, "dsptune-cli: device reported: %s\n", text.c_str());
+  std::fprintf(stderr, "dsptune-cli: device reported: %s\n", DeviceText(text).c_str());
 }
 
 bool CliSink::WaitForSyncDone(int wParam, std::chrono::milliseconds timeout) {
@@ -104,6 +105,7 @@ std::optional<DeviceChoice> DeviceChoiceFrom(const ParsedArgs& parsed, const std
       return std::nullopt;
     }
   }
+  DropRepeatedHosts(choice.hosts);
   if (!choice.usb && choice.hosts.empty())
     return usage("this command needs --tcp HOST[:PORT], --hosts FILE or --usb");
   if (parsed.Has("--jobs")) {
@@ -193,16 +195,22 @@ int DeviceSession::WaitForRead() {
   }
   const SyncResult read = LastSyncResult();
   NoteOutcome(read.outcome);
-  if (read.outcome == SyncOutcome::Done) return kExitSuccess;
+  if (read.outcome == SyncOutcome::Done) {
+    readsDone_ = true;
+    return kExitSuccess;
+  }
   // Said in the same words wherever a busy module turns the program away.
   if (read.outcome == SyncOutcome::DeviceBusy)
-    std::fprintf(stderr, "%s\n", SyncOutcomeText(read.outcome));
+    std::fprintf(stderr, "dsptune-cli: %s\n", SyncOutcomeText(read.outcome));
   else if (read.outcome == SyncOutcome::IdentityMismatch)
     std::fprintf(stderr, "dsptune-cli: %s (%s)\n", SyncOutcomeText(read.outcome),
-                 IdentityMismatchText(IdentitySnapshot()).c_str());
+                 DeviceText(IdentityMismatchText(IdentitySnapshot())).c_str());
   else
-    std::fprintf(stderr, "dsptune-cli: reading failed: %s (%d of %d chunks arrived); nothing was saved\n",
-                 SyncOutcomeText(read.outcome), read.chunksConfirmed, read.chunksTotal);
+    // Every command reads the device before it saves or writes anything; only a later
+    // read (set's confirmation) comes after a write.
+    std::fprintf(stderr, "dsptune-cli: reading the device %s: %s (%d of %d chunks arrived)%s\n",
+                 readsDone_ ? "back failed" : "failed", SyncOutcomeText(read.outcome), read.chunksConfirmed,
+                 read.chunksTotal, readsDone_ ? "" : "; nothing was saved or written");
   return ExitStatusFor(read.outcome);
 }
 

@@ -83,6 +83,7 @@ class DeviceSession {
   std::optional<HostTarget> target_;
   std::chrono::milliseconds replyTimeout_;
   bool open_ = false;
+  bool readsDone_ = false;  // a read has succeeded: a failing one is a read-back
   std::unique_ptr<CliSink> sink_;
   ProgressLine progress_;
 };

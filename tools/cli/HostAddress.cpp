@@ -1,6 +1,12 @@
 #include "tools/cli/HostAddress.h"
 
-#include <sstream>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "files/BoundedFileRead.h"
 #include "link/NetworkLink.h"
@@ -54,6 +60,25 @@ bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std:
     return problem = path + ": names no host", false;
   }
   return true;
+}
+
+void DropRepeatedHosts(std::vector<HostTarget>& hosts) {
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::vector<HostTarget> kept;
+  std::vector<std::string> repeated;
+  for (HostTarget& h : hosts) {
+    const auto same = [&](const HostTarget& k) { return k.port == h.port && lower(k.host) == lower(h.host); };
+    if (std::none_of(kept.begin(), kept.end(), same)) {
+      kept.push_back(std::move(h));
+    } else if (std::find(repeated.begin(), repeated.end(), h.given) == repeated.end()) {
+      repeated.push_back(h.given);
+      std::fprintf(stderr, "dsptune-cli: %s is given more than once; it is run once\n", h.given.c_str());
+    }
+  }
+  hosts = std::move(kept);
 }
 
 }  // namespace dsptune::cli

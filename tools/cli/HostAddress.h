@@ -23,5 +23,9 @@ std::optional<HostTarget> ParseHostTarget(const std::string& text, std::string& 
 // `usage` tells a bad line (a usage error) from a file that cannot be read.
 bool ReadHostsFile(const std::string& path, std::vector<HostTarget>& hosts, std::string& problem, bool& usage);
 
+// Keeps the first of hosts that name the same device (the same name in any case, the same
+// port) and says on stderr which were given more than once: a second run would only find
+// the first one's connection holding the module and report a false "busy".
+void DropRepeatedHosts(std::vector<HostTarget>& hosts);
 
 }  // namespace dsptune::cli

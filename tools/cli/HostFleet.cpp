@@ -101,8 +101,18 @@ HostResult Classify(const Worker& worker, int status) {
   return HostResult::Error;
 }
 
+// The worker's last message, without the words the result already says ("busy: device
+// busy: another host is connected" is "busy: another host is connected").
+std::string Detail(const Worker& worker, HostResult result) {
+  std::string detail = LastLine(worker.text[1]);
+  const std::string said = std::string(HostResultText(result)) + ": ";
+  for (const std::string& repeated : {said, "device " + said})
+    if (detail.starts_with(repeated)) detail.erase(0, repeated.size());
+  return detail;
+}
+
 void Report(const Worker& worker, HostResult result) {
-  const std::string detail = LastLine(worker.text[1]);
+  const std::string detail = Detail(worker, result);
   std::string line = worker.host->given + "  " + HostResultText(result);
   if (worker.killed)
     line += " (no result after " + std::to_string(kWorkerDeadline.count()) + " s)";
@@ -156,7 +166,7 @@ std::string HostFileStem(const HostTarget& host) {
 }
 
 int RunOnHosts(const std::string& command, const DeviceChoice& choice,
-               const std::function<Args(const HostTarget&)>& hostArgs) {
+               const std::function<Args(const HostTarget&)>& hostArgs, int failedStatus) {
   // A worker whose reader is gone must not take this process down with it.
   ::signal(SIGPIPE, SIG_IGN);
   std::deque<const HostTarget*> waiting;
@@ -222,7 +232,8 @@ int RunOnHosts(const std::string& command, const DeviceChoice& choice,
               total == 1 ? "" : "s", counts[0], counts[1], counts[2], counts[3], counts[4], counts[4] == 1 ? "" : "s");
   if (counts[5] > 0) std::printf(", %d differ%s", counts[5], counts[5] == 1 ? "s" : "");
   std::printf("\n");
-  return counts[0] == total ? kExitSuccess : kExitFailure;
+  if (counts[0] == total) return kExitSuccess;
+  return counts[0] + counts[5] == total ? kExitFailure : failedStatus;
 }
 
 }  // namespace dsptune::cli

@@ -24,9 +24,9 @@ int FinishWorker(const DeviceChoice& choice, int status);
 
 // Runs `command` once per host of choice.hosts. `hostArgs` gives a host's own arguments
 // (files, options; not the device options, which are added). Returns 0 when every host
-// succeeded, else 1.
+// succeeded, `failedStatus` when any failed, else (some only differ) 1.
 int RunOnHosts(const std::string& command, const DeviceChoice& choice,
-               const std::function<Args(const HostTarget&)>& hostArgs);
+               const std::function<Args(const HostTarget&)>& hostArgs, int failedStatus = 1);
 
 // A file name for a host's results: "room12.lan_30303".
 std::string HostFileStem(const HostTarget& host);

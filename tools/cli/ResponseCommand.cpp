@@ -1,4 +1,5 @@
-// dsptune-cli response: designed band responses on the 512-point grid, as CSV.
+// dsptune-cli response: designed band responses on the 512-point grid, as CSV (the
+// --chain form is in tools/cli/EqFilterCommands.cpp).
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -9,9 +10,14 @@
 #include "dsp/Biquad.h"
 #include "dsp/EqBand.h"
 #include "dsp/ResponseGrid.h"
+#include "files/ModeFile.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/CommandTable.h"
+#include "tools/cli/ExitStatus.h"
+#include "tools/cli/InputFiles.h"
 
 namespace dsptune::cli {
 namespace {
@@ -68,55 +74,78 @@ void PrintEqSum(int eq) {
     std::printf("%.3f,%.4f\n", static_cast<double>(ResponseGridFrequency(i)), sum[std::size_t(i)]);
 }
 
+// The defaults, or a mode file's settings as stored (no model clamp: no device is
+// connected). 0, or the exit status after saying why.
+int LoadEqSettings(const std::string& file) {
+  LoadDefaultImage();
+  if (file.empty()) return kExitSuccess;
+  if (const std::string problem = InputFileProblem(file); !problem.empty()) {
+    std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
+    return kExitFailure;
+  }
+  std::string error;
+  ParameterImageBytes image{};
+  if (ReadModeFileImage(file, image, &error) != 1) {
+    std::fprintf(stderr, "dsptune-cli: %s: %s\n", file.c_str(),
+                 error.empty() ? std::string(kModeVersionText).c_str() : error.c_str());
+    return kExitFailure;
+  }
+  ReplaceImage(image);
+  ApplyImage();
+  return kExitSuccess;
+}
+
 }  // namespace
 
 int RunResponse(const Args& args) {
+  const auto parsed = ParseArgs("response", args, CommandOptions("response"));
+  if (!parsed) return kExitUsage;
+  if (parsed->Has("--source")) return UsageError("response: --source goes with --chain");
   EqBand band;
   band.gain = 0.0f;
-  std::optional<int> eq;
-  bool haveType = false, haveFreq = false, haveQ = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& name = args[i];
-    if (i + 1 >= args.size()) return UsageError("response: " + name + " needs a value");
-    const std::string& value = args[++i];
-    if (name == "--type") {
-      const auto t = ParseType(value);
-      if (!t) return UsageError("response: --type must be PEQ, LP, HP, LS, HS (any case) or 0..21, not '" + value + "'");
-      band.type = *t;
-      haveType = true;
-    } else if (name == "--freq") {
-      const auto f = ParseNumber(value);
-      if (!f || *f < 1.0 || *f >= kDeviceSampleRate / 2) return UsageError("response: --freq must be 1..23999 Hz, not '" + value + "'");
-      band.frequency = static_cast<float>(*f);
-      haveFreq = true;
-    } else if (name == "--gain") {
-      const auto g = ParseNumber(value);
-      if (!g || *g < -40.0 || *g > 40.0) return UsageError("response: --gain must be -40..40 dB, not '" + value + "'");
-      band.gain = static_cast<float>(*g);
-    } else if (name == "--q") {
-      const auto q = ParseNumber(value);
-      if (!q || *q < 0.01 || *q > 100.0) return UsageError("response: --q must be 0.01..100, not '" + value + "'");
-      band.q = static_cast<float>(*q);
-      haveQ = true;
-    } else if (name == "--eq") {
-      const auto n = ParseWholeNumber(value, 0, kEqCount - 1);
-      if (!n) return UsageError("response: --eq must be 0..15, not '" + value + "'");
-      eq = *n;
-    } else {
-      return UsageError("response: unknown argument '" + name + "'");
-    }
+  const auto given = [&](const char* name, std::string& value) {
+    value = parsed->Value(name);
+    return parsed->Has(name);
+  };
+  std::string value;
+  if (given("--type", value)) {
+    const auto t = ParseType(value);
+    if (!t) return UsageError("response: --type must be PEQ, LP, HP, LS, HS (any case) or 0..21, not '" + value + "'");
+    band.type = *t;
   }
-  if (eq) {
-    if (haveType || haveFreq || haveQ) return UsageError("response: --eq cannot be combined with --type/--freq/--q");
-    LoadDefaultImage();
+  if (given("--freq", value)) {
+    const auto f = ParseNumber(value);
+    if (!f || *f < 1.0 || *f >= kDeviceSampleRate / 2) return UsageError("response: --freq must be 1..23999 Hz, not '" + value + "'");
+    band.frequency = static_cast<float>(*f);
+  }
+  if (given("--gain", value)) {
+    const auto g = ParseNumber(value);
+    if (!g || *g < -40.0 || *g > 40.0) return UsageError("response: --gain must be -40..40 dB, not '" + value + "'");
+    band.gain = static_cast<float>(*g);
+  }
+  if (given("--q", value)) {
+    const auto q = ParseNumber(value);
+    if (!q || *q < 0.01 || *q > 100.0) return UsageError("response: --q must be 0.01..100, not '" + value + "'");
+    band.q = static_cast<float>(*q);
+  }
+  const bool bandGiven = parsed->Has("--type") || parsed->Has("--freq") || parsed->Has("--q") || parsed->Has("--gain");
+  if (parsed->Has("--eq")) {
+    const auto eq = ParseWholeNumber(parsed->Value("--eq"), 0, kEqCount - 1);
+    if (!eq) return UsageError("response: --eq must be 0..15, not '" + parsed->Value("--eq") + "'");
+    if (bandGiven) return UsageError("response: --eq cannot be combined with --type/--freq/--gain/--q");
+    if (parsed->positional.size() > 1) return UsageError("response: --eq takes one mode file at most");
+    if (const int status = LoadEqSettings(parsed->positional.empty() ? "" : parsed->positional[0]); status != 0)
+      return status;
     PrintEqSum(*eq);
-    return 0;
+    return kExitSuccess;
   }
-  if (!haveType) return UsageError("response: --type is required (or --eq N)");
-  if (!haveFreq) return UsageError("response: --freq is required");
-  if (!haveQ) return UsageError("response: --q is required");
+  if (!parsed->positional.empty())
+    return UsageError("response: '" + parsed->positional[0] + "': a mode file goes with --eq N or --chain CH");
+  if (!parsed->Has("--type")) return UsageError("response: --type is required (or --eq N)");
+  if (!parsed->Has("--freq")) return UsageError("response: --freq is required");
+  if (!parsed->Has("--q")) return UsageError("response: --q is required");
   PrintBand(band);
-  return 0;
+  return kExitSuccess;
 }
 
 }  // namespace dsptune::cli

@@ -236,8 +236,10 @@ void PrintReadable(const ParameterImageBytes& image, const LiveBlockBytes& live)
                 layout.firstAddress);
     for (int b = 0; b < layout.recordSlots; ++b) {
       const BandRecord r = DecodeBandRecord(&live[std::size_t(EqBandOffset(eq, b))]);
-      std::printf("  band %2d  %5u Hz  %+5.1f dB  Q %6.3f  %s\n", b, r.frequency, static_cast<double>(r.GainDb()),
-                  static_cast<double>(r.Q()), FilterTypeName(r.type));
+      // Named as the CSV, JSON and diff name them: "band 1" up, and the slots the graph
+      // does not list (the band split's sections, the loudness filter) by what they are.
+      std::printf("  %-21s %5u Hz  %+5.1f dB  Q %6.3f  %s\n", BandName(eq, b).item[kTextEnglish].c_str(), r.frequency,
+                  static_cast<double>(r.GainDb()), static_cast<double>(r.Q()), FilterTypeName(r.type));
     }
   }
   std::printf("\nDerived records\n");

@@ -1,77 +1,47 @@
 // dsptune-cli: the device's parameters and equaliser curves from a terminal.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
 #include "tools/cli/CliCommands.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/ExitStatus.h"
 #include "tools/cli/HelpTexts.h"
 
 namespace {
 
-constexpr const char* kHelp =
-    "usage: dsptune-cli COMMAND [options]\n"
-    "\n"
-    "commands:\n"
-    "  show [--csv [--table parameters|bands|records] | --hex | --json] [FILE.mode]\n"
-    "                            print the default parameter set (or a mode file's): every\n"
-    "                            parameter by name, every equaliser's bands, the derived records\n"
-    "  response --type T --freq F --gain G --q Q\n"
-    "                            one band's designed response on the 512-point grid\n"
-    "                            (T: PEQ, LP, HP, LS, HS in any case, or a code 0..21)\n"
-    "  response --eq N           the summed response of EQ N's default bands (N 0..15)\n"
-    "  response --chain CH [--source mic-a|mic-b|music] [FILE.mode]\n"
-    "                            what output CH (1..8) plays: its source path's EQ (as routed\n"
-    "                            unless --source names one), then its own EQ and crossover\n"
-    "                            output: CSV rows frequency_hz,db\n"
-    "  eq-import FILTERS.txt --eq N [--in A.mode] -o B.mode\n"
-    "                            a measurement tool's filter set into EQ N (with --tcp/--usb:\n"
-    "                            into the device's); each problem is reported by line\n"
-    "  eq-export --eq N [FILE.mode] [-o FILE.txt]\n"
-    "                            EQ N's bands as a filter set (also with --tcp/--usb)\n"
-    "  diff A.mode B.mode [--csv] [--lang en|zh]\n"
-    "                            what differs between two mode files, one line each:\n"
-    "                            \"<page> / <item>: <in A> -> <in B>\"\n"
-    "                            exit status 0 when equal, 1 when they differ\n"
-    "  merge BASE.mode MINE.mode THEIRS.mode -o OUT.mode [--prefer mine|theirs]\n"
-    "                            the edits of MINE and the changes of THEIRS since BASE in\n"
-    "                            one file; exit status 1 (nothing written) when an item\n"
-    "                            changed differently on both sides, unless --prefer decides\n"
-    "\n"
-    "device commands (with --tcp HOST[:PORT], several --tcp or --hosts FILE, or --usb;\n"
-    "the device is read first):\n"
-    "  info                      identity, current mode, converters, About lines\n"
-    "  read -o FILE.mode         save the device's parameters as a mode file (several hosts:\n"
-    "                            -o DIR/ receives one file per host)\n"
-    "  write [--verify] FILE.mode\n"
-    "                            load a mode file and write it to the device; --verify reads\n"
-    "                            the image back and compares it\n"
-    "  get NAME...               print parameters by the names show prints\n"
-    "  set NAME=VALUE...         write parameters in display units\n"
-    "  remote-save FILE.remo     save the learned remote codes\n"
-    "  remote-load FILE.remo     load remote codes and send them to the device\n"
-    "  diff FILE.mode            what differs between a mode file and the device (the\n"
-    "                            file first); exit status 0 when equal, 1 when they differ\n"
-    "\n"
-    "  COMMAND --help            that command's options\n"
-    "  --help, --version         this text; the version\n"
-    "\n";
+using namespace dsptune::cli;
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  using namespace dsptune::cli;
-  const auto printHelp = [](std::FILE* out) {
-    std::fprintf(out, "%s%s\n%s", kHelp, kDeviceOptionsHelp, kExitStatusHelp);
-  };
-  if (argc < 2) {
-    printHelp(stderr);
-    return 2;
+// Device options typed before the command name ("dsptune-cli -q read ...") belong to the
+// command: they are moved behind it, with their values.
+Args WithLeadingOptionsMoved(int argc, char** argv, std::string& command) {
+  Args leading, rest;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string a = argv[i];
+    const std::string name = a.substr(0, a.find('='));
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& o : DeviceOptions())
+      if (o.name == name && !o.internal) spec = &o;
+    if (!spec) break;
+    leading.push_back(a);
+    if (spec->takesValue && a.find('=') == std::string::npos && i + 1 < argc) leading.push_back(argv[++i]);
   }
-  const std::string command = argv[1];
-  const Args args(argv + 2, argv + argc);
+  command = i < argc ? argv[i] : "";
+  rest.assign(argv + std::min(i + 1, argc), argv + argc);
+  rest.insert(rest.end(), leading.begin(), leading.end());
+  return rest;
+}
+
+int Run(const std::string& command, const Args& args) {
   if (command == "--help" || command == "-h" || command == "help") {
-    printHelp(stdout);
-    return 0;
+    PrintOverallHelp(stdout);
+    return kExitSuccess;
   }
   // Asked anywhere on the line, help and version win over everything else, even an
   // argument that would be refused.
@@ -83,11 +53,11 @@ int main(int argc, char** argv) {
   };
   if (command == "--version" || asked({"--version"})) {
     std::printf("%s\n", VersionText());
-    return 0;
+    return kExitSuccess;
   }
   if (asked({"--help", "-h"})) {
-    if (!PrintCommandHelp(command)) printHelp(stdout);
-    return 0;
+    if (!PrintCommandHelp(command)) PrintOverallHelp(stdout);
+    return kExitSuccess;
   }
   if (command == "show") return RunShow(args);
   if (command == "response") return IsChainResponse(args) ? RunChainResponse(args) : RunResponse(args);
@@ -101,9 +71,39 @@ int main(int argc, char** argv) {
   return UsageError("unknown command '" + command + "' (try --help)");
 }
 
+// Output a script reads must not vanish without a word: a full disk, a closed pipe or a
+// broken terminal makes the run a failure (for diff, whose 1 means "differs": trouble, 2).
+int CheckStandardOutput(const std::string& command, int status) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  const int error = errno;  // the stream keeps what it could not write, so the flush meets the error again
+  std::fprintf(stderr, "dsptune-cli: cannot write to standard output: %s\n",
+               error != 0 ? std::strerror(error) : "write error");
+  if (command == "diff") return status == kExitSuccess || status == kExitFailure ? kExitUsage : status;
+  return status == kExitSuccess ? kExitFailure : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintOverallHelp(stderr);
+    return kExitUsage;
+  }
+  // A script's output is kept whole until the end, so that a write error is met by the
+  // last flush with its reason (a single large print past a small buffer goes straight
+  // to the file and its reason would be lost); a terminal keeps its lines as they come.
+  static char buffer[1 << 20];
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  std::string command;
+  const Args args = WithLeadingOptionsMoved(argc, argv, command);
+  if (command.empty()) return UsageError("no command (try --help)");
+  return CheckStandardOutput(command, Run(command, args));
+}
+
 namespace dsptune::cli {
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "dsptune-cli: %s\n", message.c_str());
-  return 2;
+  return kExitUsage;
 }
 }  // namespace dsptune::cli

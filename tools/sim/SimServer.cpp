@@ -243,7 +243,7 @@ void SimServer::ServeClient(int fd) {
     Clock::time_point now = Clock::now();
     // Judged when something would be sent, not before the poll that may wait for it.
     const auto silentNow = [&] {
-      return options_.silentAfter.count() > 0 && Clock::now() - connectedAt >= options_.silentAfter;
+      return options_.silentAfter.count() >= 0 && Clock::now() - connectedAt >= options_.silentAfter;
     };
 
     Clock::time_point wake = now + kPollStep;

@@ -27,7 +27,8 @@ struct ServerOptions {
   std::chrono::milliseconds zwaveInterval{0};         // a Z-Wave Serial API frame this often; 0: never
 
   // ---- faults ----
-  std::chrono::milliseconds silentAfter{0};  // after this long with a client: no heartbeat, no answers
+  std::chrono::milliseconds silentAfter{-1};  // after this long with a client: no heartbeat, no answers
+                                              // (0: from the start; negative: never)
   bool splitBytes = false;                   // every frame written one byte per write
   bool strayBytes = false;                   // a few non-frame bytes written before every frame
   int badChecksumEvery = 0;                  // every Nth frame goes out with a wrong checksum

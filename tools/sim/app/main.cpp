@@ -35,13 +35,15 @@ constexpr const char* kHelp =
     "  --latency MS           hold every answer back MS milliseconds\n"
     "  --drop-every N         lose every Nth answer\n"
     "  --silent-after MS      stop answering and heartbeating MS after a client connects\n"
+    "                         (0 = from the start; default: never)\n"
     "  --split-bytes          write frames one byte at a time\n"
     "  --stray-bytes          write a few garbage bytes before every frame\n"
     "  --bad-checksum-every N send every Nth frame with a wrong checksum\n"
     "  --param-error-after N  refuse the Nth command with a parameter error (0x0A)\n"
     "  --close-after N        cut the connection right after answering the Nth command\n"
     "  --busy                 tell every client \"ISCONNECTED\" (another host holds the module)\n"
-    "  --help                 this text\n";
+    "  --help                 this text\n"
+    "  --version              the version\n";
 
 volatile std::sig_atomic_t g_stop = 0;
 
@@ -68,6 +70,10 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("dsptune-sim %s\n", DSPTUNE_VERSION);
       return 0;
     }
     if (arg == "--split-bytes") {
