@@ -82,7 +82,7 @@ void InputSourceDialog::BuildRows() {
 
   const DialogUnits units(font());
   const DialogUnitRect radio = RadioRect(0), slider = SliderRect(0), value = ValueLabelRect(0);
-  auto* grid = new QGridLayout(this);
+  auto* grid = grid_ = new QGridLayout(this);
   grid->setContentsMargins(units.X(radio.x), units.Y(slider.y), units.X(8), units.Y(8));
   grid->setHorizontalSpacing(units.X(slider.x - radio.x - radio.width));
   grid->setVerticalSpacing(units.Y(SliderRect(1).y - slider.y - slider.height));
@@ -97,13 +97,19 @@ void InputSourceDialog::BuildRows() {
     row.radio->setText(QString::fromUtf8(shown.label.data(), qsizetype(shown.label.size())));
     row.slider->setMinimumHeight(units.Y(slider.height));
     row.value->setMinimumWidth(valueWidth);
-    grid->addWidget(row.radio, line, 0);
+    // A radio keeps its own width: only its indicator and text take clicks, so a radio
+    // stretched by a longer one (a kept source's) would take them at neither.
+    grid->addWidget(row.radio, line, 0, Qt::AlignLeft | Qt::AlignVCenter);
     grid->addWidget(row.slider, line, 1);
     grid->addWidget(row.value, line, 2);
     ShowRow(shown.source, !shown.conditional);
     ++line;
   }
-  grid->setRowStretch(line, 1);
+  keptLine_ = line;
+  keptCode_ = new QLabel(this);
+  keptCode_->hide();
+  grid->addWidget(keptCode_, keptLine_, 0, 1, 3);
+  grid->setRowStretch(keptLine_ + 1, 1);
   FitSize();
 }
 
@@ -123,8 +129,54 @@ void InputSourceDialog::FitSize() {
 std::vector<int> InputSourceDialog::VisibleSources() const {
   std::vector<int> sources;
   for (const MusicInputRow& row : layout_.rows)
-    if (!rows_[std::size_t(row.source)].radio->isHidden()) sources.push_back(row.source);
+    if (row.source != keptSource_ && !rows_[std::size_t(row.source)].radio->isHidden()) sources.push_back(row.source);
   return sources;
+}
+
+QString InputSourceDialog::VariantLabel(int source) const {
+  std::string_view label = DefaultSourceLabel(source);
+  for (const MusicInputRow& row : layout_.rows)
+    if (row.source == source) label = row.label;
+  return QString::fromUtf8(label.data(), qsizetype(label.size()));
+}
+
+void InputSourceDialog::ShowKeptValue(int selected) {
+  keptText_ = UnofferedSourceText(selected);
+  if (IsInputSource(selected)) {
+    keptSource_ = selected;
+    const Row& row = rows_[std::size_t(selected)];
+    keptMoved_ = std::none_of(layout_.rows.begin(), layout_.rows.end(),
+                              [selected](const MusicInputRow& r) { return r.source == selected; });
+    if (keptMoved_) {
+      grid_->addWidget(row.radio, keptLine_, 0, Qt::AlignLeft | Qt::AlignVCenter);
+      grid_->addWidget(row.slider, keptLine_, 1);
+      grid_->addWidget(row.value, keptLine_, 2);
+    }
+    ShowRow(selected, true);
+  } else {
+    keptCode_->show();
+  }
+  ApplyKeptText();
+}
+
+void InputSourceDialog::ClearKeptValue() {
+  if (keptSource_ >= 0) {
+    const Row& row = rows_[std::size_t(keptSource_)];
+    row.radio->setText(VariantLabel(keptSource_));
+    ShowRow(keptSource_, false);
+    if (keptMoved_)
+      for (QWidget* widget : std::initializer_list<QWidget*>{row.radio, row.slider, row.value}) grid_->removeWidget(widget);
+  }
+  keptSource_ = -1;
+  keptMoved_ = false;
+  keptCode_->hide();
+}
+
+void InputSourceDialog::ApplyKeptText() {
+  const QString text = PickText(QString::fromStdString(keptText_[kTextChinese]),
+                                QString::fromStdString(keptText_[kTextEnglish]));
+  if (keptSource_ >= 0) rows_[std::size_t(keptSource_)].radio->setText(text);
+  if (!keptCode_->isHidden()) keptCode_->setText(text);
 }
 
 void InputSourceDialog::Open() {
@@ -143,6 +195,11 @@ void InputSourceDialog::RefreshPage() {
   }
   loading_ = false;
 
+  // The kept line is made anew; the window is refitted only when it changed.
+  const int keptBefore = keptSource_;
+  const bool codeBefore = !keptCode_->isHidden();
+  const BilingualText textBefore = keptText_;
+  ClearKeptValue();
   if (ShowsConditionalSource(IdentitySnapshot())) {
     const bool inVariant = std::any_of(layout_.rows.begin(), layout_.rows.end(),
                                        [](const MusicInputRow& row) { return row.source == kConditionalSource; });
@@ -152,8 +209,11 @@ void InputSourceDialog::RefreshPage() {
     }
   }
 
-  // A source this variant hides checks its hidden button, leaving the visible ones
-  // unchecked; a value that is no source unchecks them all. Nothing is written.
+  // A source this variant does not offer is shown as kept, its own button checked; a
+  // value that is no source unchecks them all. Nothing is written.
+  const bool conditionalShown = !rows_[kConditionalSource].radio->isHidden();
+  if (!OffersSource(layout_, values.selected, conditionalShown)) ShowKeptValue(values.selected);
+  if (keptSource_ != keptBefore || !keptCode_->isHidden() != codeBefore || keptText_ != textBefore) FitSize();
   if (QAbstractButton* button = IsInputSource(values.selected) ? group_->button(values.selected) : nullptr) {
     button->setChecked(true);
   } else {
@@ -169,7 +229,10 @@ void InputSourceDialog::ApplyTexts() {
     row.radio->setToolTip(PickText("选择这个音乐输入", "Plays this music input"));
     row.slider->setToolTip(PickText("这个音乐输入的增益", "Gain of this music input"));
   }
+  keptCode_->setToolTip(PickText("设置里保存的输入源，本机型没有；选择其他输入源即可更换",
+                                 "Kept as stored: this model has no such input. Pick a source to change it"));
   ApplyDialogTexts(this, kDialogNumber);
+  ApplyKeptText();
 }
 
 void InputSourceDialog::OnGainChanged(int source, int position) {

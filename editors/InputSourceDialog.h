@@ -7,6 +7,12 @@
 // them, so a row's source number (its radio's id in the group, its parameter addresses)
 // never depends on the variant.
 //
+// A selected source the variant does not offer (a mode file's source of another model,
+// say) is kept and shown as what it is: its row appears below the others, checked and
+// labelled "AUX1 (not on this model)" (UnofferedSourceText); a value that is no source
+// shows as its number on a line of its own. Nothing is written until the user picks a
+// source; the next refresh that finds an offered source takes the line away again.
+//
 // Modeless. Closing (close box, Escape) only hides it; the main window keeps one in a
 // QPointer, shows it again with Open and deletes it when a new USB device arrives, so the
 // next Open makes the variant of the device then connected. Every value is written at
@@ -18,6 +24,7 @@
 #include "editors/model/MusicInputSources.h"
 
 class QButtonGroup;
+class QGridLayout;
 class QLabel;
 class QRadioButton;
 class QSlider;
@@ -52,8 +59,12 @@ class InputSourceDialog : public QDialog {
   QRadioButton& SourceButton(int source) const { return *rows_[std::size_t(source)].radio; }
   QSlider& GainSlider(int source) const { return *rows_[std::size_t(source)].slider; }
   QLabel& GainLabel(int source) const { return *rows_[std::size_t(source)].value; }
-  // Sources whose rows are visible, top to bottom.
+  // Sources the user is offered (visible rows but the kept one), top to bottom.
   std::vector<int> VisibleSources() const;
+  // The source shown as kept though not offered; -1 when none is.
+  int KeptSource() const { return keptSource_; }
+  // The line showing a kept value that is no source (hidden otherwise).
+  QLabel& KeptCodeLabel() const { return *keptCode_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +84,12 @@ class InputSourceDialog : public QDialog {
   void ShowRow(int source, bool visible);
   void FitSize();
   void OnGainChanged(int source, int position);
+  // The label a row has in this variant (its default label for rows the variant lacks).
+  QString VariantLabel(int source) const;
+  // Put up and take down the kept line; the caller refits the window.
+  void ShowKeptValue(int selected);
+  void ClearKeptValue();
+  void ApplyKeptText();
   // Sends a wheel turn to the focused gain slider when it is not already its target;
   // false when the wheel should take its usual way.
   bool ForwardWheel(QWidget* target, QWheelEvent* event);
@@ -80,6 +97,12 @@ class InputSourceDialog : public QDialog {
   const MusicInputLayout& layout_;
   std::array<Row, kInputSourceCount> rows_{};
   QButtonGroup* group_ = nullptr;
+  QGridLayout* grid_ = nullptr;
+  QLabel* keptCode_ = nullptr;
+  int keptLine_ = 0;       // the grid line below the variant's rows
+  int keptSource_ = -1;    // the row shown as kept, or -1
+  bool keptMoved_ = false;  // its row was put on keptLine_ (it has no place in the variant)
+  BilingualText keptText_;
   bool loading_ = false;
 };
 

@@ -14,8 +14,8 @@
 #include "link/SyncJobs.h"
 #include "model/DebugLog.h"
 #include "model/DeviceIdentity.h"
-#include "model/DeviceModels.h"
 #include "model/ParameterImage.h"
+#include "model/WritePlan.h"
 
 namespace dsptune {
 namespace {
@@ -38,6 +38,44 @@ void PutLittleEndian32(std::uint8_t* p, std::uint32_t v) {
 
 std::uint32_t GetLittleEndian32(const std::uint8_t* p) {
   return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// The identity block a save writes for settings that came from no file: the identity the
+// program holds. The image is always in the supported protocol's layout (a device of
+// another protocol is never read), so that is the code the file carries, also when no
+// device has been read yet and the identity still holds its start-up value: the file
+// must open again.
+IdentityBlock HeldIdentityBlock() {
+  const DeviceIdentity identity = IdentitySnapshot();
+  IdentityBlock header{};
+  PutLittleEndian32(&header[kProtocolOffset], std::uint32_t(kSupportedProtocol));
+  std::memcpy(&header[kModelNameOffset], identity.modelName.data(), kModelNameSize);
+  std::memcpy(&header[kMcuVersionOffset], identity.mcuVersion.data(), kVersionTextSize);
+  std::memcpy(&header[kDspVersionOffset], identity.dspVersion.data(), kVersionTextSize);
+  return header;
+}
+
+// Reads and checks a whole mode file: 1 with its identity block and image, else 0 (the
+// open error in *errorText when the file cannot be opened).
+int ReadModeFile(const fs::path& path, IdentityBlock& header, ParameterImageBytes& image, std::string* errorText) {
+  if (errorText) errorText->clear();
+  // No FIFO or device is read, nor more than a mode file holds.
+  const FileReadResult read = ReadBoundedFile(path, {kModeFileSize});
+  if (!read.Ok() && read.fault != FileReadFault::kTooLarge) {
+    if (errorText) *errorText = OpenErrorText(path);
+    return 0;
+  }
+  std::array<std::uint8_t, kModeFileSize> file{};
+  const std::size_t got = read.bytes.size();
+  std::copy_n(read.bytes.begin(), std::min(got, file.size()), file.begin());
+  if (got < 4 || GetLittleEndian32(&file[kProtocolOffset]) != std::uint32_t(kSupportedProtocol)) return 0;
+  // A short file would leave the image a mix of two settings that the write job then
+  // sends to the device, and a longer one is not a mode file of this version: both are
+  // refused like a file of another version.
+  if (got != file.size()) return 0;
+  std::copy(file.begin(), file.begin() + kModeFileHeaderSize, header.begin());
+  std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
+  return 1;
 }
 
 int LastError(int fallback) { return errno != 0 ? errno : fallback; }
@@ -127,14 +165,8 @@ int SaveModeFile(const fs::path& path, std::string* errorText) {
 int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std::string* errorText) {
   if (errorText) errorText->clear();
   std::array<std::uint8_t, kModeFileSize> file{};
-  const DeviceIdentity identity = IdentitySnapshot();
-  // The image is always in the supported protocol's layout (a device of another protocol
-  // is never read), so that is the code the file carries, also when no device has been
-  // read yet and the identity still holds its start-up value: the file must open again.
-  PutLittleEndian32(&file[kProtocolOffset], std::uint32_t(kSupportedProtocol));
-  std::memcpy(&file[kModelNameOffset], identity.modelName.data(), kModelNameSize);
-  std::memcpy(&file[kMcuVersionOffset], identity.mcuVersion.data(), kVersionTextSize);
-  std::memcpy(&file[kDspVersionOffset], identity.dspVersion.data(), kVersionTextSize);
+  const IdentityBlock header = FileHeaderFor(image).value_or(HeldIdentityBlock());
+  std::copy(header.begin(), header.end(), file.begin());
   std::copy(image.begin(), image.end(), file.begin() + kModeFileHeaderSize);
 
   if (const int error = ReplaceFileContents(path, file); error != 0) {
@@ -146,38 +178,27 @@ int SaveSettingsFile(const fs::path& path, const ParameterImageBytes& image, std
 
 int ReadModeFileImage(const fs::path& path, ParameterImageBytes& image, std::string* errorText,
                       DeviceIdentity* identity) {
-  if (errorText) errorText->clear();
-  // No FIFO or device is read, nor more than a mode file holds.
-  const FileReadResult read = ReadBoundedFile(path, {kModeFileSize});
-  if (!read.Ok() && read.fault != FileReadFault::kTooLarge) {
-    if (errorText) *errorText = OpenErrorText(path);
-    return 0;
-  }
-  std::array<std::uint8_t, kModeFileSize> file{};
-  const std::size_t got = read.bytes.size();
-  std::copy_n(read.bytes.begin(), std::min(got, file.size()), file.begin());
-  if (got < 4 || GetLittleEndian32(&file[kProtocolOffset]) != std::uint32_t(kSupportedProtocol)) return 0;
-  // A short file would leave the image a mix of two settings that the write job then
-  // sends to the device, and a longer one is not a mode file of this version: both are
-  // refused like a file of another version.
-  if (got != file.size()) return 0;
-  std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
+  IdentityBlock header{};
+  ParameterImageBytes read{};
+  if (ReadModeFile(path, header, read, errorText) != 1) return 0;
+  image = read;
   if (identity) {
     *identity = DeviceIdentity{};
     identity->protocolCode = kSupportedProtocol;
-    std::memcpy(identity->modelName.data(), &file[kModelNameOffset], kModelNameSize);
-    std::memcpy(identity->mcuVersion.data(), &file[kMcuVersionOffset], kVersionTextSize);
-    std::memcpy(identity->dspVersion.data(), &file[kDspVersionOffset], kVersionTextSize);
+    std::memcpy(identity->modelName.data(), &header[kModelNameOffset], kModelNameSize);
+    std::memcpy(identity->mcuVersion.data(), &header[kMcuVersionOffset], kVersionTextSize);
+    std::memcpy(identity->dspVersion.data(), &header[kDspVersionOffset], kVersionTextSize);
   }
   return 1;
 }
 
 int LoadModeFile(const fs::path& path, std::string* errorText) {
-  ParameterImageBytes image;
-  if (ReadModeFileImage(path, image, errorText) != 1) return 0;
-  ReplaceImage(image);
-  ClampInputSource();
-  ApplyImage();
+  IdentityBlock header{};
+  ParameterImageBytes image{};
+  if (ReadModeFile(path, header, image, errorText) != 1) return 0;
+  // Every byte as stored, the reserved live bytes too, so that saving gives the file back.
+  LoadSettings(image);
+  NoteSettingsFromFile(header, image);
   return 1;
 }
 

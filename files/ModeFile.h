@@ -6,11 +6,22 @@
 //        4    32  model name, ASCII, zero-padded
 //       36    11  MCU version text, ASCII, zero-padded
 //       47    11  DSP version text, ASCII, zero-padded
-//       58     2  spare, zero
+//       58     2  spare (zero in a header the program makes)
 //       60  3518  parameter image, byte for byte (big-endian values inside)
 //
-// The header is the device identity as the program holds it, so a file saved from a
-// device carries that device's name and versions. Loading tests only the protocol code.
+// The header names where the settings come from. A file saved from a device carries that
+// device's name and versions. Settings opened from a file keep the file's header, byte
+// for byte, while they are still the file's: unchanged (also after a connected open has
+// written them to the device), or changed only by edits no device received. Once a
+// device holds them changed (an edit it received, a reconcile or read that left other
+// settings) they are the device's and carry its identity. Settings from the defaults,
+// with no device ever read and no file, carry the start-up model name and placeholder
+// versions with the supported protocol code. So opening a file and saving it without an
+// edit gives the same 3578 bytes, offline or connected.
+//
+// Loading tests only the protocol code and the length. Every other byte is kept as
+// stored, also a value the connected model's lists do not offer (an input source of
+// another model): the editors show it as what it is, and only the user replaces it.
 //
 // The user interface shows the message boxes; these routines return the texts.
 #include <cstdint>
@@ -39,21 +50,22 @@ std::string OpenErrorText(const std::filesystem::path& path);
 // "Errcode=2,Can't read file:\n%s\nNo such file or directory".
 std::string ReadErrorText(int errorNumber, const std::filesystem::path& path);
 
-// Commits the live block into the image, then writes the identity header and the image.
+// Commits the live block into the image, then writes the header (above) and the image.
 // Returns 1 on success. Returns 0 when the file cannot be written, with *errorText (when
 // given) set to WriteErrorText. The file is written beside the target under a temporary
 // name and renamed over it, so a failed save leaves an existing file as it was.
 int SaveModeFile(const std::filesystem::path& path, std::string* errorText = nullptr);
-// The same for settings held elsewhere (a compare slot, say): `image` with the current
-// identity's header.
+// The same for settings held elsewhere (a compare slot, say): `image` with the header of
+// the file it came from (FileHeaderFor), else the identity the program holds.
 int SaveSettingsFile(const std::filesystem::path& path, const ParameterImageBytes& image,
                      std::string* errorText = nullptr);
 
-// Reads a mode file into the image, corrects the input source for the connected model
-// and runs ApplyImage. Returns 1 on success; 0 when the file cannot be opened (*errorText
-// set to OpenErrorText), when its protocol code is not 20 or when it is shorter than
-// 3578 bytes (*errorText left empty). On 0 the image is unchanged. After a 0 the user
-// interface shows kModeVersionText titled kModeVersionTitle.
+// Reads a mode file into the working settings exactly as stored (image, the whole live
+// block, UI and editor values: LoadSettings) and remembers its header for the next save.
+// Nothing is corrected for the connected model. Returns 1 on success; 0 when the file
+// cannot be opened (*errorText set to OpenErrorText), when its protocol code is not 20
+// or when it is shorter than 3578 bytes (*errorText left empty). On 0 the model is
+// unchanged. After a 0 the user interface shows kModeVersionText titled kModeVersionTitle.
 // Reads and checks a mode file's image without touching the model: 1 and the image,
 // or 0 under the same conditions as LoadModeFile. With `identity`, a 1 also gives the
 // model name and versions the header names (the protocol code is the supported one).
@@ -64,6 +76,10 @@ int LoadModeFile(const std::filesystem::path& path, std::string* errorText = nul
 
 // LoadModeFile, then on success logs "Start thread:SynchronizeData\n" and starts the
 // write job that sends the loaded image to the device. Same results as LoadModeFile.
+// The device gets the file as it is, an input source its model lacks included: that is
+// the setting the user chose by opening the file (the device's source record takes any of
+// the 14 sources; the all-sources dialog variant sends each of them), and the window
+// shows it as not on this model. Nothing is sent that the file does not hold.
 int LoadModeFileToDevice(const std::filesystem::path& path, std::string* errorText = nullptr);
 
 // The device mode slot a file name asks for: 0..3 when the name, lower-cased and without

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "model/DerivedRecords.h"
-#include "model/ParameterImage.h"
 
 namespace dsptune {
 namespace {
@@ -50,12 +48,6 @@ std::uint8_t ClampedInputSource(std::string_view model, std::uint8_t source) {
   if (!m) return source;
   const bool kept = std::find(m->keptSources.begin(), m->keptSources.end(), source) != m->keptSources.end();
   return kept ? source : m->replacementSource;
-}
-
-void ClampInputSource() {
-  const std::uint8_t source = InputSourceByte();
-  const std::uint8_t clamped = ClampedInputSource(IdentitySnapshot().ModelName(), source);
-  if (clamped != source) SetInputSourceByte(clamped);
 }
 
 int MusicInputTemplate(std::string_view name) {

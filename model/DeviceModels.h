@@ -1,7 +1,6 @@
 #pragma once
 // The device family this program serves. The model name the device reports decides
-// whether the program works with it at all, which music-input dialog variant is shown
-// and which input sources a loaded mode file may select.
+// whether the program works with it at all and which music-input dialog variant is shown.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -17,13 +16,10 @@ bool IsKnownModel(std::string_view name);
 // A known model that speaks protocol 20.
 bool IdentityAccepted(const DeviceIdentity& identity);
 
-// The input source (image byte 2017) a mode file may keep on this model: the source
-// itself when the model allows it or is not known, else the model's replacement.
+// The input source (image byte 2017) this model's own source list keeps: the source
+// itself when the model has it or is not known, else the model's usual replacement.
+// Informative only: a loaded mode file keeps its source as stored (ModeFile.h).
 std::uint8_t ClampedInputSource(std::string_view model, std::uint8_t source);
-
-// Corrects the current image's input-source byte for the connected device's model.
-// Runs after a mode file was read into the image and before ApplyImage.
-void ClampInputSource();
 
 // Dialog template number of the model's music-input page; 512 for unknown models.
 int MusicInputTemplate(std::string_view name);

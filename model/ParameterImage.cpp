@@ -30,7 +30,15 @@ auto Locked(F&& f) {
 // with the model lock held.
 DeviceWriter* NoteDelivery(DataModel& m) {
   if (!m.writer || !m.writer->Delivers()) m.unsentEdits = true;
+  else if (m.fileOrigin) m.fileOrigin->leftForDevice = true;
   return m.writer;
+}
+
+// The settings as a mode file stores them: the live block over the image's first bytes.
+ParameterImageBytes WorkingBytes(const DataModel& m) {
+  ParameterImageBytes settings = m.image;
+  std::copy(m.live.begin(), m.live.end(), settings.begin());
+  return settings;
 }
 
 std::array<std::uint32_t, 7> RecordWords(const ParameterImageBytes& image, const DspRecordLayout& r) {
@@ -170,6 +178,7 @@ void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<co
 
 void LoadDefaultImage() {
   Locked([](DataModel& m) {
+    m.fileOrigin.reset();
     m.image = DefaultImage();
     ApplyImageLocked(m);
   });
@@ -184,7 +193,23 @@ void MarkUnsentEdits() {
   Locked([](DataModel& m) { m.unsentEdits = true; });
 }
 void ClearUnsentEdits() {
-  Locked([](DataModel& m) { m.unsentEdits = false; });
+  Locked([](DataModel& m) {
+    m.unsentEdits = false;
+    if (m.fileOrigin && WorkingBytes(m) != m.fileOrigin->settings) m.fileOrigin->leftForDevice = true;
+  });
+}
+
+void NoteSettingsFromFile(const IdentityBlock& header, const ParameterImageBytes& settings) {
+  Locked([&](DataModel& m) { m.fileOrigin = DataModel::FileOrigin{header, settings, false}; });
+}
+
+std::optional<IdentityBlock> FileHeaderFor(const ParameterImageBytes& settings) {
+  return Locked([&](DataModel& m) -> std::optional<IdentityBlock> {
+    if (!m.fileOrigin) return std::nullopt;
+    const DataModel::FileOrigin& origin = *m.fileOrigin;
+    if (settings == origin.settings || (!origin.leftForDevice && settings == WorkingBytes(m))) return origin.header;
+    return std::nullopt;
+  });
 }
 std::optional<ParameterImageBytes> ConfirmedSettings() {
   return Locked([](DataModel& m) { return m.confirmed; });

@@ -38,6 +38,8 @@ inline constexpr int kInputSourceOffset = 2017;    // last value byte of block 4
 
 using ParameterImageBytes = std::array<std::uint8_t, kImageSize>;
 using LiveBlockBytes = std::array<std::uint8_t, kLiveBlockSize>;
+// A device identity as the 60 bytes a mode file stores it in (DeviceIdentity.h).
+using IdentityBlock = std::array<std::uint8_t, kIdentitySize>;
 
 // Where the model's writes go: the link installs itself here. Calls are made without
 // any model lock held, so an implementation may block (a synchronous send waits up to
@@ -87,6 +89,15 @@ class DataModel {
   bool unsentEdits = false;
   // The settings the device last confirmed (see ConfirmedSettings).
   std::optional<ParameterImageBytes> confirmed;
+  // The mode file the working settings were last read from: its identity block, the
+  // settings it held, and whether a device has since held other settings (an edit it
+  // received, or a read or reconcile that left the model agreeing with it on others).
+  struct FileOrigin {
+    IdentityBlock header{};
+    ParameterImageBytes settings{};
+    bool leftForDevice = false;
+  };
+  std::optional<FileOrigin> fileOrigin;
 };
 
 // The current model. Created on first use.
@@ -129,6 +140,8 @@ int EqBandOffset(int eq, int band);
 // the reconcile step).
 bool HasUnsentEdits();
 void MarkUnsentEdits();
+// Also ends a file's claim on the working settings (FileHeaderFor) when they are not
+// the file's settings: the device holds them now.
 void ClearUnsentEdits();
 // The settings the device is known to hold: the image of the last read that completed or
 // of the last write job it acknowledged chunk by chunk. Kept beside the unsent edits for
@@ -137,6 +150,17 @@ void ClearUnsentEdits();
 // transfer of this model.
 std::optional<ParameterImageBytes> ConfirmedSettings();
 void NoteConfirmedSettings(const ParameterImageBytes& settings);
+
+// ---- the identity a mode file names for the settings it holds ----
+// Settings read from a mode file keep naming the file's identity block (the model and
+// versions it was saved from) until a device holds them changed: offline edits keep it,
+// an edit a device receives or a read of other settings ends it. LoadDefaultImage forgets
+// the file.
+void NoteSettingsFromFile(const IdentityBlock& header, const ParameterImageBytes& settings);
+// The identity block of the file that `settings` (3518 bytes as a mode file stores them)
+// belong to: the last file read, when they are exactly its settings, or the working
+// settings before a device took them over. Empty otherwise.
+std::optional<IdentityBlock> FileHeaderFor(const ParameterImageBytes& settings);
 
 // ---- readers (copies taken under the lock) ----
 ParameterImageBytes ImageSnapshot();

@@ -81,6 +81,20 @@ bool ShowsConditionalSource(const DeviceIdentity& identity) {
   return identity.ModelName() == "LQ4.1" && identity.protocolCode == kSupportedProtocol;
 }
 
+bool OffersSource(const MusicInputLayout& layout, int source, bool conditionalShown) {
+  return std::any_of(layout.rows.begin(), layout.rows.end(), [&](const MusicInputRow& row) {
+    return row.source == source && (!row.conditional || conditionalShown);
+  });
+}
+
+BilingualText UnofferedSourceText(int selected) {
+  const std::string name = IsInputSource(selected) ? std::string(DefaultSourceLabel(selected)) : std::to_string(selected);
+  BilingualText text;
+  text[kTextChinese] = name + "（本机型没有此输入）";
+  text[kTextEnglish] = name + " (not on this model)";
+  return text;
+}
+
 MusicInputValues ReadMusicInputValues() {
   MusicInputValues values;
   values.selected = UiValue(kInputSourceBlock, kSelectedSourceAddress);

@@ -15,6 +15,7 @@
 
 #include "model/DeviceIdentity.h"
 #include "model/ParameterLimits.h"
+#include "model/SettingsDiff.h"
 
 namespace dsptune {
 
@@ -70,6 +71,16 @@ DialogUnitRect ValueLabelRect(int row);
 
 // True when a refresh shows the conditional row: model "LQ4.1" on protocol 20.
 bool ShowsConditionalSource(const DeviceIdentity& identity);
+
+// Whether the variant lets the user pick `source`: one of its rows, the conditional row
+// only while it is shown.
+bool OffersSource(const MusicInputLayout& layout, int source, bool conditionalShown);
+
+// How the dialog shows a selected value its variant does not offer (a mode file's source
+// of another model, say): kept as it is and named for what it is, its default label or,
+// when it has none, its number, marked as missing here: "AUX1 (not on this model)",
+// "AUX1（本机型没有此输入）", "200 (not on this model)".
+BilingualText UnofferedSourceText(int selected);
 
 // What a refresh loads: the selected source (unchecked-all when it is not 0..13) and
 // the 14 gains, as stored (possibly outside 0..100 after a mode file or device read).

@@ -152,6 +152,36 @@ TEST(MusicInputLayout, ConditionalRowOnlyForAnLq41OnProtocol20) {
     EXPECT_EQ(ShowsConditionalSource(DeviceIdentity::With(model, protocol, "", "")), shown) << model << " " << protocol;
 }
 
+// What a variant lets the user pick, and how a stored value it does not offer is named.
+TEST(MusicInputLayout, UnofferedSourcesAreNamedForWhatTheyAre) {
+  struct Row {
+    int templateNumber;
+    int source;
+    bool conditionalShown;
+    bool offered;
+  };
+  const Row rows[] = {
+      {536, 11, false, false}, {536, 0, false, true},  {530, 6, false, false}, {530, 11, false, true},
+      {527, 5, false, false},  {527, 5, true, true},   {527, 3, false, true},  {512, 13, false, true},
+      {512, 14, false, false}, {512, -1, false, false}, {535, 200, false, false},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(OffersSource(MusicInputLayoutFor(r.templateNumber), r.source, r.conditionalShown), r.offered)
+        << r.templateNumber << " source " << r.source;
+
+  const std::vector<std::tuple<int, std::string, std::string>> texts = {
+      {11, "AUX1 (not on this model)", "AUX1（本机型没有此输入）"},
+      {0, "HDMI1 (not on this model)", "HDMI1（本机型没有此输入）"},
+      {14, "14 (not on this model)", "14（本机型没有此输入）"},
+      {255, "255 (not on this model)", "255（本机型没有此输入）"},
+  };
+  for (const auto& [source, english, chinese] : texts) {
+    const BilingualText text = UnofferedSourceText(source);
+    EXPECT_EQ(text[kTextEnglish], english);
+    EXPECT_EQ(text[kTextChinese], chinese);
+  }
+}
+
 TEST(MusicInputValues, SliderPositionClampsAndLabelShowsTheStoredValue) {
   const std::vector<std::tuple<int, int, std::string>> cases = {
       {0, 0, "0%"}, {55, 55, "55%"}, {100, 100, "100%"}, {150, 100, "150%"}, {101, 100, "101%"}, {-5, 0, "-5%"},

@@ -38,11 +38,12 @@ std::vector<std::uint8_t> PercentBytes(int value) {
   return {std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word)};
 }
 
-// Visible rows top to bottom as the window shows them: "label=source".
+// The variant's visible rows top to bottom as the window shows them: "label=source" (a
+// kept source the variant does not offer is not one of them).
 QStringList ShownRows(const InputSourceDialog& dialog) {
   QList<QRadioButton*> radios;
   for (int k = 0; k < kInputSourceCount; ++k)
-    if (dialog.SourceButton(k).isVisible()) radios << &dialog.SourceButton(k);
+    if (dialog.SourceButton(k).isVisible() && k != dialog.KeptSource()) radios << &dialog.SourceButton(k);
   std::sort(radios.begin(), radios.end(), [](QRadioButton* a, QRadioButton* b) { return a->y() < b->y(); });
   QStringList rows;
   for (QRadioButton* radio : radios) rows << QString("%1=%2").arg(radio->text()).arg(dialog.SourceGroup().id(radio));
@@ -154,9 +155,10 @@ class InputSourceDialogTest : public QObject {
         QTest::keyClick(&dialog_->GainSlider(k), Qt::Key_Right);
         ExpectWrites({{std::uint8_t(0x18 + k), PercentBytes(gain + 1)}}, where);
       }
-      // The other labels kept their own values.
+      // The other labels (a kept source's too) kept their own values.
+      const std::vector<int> offered = dialog_->VisibleSources();
       for (int k = 0; k < kInputSourceCount; ++k) {
-        const bool touched = dialog_->GainSlider(k).isVisible();
+        const bool touched = std::find(offered.begin(), offered.end(), k) != offered.end();
         QCOMPARE(dialog_->GainLabel(k).text(), touched ? QString("%1%").arg(11 + k) : QString("100%"));
       }
     }
@@ -223,6 +225,70 @@ class InputSourceDialogTest : public QObject {
     QTest::mouseClick(&dialog_->SourceButton(first), Qt::LeftButton);
     QCOMPARE(dialog_->SourceGroup().checkedId(), first);
     ExpectWrites({{0x17, test::Bytes({0, 0, 0, first})}}, "first click");
+  }
+
+  void keptSourceShownAsWhatItIs_data() {
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("AUX1 on an LW4.1") << "LW4.1" << 20 << 11 << "AUX1 (not on this model)"
+                                      << QString::fromUtf8("AUX1（本机型没有此输入）");
+    QTest::newRow("SPDIF3 on an LQ830") << "LQ830" << 20 << 7 << "SPDIF3 (not on this model)"
+                                        << QString::fromUtf8("SPDIF3（本机型没有此输入）");
+    QTest::newRow("SPDIF1 of an LQ4.1 on 17") << "LQ4.1" << 17 << 5 << "SPDIF1 (not on this model)"
+                                              << QString::fromUtf8("SPDIF1（本机型没有此输入）");
+    QTest::newRow("no source 200") << "AMP540" << 20 << 200 << "200 (not on this model)"
+                                   << QString::fromUtf8("200（本机型没有此输入）");
+  }
+  // A stored source the model's variant does not offer is kept, checked on a row of its
+  // own below the others (a value that is no source: a line with its number), in either
+  // language; nothing is written until the user picks a source, and the refresh after
+  // that takes the kept row away again.
+  void keptSourceShownAsWhatItIs() {
+    QFETCH(QString, model);
+    QFETCH(int, protocol);
+    QFETCH(int, selected);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    UseDevice(model.toLatin1().constData(), protocol);
+    UpdateCurrentSelection(selected);
+    dialog_.reset(InputSourceDialog::ForConnectedModel(nullptr));
+    ShowDialog();
+    const QStringList offered = ShownRows(*dialog_);
+    const bool isSource = selected < kInputSourceCount;
+    QWidget* kept = isSource ? static_cast<QWidget*>(&dialog_->SourceButton(selected)) : &dialog_->KeptCodeLabel();
+    const auto keptText = [&] {
+      return isSource ? dialog_->SourceButton(selected).text() : dialog_->KeptCodeLabel().text();
+    };
+    QCOMPARE(dialog_->KeptSource(), isSource ? selected : -1);
+    QVERIFY(kept->isVisible());
+    QCOMPARE(keptText(), english);
+    QCOMPARE(dialog_->SourceGroup().checkedId(), isSource ? selected : -1);
+    for (int k : dialog_->VisibleSources()) {
+      QVERIFY(!dialog_->SourceButton(k).isChecked());
+      QVERIFY(dialog_->SourceButton(k).y() < kept->y());
+    }
+    QVERIFY(dialog_->rect().contains(kept->geometry()));
+    QVERIFY(kept->width() >= kept->sizeHint().width());
+    UseLanguage(kChinese);
+    QEvent change(QEvent::LanguageChange);
+    QApplication::sendEvent(dialog_.get(), &change);
+    QCOMPARE(keptText(), chinese);
+    UseLanguage(kEnglish);
+    dialog_->RefreshPage();
+    QCOMPARE(keptText(), english);
+    QVERIFY(writer_.sent.empty());
+
+    const int first = dialog_->VisibleSources().front();
+    QTest::mouseClick(&dialog_->SourceButton(first), Qt::LeftButton);
+    ExpectWrites({{0x17, test::Bytes({0, 0, 0, first})}}, "the user's pick");
+    dialog_->RefreshPage();
+    QCOMPARE(dialog_->KeptSource(), -1);
+    QVERIFY(!kept->isVisible());
+    QCOMPARE(ShownRows(*dialog_), offered);
+    ExpectFits();
   }
 
   // The LQ4.1's SPDIF1 row appears with protocol 20, at the bottom, and a refresh never

@@ -199,22 +199,20 @@ TEST_F(ModeFileTest, LoadedDefaultImageIsWrittenToTheDeviceInChunks) {
   EXPECT_EQ(LogCount("Start thread:SynchronizeData\n"), 1);
 }
 
-TEST_F(ModeFileTest, InputSourceClampedForTheConnectedModelBeforeApply) {
+// A source the connected model lacks is kept as stored: the user replaces it, not the load.
+TEST_F(ModeFileTest, InputSourceKeptAsStoredWhateverModelIsConnected) {
   ParameterImageBytes image = ImageSnapshot();
   image[kInputSourceOffset] = 8;
   const fs::path path = File("source8.mode");
   WriteFile(path, ModeFileBytes(kProtocol20, image));
-  struct Row {
-    const char* model;
-    int source;
-  };
-  for (const Row& r : {Row{"LQ620", 11}, Row{"LQ480", 8}, Row{"XYZ", 8}}) {
-    SCOPED_TRACE(r.model);
-    SetIdentity(r.model, 20);
+  for (const char* model : {"LQ620", "LQ480", "XYZ"}) {
+    SCOPED_TRACE(model);
+    SetIdentity(model, 20);
     ASSERT_EQ(LoadModeFile(path), 1);
-    EXPECT_EQ(InputSourceByte(), r.source);
-    EXPECT_EQ(UiValue(4, 0x17), r.source) << "the editors see the corrected source";
+    EXPECT_EQ(InputSourceByte(), 8);
+    EXPECT_EQ(UiValue(4, 0x17), 8) << "the editors see the stored source";
   }
+  EXPECT_TRUE(transport.Calls().empty()) << "loading alone sends nothing";
 }
 
 TEST_F(ModeFileTest, FailedSaveKeepsTheExistingFile) {

@@ -77,20 +77,6 @@ TEST(DeviceModelsTest, InputSourceKeptOrReplacedPerModel) {
   }
 }
 
-class ClampInputSourceTest : public ::testing::Test, protected test::ModelFixtureBase {};
-
-TEST_F(ClampInputSourceTest, ActsOnImageByteForTheConnectedModelWithoutSending) {
-  LoadDefaultImage();
-  UpdateIdentity([](DeviceIdentity& id) { id = Identity("LQ620", 20); });
-  for (const auto& [before, after] : {std::pair{8, 11}, std::pair{6, 6}}) {
-    SetInputSourceByte(std::uint8_t(before));
-    ClampInputSource();
-    EXPECT_EQ(InputSourceByte(), after) << "source " << before;
-    EXPECT_EQ(ReadImageBytes(kInputSourceOffset - 3, 3), std::vector<std::uint8_t>(3, 0));
-  }
-  EXPECT_TRUE(writer.sent.empty());
-}
-
 TEST(DeviceModelsTest, ConverterNamesWithOutOfRangeCodesAsZero) {
   using P = ConverterPosition;
   struct Row {
