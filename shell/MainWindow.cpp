@@ -622,7 +622,7 @@ void MainWindow::MachineReset() {
   // the last word.
   linkLossShown_ = true;  // announced here, not as a lost link
   view_->StopLinkTimers();
-  CloseActiveLink(false);
+  CloseActiveLink(true);  // the reset waits on the send queue: it goes out first
   writeWhenBack_ = false;
   LoadDefaultImage();
   ClearUnsentEdits();

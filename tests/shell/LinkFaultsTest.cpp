@@ -163,7 +163,8 @@ class LinkFaultsTest : public QObject {
     QToolButton* reset = nullptr;
     for (QToolButton* b : parts_.frame->findChildren<QToolButton*>())
       if (b->text() == QString::fromUtf8("机器复位")) reset = b;
-    QVERIFY(reset);
+    parts_.frame->RefreshStatusPanes();  // device commands follow the link on the pane refresh
+    QVERIFY(reset && reset->isEnabled());
     dialogs_.answer = QMessageBox::Yes;
     reset->click();
     QCOMPARE(UiValue(4, 0x0C), defaultMusicVol);
