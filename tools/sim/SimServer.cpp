@@ -185,7 +185,6 @@ void SimServer::CloseListener() {
 }
 
 void SimServer::Restart() {
-  ++restarts_;
   CloseListener();
   const Clock::time_point back = Clock::now() + options_.restartTime;
   while (!stop_ && Clock::now() < back) std::this_thread::sleep_for(std::min(kPollStep, options_.restartTime));
@@ -306,6 +305,7 @@ void SimServer::ServeClient(int fd) {
           if (options_.closeAfterCommands > 0 && commands >= options_.closeAfterCommands) alive = false;
           // A machine reset restarts the machine once its answer is out.
           if (device_.TakeRestart() && options_.restartTime.count() > 0) {
+            ++restarts_;  // counted before the client can see the connection drop
             restartDue_ = true;
             alive = false;
           }
