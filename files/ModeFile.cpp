@@ -106,8 +106,12 @@ int WriteWholeFile(const fs::path& file, const char* mode, std::span<const std::
 }  // namespace
 
 std::string WriteErrorText(int errorNumber, const fs::path& path) {
-  return "Errcode=" + std::to_string(errorNumber) + ",Can't write to file:\n" + path.string() +
-         "\nProbaby it is write protected.";
+  std::string text = "Errcode=" + std::to_string(errorNumber) + ",Can't write to file:\n" + path.string() +
+                     "\nProbaby it is write protected.";
+  // The fixed line guesses; a full disk is named beside it (the file is replaced whole,
+  // so a failed write leaves the old one).
+  if (errorNumber == ENOSPC) text += "\nno space left on the device; the old file stays as it was";
+  return text;
 }
 
 std::string OpenErrorText(const fs::path& path) {

@@ -54,6 +54,9 @@ class LinkState {
   std::atomic<int> garbledReceives{0};
   // The network module said "ISCONNECTED" on the current link: another host holds it.
   std::atomic<bool> hostBusy{false};
+  // The current link was closed by its own silence check (nothing received for too
+  // long), not by the peer, a read error or the program: the device stopped answering.
+  std::atomic<bool> closedForSilence{false};
 
   // How long a synchronous send waits for the previous reply.
   std::chrono::milliseconds replyTimeout{2000};

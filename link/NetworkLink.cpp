@@ -576,6 +576,7 @@ void NetworkSession::TimeoutLoop() {
     if (NowMs() - lastReceiveMs > kSilenceLimit.count() && ++missedHeartbeats > kMaxMissedTicks) {
       // Only the thread that actually closed the link reports it, so the message comes once.
       const std::shared_ptr<NetworkSession> self = Link().Current();
+      if (self.get() == this) CurrentLink().closedForSilence = true;  // before a job can see the close
       if (self.get() == this && Link().CloseSession(self) && target) target->Post(kMsgHostTimeout, 0, 0);
       break;
     }
@@ -633,6 +634,7 @@ int NetworkLink::Open(NotificationSink* target) {
     link.transport = this;
     link.replyEvent.Set();  // the first synchronous send has no earlier reply to wait for
     link.hostBusy = false;
+    link.closedForSilence = false;
     link.connected = true;
   }
   try {

@@ -61,6 +61,11 @@ SyncResult& LastResult() {
   static SyncResult result;
   return result;
 }
+std::atomic<std::chrono::milliseconds::rep>& TimeLimitMs() {
+  static std::atomic<std::chrono::milliseconds::rep> ms{kDefaultSyncJobTimeLimit.count()};
+  return ms;
+}
+
 ParameterImageBytes& AwaitingChoice() {
   static ParameterImageBytes image{};
   return image;
@@ -111,8 +116,17 @@ class JobRunner {
     return idle_.wait_for(lock, timeout, [this] { return !workerActive_; });
   }
 
-  // A job goes on only while the link is up and no shutdown asks it to stop.
-  bool MayContinue() const { return CurrentLink().connected && !stopping_; }
+  // A job goes on only while the link is up, no other host holds the module, the job's
+  // time is not up and no shutdown asks it to stop.
+  bool MayContinue() const {
+    const LinkState& link = CurrentLink();
+    return link.connected && !link.hostBusy && !OutOfTime() && !stopping_;
+  }
+
+  bool OutOfTime() const {
+    const std::chrono::milliseconds limit(TimeLimitMs().load());
+    return limit.count() > 0 && std::chrono::steady_clock::now() - jobStart_ >= limit;
+  }
 
   // Before each send of a transfer: also stop once the device has said nothing for
   // several reply time-outs. Each unanswered command costs a whole time-out, so a
@@ -140,6 +154,7 @@ class JobRunner {
   }
 
   void BeginJob() {
+    jobStart_ = std::chrono::steady_clock::now();
     ClearStatusBlock();
     CurrentLink().statusPollingAllowed = false;
     std::this_thread::sleep_for(kStartPause);
@@ -167,9 +182,13 @@ class JobRunner {
   }
 
   // Why a job could not finish, judged by what came back while it ran.
+  // A link that closed is named as such, unless it was the link's own silence check
+  // that closed it: then the device had simply stopped answering.
   SyncOutcome Failure() const {
     const LinkState& link = CurrentLink();
     if (link.hostBusy) return SyncOutcome::DeviceBusy;
+    if (!link.connected && !link.closedForSilence) return SyncOutcome::LinkLost;
+    if (OutOfTime()) return SyncOutcome::TimedOut;
     const bool garbled = link.garbledReceives.load() != garbledAtStart_;
     if (AnswerCount() == 0) return garbled ? SyncOutcome::GarbledStream : SyncOutcome::DeviceSilent;
     if (!link.connected) return SyncOutcome::LinkLost;
@@ -331,6 +350,10 @@ class JobRunner {
       NoteConfirmedSettings(image);
       // The device holds the image as it was when the job took it.
       if (WorkingSettings() == image) ClearUnsentEdits();
+    } else {
+      // The device may hold part of the image, or a copy that reads back different: the
+      // working settings are not known to be on it.
+      MarkUnsentEdits();
     }
     EndJob(result, "End thread: SynchronizeWriteThreadProc\n");
   }
@@ -367,6 +390,7 @@ class JobRunner {
   std::atomic<bool> stopping_{false};
   std::thread worker_;
   int garbledAtStart_ = 0;  // the link's garbled-receive count when the running job began
+  std::chrono::steady_clock::time_point jobStart_{};  // when the running job began
 };
 
 JobRunner& Runner() {
@@ -391,6 +415,8 @@ std::atomic<bool>& VerifySwitch() {
 
 void StartWriteJob() { Runner().Request(VerifySwitch() ? JobKind::WriteVerified : JobKind::Write); }
 void SetVerifyAfterWrite(bool on) { VerifySwitch() = on; }
+void SetSyncJobTimeLimit(std::chrono::milliseconds limit) { TimeLimitMs() = std::max<std::chrono::milliseconds::rep>(0, limit.count()); }
+std::chrono::milliseconds SyncJobTimeLimit() { return std::chrono::milliseconds(TimeLimitMs().load()); }
 bool VerifyAfterWrite() { return VerifySwitch(); }
 
 SyncResult LastSyncResult() {
@@ -413,6 +439,7 @@ const char* SyncOutcomeText(SyncOutcome outcome) {
     case SyncOutcome::IdentityMismatch: return "the device is not a supported model or protocol";
     case SyncOutcome::Incomplete: return "the device did not answer part of the transfer";
     case SyncOutcome::VerifyMismatch: return "the image read back differs from the one written";
+    case SyncOutcome::TimedOut: return "the transfer took longer than its time limit (the device answers too slowly)";
   }
   return "unknown";
 }

@@ -9,6 +9,12 @@
 // end-of-write command, then posts 1002 with wParam 1. Both talk to the device only
 // through the command builders, so every command waits for the previous reply.
 //
+// A network module that says "ISCONNECTED" serves another host: a job stops at its next
+// send (DeviceBusy), also when the module goes on answering, so nothing is written to
+// a device someone else is working on. A write that did not complete leaves the working
+// settings marked as not on the device (MarkUnsentEdits): the device may hold part of
+// them, and the next read must not take that half-written state on silently.
+//
 // A job reports success only when every answer it needs has arrived: an unanswered,
 // garbled or refused chunk (or identity, mode, settings, remote or end-of-write answer)
 // is asked again, at most three times, and a transfer that is still incomplete fails.
@@ -46,6 +52,7 @@ enum class SyncOutcome : int {
   IdentityMismatch = 5,  // the identity was read and names a model or protocol not supported
   Incomplete = 6,        // part of the transfer stayed unanswered after the retries
   VerifyMismatch = 7,    // written completely, but the image read back differs
+  TimedOut = 8,          // the job ran past its time limit (SetSyncJobTimeLimit) and stopped
 };
 
 struct SyncResult {
@@ -85,6 +92,15 @@ bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout);
 // Called on the job thread after each image chunk is sent: job 0 read, 1 write; chunk 1..total.
 using SyncProgressObserver = std::function<void(int job, int chunk, int total)>;
 void SetSyncProgressObserver(SyncProgressObserver observer);
+
+// How long one job may run before it stops with SyncOutcome::TimedOut (checked before
+// every send and after every wait for answers, so a job ends at most about one reply
+// time-out past it). This is the one time-out decision for a transfer: a device that
+// keeps answering, only slowly, is not waited for without end, and whoever shows the
+// transfer waits for the job's own end. Zero: no limit. Default kDefaultSyncJobTimeLimit.
+void SetSyncJobTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds SyncJobTimeLimit();
+inline constexpr std::chrono::milliseconds kDefaultSyncJobTimeLimit{30000};
 
 // How often an unanswered request is asked again before the job fails.
 inline constexpr int kSyncRetries = 3;

@@ -321,6 +321,8 @@ int OpenUsbLink(NotificationSink* target) {
   link.kind = LinkKind::Usb;
   link.sink = target;
   link.transport = &data.transport;
+  link.hostBusy = false;  // only a network module says so
+  link.closedForSilence = false;
   link.connected = true;
   session->reader = std::thread(ReadUsbThreadProc, session.get(), &link, &data);
   data.session = std::move(session);

@@ -65,6 +65,9 @@ constexpr int kRemovalNoticeMs = 5000;
 constexpr int kHostBusyNoticeMs = 3000;
 constexpr int kPaneRefreshMs = 200;
 constexpr int kAfterSyncPauseMs = 150;
+// How much later than the job's own time limit the synchronisation dialog gives up: a
+// job ends at most about one reply time-out past its limit.
+constexpr int kSyncBackstopMs = 10000;
 
 const QColor kStartRed(255, 0, 0), kLinkGreen(0, 150, 0), kNoLinkRed(220, 0, 0);
 
@@ -165,6 +168,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   setPalette(p);
   setAttribute(Qt::WA_InputMethodEnabled, false);
 
+  SetSyncTimeLimit(progress_.SyncTimeout());
   modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
   keeper_ = std::make_unique<LinkKeeper>(&bridge_);
   history_ = new HistoryCommands(progress_, this);
@@ -317,7 +321,7 @@ void MainWindow::BuildRibbon() {
     connect(t.tabButtons[button], &QToolButton::clicked, this, [this, which = which] { ShowLinkedDialog(which); });
   }
   connect(t.tabButtons[kNetworkButton], &QToolButton::clicked, this, &MainWindow::ShowNetworkDialog);
-  connect(t.tabButtons[kResetButton], &QToolButton::clicked, modes_.get(), &ModeCommands::MachineReset);
+  connect(t.tabButtons[kResetButton], &QToolButton::clicked, this, &MainWindow::MachineReset);
   t.languageButton = ribbon_->AddTabRowButton(QString::fromUtf8("中/EN"));
   connect(t.languageButton, &QToolButton::clicked, this, &MainWindow::SwitchLanguage);
   t.aboutButton = ribbon_->AddTabRowButton(QStringLiteral("?"));
@@ -599,10 +603,38 @@ void MainWindow::OnReconnected(int kind) {
 
 void MainWindow::Disconnect() {
   keeper_->Stop();
+  writeWhenBack_ = false;
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
   linkLossShown_ = true;  // the user's own doing: nothing to announce
   if (CurrentLink().connected) CloseActiveLink(true);
+  RefreshStatusPanes();
+}
+
+void MainWindow::SetSyncTimeLimit(int milliseconds) {
+  SetSyncJobTimeLimit(std::chrono::milliseconds(milliseconds));
+  progress_.SetSyncTimeout(milliseconds + kSyncBackstopMs);
+}
+
+void MainWindow::MachineReset() {
+  const LinkKind kind = CurrentLink().kind;
+  if (!modes_->MachineReset()) return;
+  // The device drops its settings and the link: nothing the window shows is on it any
+  // more. Its defaults are what it comes back with; the read after the reconnect has
+  // the last word.
+  linkLossShown_ = true;  // announced here, not as a lost link
+  view_->StopLinkTimers();
+  CloseActiveLink(true);  // the reset waits on the send queue: it goes out first
+  writeWhenBack_ = false;
+  LoadDefaultImage();
+  ClearUnsentEdits();
+  CurrentLink().changedFlag = false;
+  view_->RefreshOpenEditors();
+  view_->RefreshMasterControls();
+  keeper_->LinkLost(kind);
+  progress_.ShowInfoPopup(PickText("设备正在重启，恢复后将重新连接并读取……",
+                                   "The device is restarting; it is reconnected and read once it is back…"),
+                          ModeCommands::kRestartNoticeMs);
   RefreshStatusPanes();
 }
 
@@ -628,7 +660,17 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
         tray_->Show(PickText("信息", "Information"), PickText("设备已重新连接", "Device reconnected!"), kConnectNoticeMs);
       keeper_->Restored();
       history_->DeviceRead();
-      if (result.job == 0 && result.awaitingChoice) Reconcile();
+      const bool writeAgain = std::exchange(writeWhenBack_, false);
+      if (result.job == 0 && result.awaitingChoice) {
+        if (writeAgain && CurrentLink().connected) {
+          // The user already chose to write again after the failed write.
+          CommitLiveBlock();
+          StartWriteJob();
+          QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
+        } else {
+          Reconcile();
+        }
+      }
       modes_->RecordReloadStep();
     }
     modes_->ApplyPendingModeSlot();
@@ -705,8 +747,13 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
     return;
   }
   if (!connected) {
+    // The device may hold part of the image (the working settings stay marked as not on
+    // it): writing again has to wait for the device to be back.
     view_->StopLinkTimers();
-    Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+    writeWhenBack_ = Dialogs().Message(this, QString::fromUtf8("错误"),
+                                       SyncFailureText(result) +
+                                           PickText("\n设备重新连接后是否重新写入？", "\nWrite again once the device is back?"),
+                                       QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     return;
   }
   const QString question = SyncFailureText(result) + PickText("\n是否重新写入？", "\nWrite again?");
@@ -730,25 +777,30 @@ void MainWindow::OnHostTimeout() {
                       PickText("主机超时，网络断开!", "Host timeout,Disconnected!"), QMessageBox::Information);
 }
 
+// Another host holds the network module, even if it goes on passing answers: the job
+// stops before it writes anything, the link is closed, and the device is asked again
+// only at the slow pace of the reconnect schedule, never taken over.
 void MainWindow::OnHostBusy() {
   progress_.CloseSyncDialog();
-  bool announce = true;
-  if (keeper_->Retrying()) {
-    // A reconnect never takes the device from another host: this attempt ends here.
-    announce = keeper_->DeviceBusy();
-    view_->StopLinkTimers();
-    CloseNetworkLink(false);
-  }
+  linkLossShown_ = true;  // the busy notice says it; the link's close need not again
+  view_->StopLinkTimers();
+  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
+  keeper_->LinkLost(LinkKind::Network);
+  const bool announce = keeper_->DeviceBusy();
+  RefreshStatusPanes();
   if (announce)
     progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
 }
 
+// Only when a job did not end by its own time limit (the dialog's timer backs it up):
+// the link is closed, which stops the job, and brought back as after a loss.
 void MainWindow::OnSyncTimedOut() {
   linkLossShown_ = true;  // the time-out message said it; the job's end need not again
-  if (CurrentLink().kind == LinkKind::Network) {
-    CloseNetworkLink(false);
-    keeper_->LinkLost(LinkKind::Network);
-  }
+  const LinkKind kind = CurrentLink().kind;
+  view_->StopLinkTimers();
+  if (CurrentLink().connected) CloseActiveLink(false);
+  keeper_->LinkLost(kind);
+  RefreshStatusPanes();
 }
 
 void MainWindow::Reconcile() {

@@ -108,6 +108,13 @@ class MainWindow : public QMainWindow {
   static bool IsRemoteCodeFile(const QString& path);
   // The app menu's "Disconnect": closes the link and stops reconnecting.
   void Disconnect();
+  // The "Reset" button: after the user confirms, the machine reset goes out and the
+  // device restarts with its defaults. The window says so, shows the defaults, closes
+  // the link and reconnects and reads the device once it is back, as after a lost link.
+  void MachineReset();
+  // How long one transfer may take (30 s unless changed). The job decides its own
+  // time-out; the synchronisation dialog's timer only backs it up, a little later.
+  void SetSyncTimeLimit(int milliseconds);
   // How the user picks sides when the device's settings differ from edits it never
   // received (the reconcile dialog unless a test gives another chooser). Asked only when
   // the merge holds a question; it may change the questions' sides in `merge`.
@@ -171,6 +178,9 @@ class MainWindow : public QMainWindow {
   bool identityRejected_ = false;
   bool deviceCommandsConnected_ = true;  // what the device commands' state was last set for  // the last device opened was refused by the identity check
   bool readAfterReconnect_ = false;  // the running read is a reconnect attempt's
+  // A write failed with the link gone and the user asked to write again: done once the
+  // device is back and read, instead of asking which side to keep.
+  bool writeWhenBack_ = false;
   QString startupModeFile_;
   void OpenStartupModeFile();
   void OpenRemoteCodeFile(const QString& path);

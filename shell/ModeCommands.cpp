@@ -224,16 +224,17 @@ bool ModeCommands::ConfirmClose() {
   return true;
 }
 
-void ModeCommands::MachineReset() {
-  if (!CurrentLink().connected) return;
+bool ModeCommands::MachineReset() {
+  if (!CurrentLink().connected) return false;
   const QString question = PickText("您确定要将机器复位吗? \n机器复位后请手动重启机器.", "Are you sure reset machine? ");
   // A reset cannot be undone: Enter, or a hasty click on the default, answers No.
   if (Dialogs().Message(window_, QString::fromUtf8("提示"), question, QMessageBox::Question,
                         QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-    return;
+    return false;
   SendCommand({kCmdResetMachine, kResetKey});
   settings_.ResetOptionRecord();
   progress_.ShowInfoPopup(PickText("请手动重启……", "Please restart……"), kRestartNoticeMs);
+  return true;
 }
 
 void ModeCommands::ApplyPendingModeSlot() {

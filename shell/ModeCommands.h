@@ -51,7 +51,8 @@ class ModeCommands : public QObject {
   // Asked before the main window closes: false keeps the window open.
   bool ConfirmClose();
 
-  void MachineReset();
+  // Asks, then sends the machine reset. True when it was sent: the device restarts.
+  bool MachineReset();
 
   // End of an accepted read: a device mode load or factory restore asked for here
   // becomes one step of the edit history.

@@ -19,6 +19,8 @@ QString CauseText(SyncOutcome outcome) {
       return PickText("设备未应答部分数据。", "The device did not answer part of the transfer.");
     case SyncOutcome::VerifyMismatch:
       return PickText("回读的参数与写入的不一致。", "The parameters read back differ from those written.");
+    case SyncOutcome::TimedOut:
+      return PickText("发生错误，与设备数据同步超时……", "The transfer took too long: the device answers too slowly.");
     case SyncOutcome::Done: break;
   }
   return {};
@@ -39,8 +41,10 @@ QString SyncFailureText(const SyncResult& result) {
   if (result.outcome == SyncOutcome::VerifyMismatch)
     text += PickText("\n（%1 个字节不同）", "\n(%1 bytes differ.)").arg(result.differingBytes);
   else
-    text += PickText("\n设备中的参数可能只写入了一部分（已确认 %1/%2 块）。",
-                     "\nThe device may hold a partly written image (%1 of %2 parts confirmed).")
+    // Only acknowledgements are counted: a part whose answer was lost may have arrived.
+    text += PickText("\n设备中的参数可能只写入了一部分（设备已确认 %1/%2 块，实际写入的可能更多）。",
+                     "\nThe device may hold a partly written image (it acknowledged %1 of %2 parts and may hold "
+                     "more).")
                 .arg(result.chunksConfirmed)
                 .arg(result.chunksTotal);
   return text;

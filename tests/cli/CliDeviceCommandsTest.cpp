@@ -17,7 +17,10 @@
 #include "files/ModeFile.h"
 #include "link/CommandSet.h"
 #include "link/TransferLedger.h"
+#include "model/BigEndian.h"
+#include "model/Conversions.h"
 #include "model/DefaultImage.h"
+#include "model/ParameterTable.h"
 #include "tests/sim/LoopbackEmulator.h"
 
 namespace dsptune {
@@ -120,6 +123,8 @@ std::vector<Fault> ReadFaults() {
       Make("silent", 1, "did not answer", [](D&, S& s) { s.silentAfter = 1ms; }),
       Make("garbled", 1, "garbled", [](D&, S& s) { s.badChecksumEvery = 1; }),
       Make("busy", 3, "device busy: another host is connected", [](D&, S& s) { s.busy = true; }),
+      Make("busy_but_answering", 3, "device busy: another host is connected",
+           [](D&, S& s) { s.busyAnswering = true; }),
       Make("link_killed", 1, "link to the device was lost", [](D&, S& s) { s.closeAfterCommands = 30; }),
   };
 }
@@ -161,7 +166,10 @@ std::vector<Fault> WriteFaults() {
       // The tenth command of the write, chunk 9, is refused once.
       Make("parameter_error_on_chunk_9", 0, "",
            [](D& d, S&) { d.parameterErrorAfter = kSetupCommands + kReadCommands + 10; }),
-      Make("link_killed", 1, "chunks reached the device", [](D&, S& s) { s.closeAfterCommands = kReadCommands + 30; }),
+      Make("link_killed", 1, "link to the device was lost; the device acknowledged",
+           [](D&, S& s) { s.closeAfterCommands = kReadCommands + 30; }),
+      Make("busy_but_answering", 3, "device busy: another host is connected",
+           [](D&, S& s) { s.busyAnswering = true; }),
   };
 }
 
@@ -192,6 +200,42 @@ TEST_P(CliWriteTest, SaysWrittenOnlyWhenTheDeviceHoldsTheFile) {
   } else {
     EXPECT_EQ(run.err.find("wrote"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(fault.says), std::string::npos) << run.err;
+  }
+  if (fault.status == 3) {
+    EXPECT_TRUE(emulator.sim.WorkingImage() == DefaultImage()) << "a busy module was written to";
+  }
+}
+
+// set: a busy module is left alone, and values that went out but could not be read back
+// are called sent and not confirmed, not lost.
+TEST_F(CliDeviceCommandsTest, SetSaysWhatBecameOfTheValue) {
+  const std::uint32_t defaultWord = GetU32(&DefaultImage()[FindRecord(4, 0x0C)->ValueOffset()]);
+  const std::uint32_t setWord = UiValueToWord(ConversionKind::Percent, 7);
+  struct Row {
+    const char* name;
+    ServerOptions server;
+    int status;
+    const char* says;
+    std::uint32_t deviceHolds;
+  };
+  ServerOptions busy, cutAfterTheValue;
+  busy.busyAnswering = true;
+  cutAfterTheValue.closeAfterCommands = kReadCommands + 1;  // the read, then the value's write
+  const Row rows[] = {
+      {"busy but answering", busy, 3, "device busy: another host is connected", defaultWord},
+      {"confirming read lost", cutAfterTheValue, 1, "sent Master controls / Music Vol = 7%, but not confirmed", setWord},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    ServerOptions server = r.server;
+    server.heartbeatInterval = 200ms;
+    test::LoopbackEmulator emulator({}, server);
+    ASSERT_TRUE(emulator.started);
+    const CliRun run = Cli("set 'Master controls / Music Vol=7' " + Target(emulator));
+    EXPECT_EQ(run.status, r.status) << run.err;
+    EXPECT_NE(run.err.find(r.says), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("nothing was saved"), std::string::npos) << run.err;
+    EXPECT_EQ(GetU32(&emulator.sim.WorkingImage()[FindRecord(4, 0x0C)->ValueOffset()]), r.deviceHolds);
   }
 }
 

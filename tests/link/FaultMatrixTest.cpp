@@ -35,13 +35,14 @@ struct Fault {
   DeviceOptions device;
   ServerOptions server;
   SyncOutcome expected;
+  std::chrono::milliseconds jobLimit = kDefaultSyncJobTimeLimit;
 };
 
 // Test names and failure messages show the fault's name, not its bytes.
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 Fault Make(std::string name, SyncOutcome expected, auto&& configure) {
-  Fault f{std::move(name), {}, {}, expected};
+  Fault f{std::move(name), {}, {}, expected, kDefaultSyncJobTimeLimit};
   f.server.heartbeatInterval = 200ms;
   configure(f.device, f.server);
   return f;
@@ -66,6 +67,19 @@ std::vector<Fault> Faults() {
       Make("garbled", SyncOutcome::GarbledStream, [](D&, S& s) { s.badChecksumEvery = 1; }),
       Make("busy", SyncOutcome::DeviceBusy, [](D&, S& s) { s.busy = true; }),
       Make("link_killed", SyncOutcome::LinkLost, [](D&, S& s) { s.closeAfterCommands = 30; }),
+      // The link closes while every answer is lost: the closed link is the cause named.
+      Make("answers_lost_then_link_killed", SyncOutcome::LinkLost, [](D& d, S& s) {
+        d.dropEvery = 1;
+        s.closeAfterCommands = 3;
+      }),
+      // "ISCONNECTED", and the module goes on passing answers: busy all the same.
+      Make("busy_but_answering", SyncOutcome::DeviceBusy, [](D&, S& s) { s.busyAnswering = true; }),
+      [] {
+        // Every answer comes, one reply time-out late: the job's own time limit ends it.
+        Fault f = Make("slower_than_the_time_limit", SyncOutcome::TimedOut, [](D& d, S&) { d.replyLatency = 400ms; });
+        f.jobLimit = 2s;
+        return f;
+      }(),
   };
 }
 
@@ -92,6 +106,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<Fault>, protected test::
     CloseNetworkLink(false);
     if (server_) server_->Stop();
     SetVerifyAfterWrite(false);
+    SetSyncJobTimeLimit(kDefaultSyncJobTimeLimit);
   }
 
   // The emulator starts fault-free so that the device image can be set up, then serves
@@ -107,6 +122,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<Fault>, protected test::
     ASSERT_TRUE(server_->Start()) << server_->LastError();
     CurrentLink().transport = nullptr;
     CurrentLink().replyTimeout = kReplyTimeout;
+    SetSyncJobTimeLimit(fault.jobLimit);
     InstallSyncJobs();
     SetNetworkPeer("127.0.0.1", server_->Port());
     ASSERT_EQ(OpenNetworkLink(&sink), 1);
@@ -153,6 +169,7 @@ TEST_P(FaultMatrixTest, WriteIsAcknowledgedChunkByChunkOrFailsSaying) {
   written[100] ^= 0x33;
   written[3517] ^= 0x44;
   StoreImageBytes(0, written);
+  ClearUnsentEdits();
   SetVerifyAfterWrite(fault.expected == SyncOutcome::Done);
   Connect();
   StartWriteJob();
@@ -166,6 +183,12 @@ TEST_P(FaultMatrixTest, WriteIsAcknowledgedChunkByChunkOrFailsSaying) {
     EXPECT_EQ(result.differingBytes, 0);
   } else {
     EXPECT_LT(result.chunksConfirmed, kImageChunkCount);
+    // The device may hold part of the image: the next read must not take it silently.
+    EXPECT_TRUE(HasUnsentEdits()) << "a failed write left the settings counted as on the device";
+  }
+  if (fault.expected == SyncOutcome::DeviceBusy) {
+    EXPECT_TRUE(device_->WorkingImage() == DeviceImage()) << "a busy module was written to";
+    EXPECT_EQ(result.chunksConfirmed, 0);
   }
 }
 

@@ -213,6 +213,52 @@ TEST(SimServer, SecondClientIsTurnedAway) {
   EXPECT_EQ(server.ClientsAccepted(), 2);
 }
 
+TEST(SimServer, BusyButAnsweringSaysSoAndServesAllTheSame) {
+  DeviceSimulator device;
+  ServerOptions options = Quiet();
+  options.busyAnswering = true;
+  SimServer server(device, options);
+  ASSERT_TRUE(server.Start()) << server.LastError();
+  Client client(server.Port());
+  ASSERT_TRUE(client.ReadUntil([](const Bytes& b) { return b.size() >= 11; }));
+  EXPECT_EQ(client.received, AsBytes("ISCONNECTED")) << "the notice comes before anything else";
+  client.received.clear();
+  ASSERT_TRUE(client.Send(kProtocolQuery));
+  ASSERT_TRUE(client.ReadFrames(1));
+  EXPECT_EQ(Payloads(client.received), (std::vector<Bytes>{kProtocolAnswer}));
+}
+
+// A machine reset restarts the device: its answer goes out, the connection drops, no
+// connection is taken while it restarts, and it comes back with its defaults.
+TEST(SimServer, MachineResetRestartsTheDevice) {
+  DeviceSimulator device;
+  ServerOptions options = Quiet();
+  options.restartTime = 300ms;
+  SimServer server(device, options);
+  ASSERT_TRUE(server.Start()) << server.LastError();
+  const std::uint16_t port = server.Port();
+  Client client(port);
+  ASSERT_TRUE(client.Send(Frame({0x81, 0x05, 0x02})));  // mode 3, so the reset has something to undo
+  ASSERT_TRUE(client.ReadFrames(1));
+  ASSERT_TRUE(client.Send(Frame({0x81, 0x68, 0xAA})));
+  EXPECT_TRUE(client.WaitClosed());
+  EXPECT_EQ(Payloads(client.received).back(), (Bytes{0x81, 0x68}));
+  EXPECT_EQ(device.CurrentMode(), 0);
+  EXPECT_EQ(server.Restarts(), 1);
+
+  Client during(port);
+  EXPECT_FALSE(during.Connected()) << "taken while restarting";
+  Bytes answered;
+  ASSERT_TRUE(Eventually([&] {
+    Client after(port);
+    if (!after.Connected() || !after.Send(kProtocolQuery) || !after.ReadFrames(1)) return false;
+    answered = Payloads(after.received).front();
+    return true;
+  }));
+  EXPECT_EQ(answered, kProtocolAnswer);
+  EXPECT_EQ(server.Port(), port);
+}
+
 TEST(SimServer, OutgoingFaultsStillDeliverWhatTheyShould) {
   struct Case {
     const char* name;

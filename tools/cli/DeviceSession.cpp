@@ -21,8 +21,12 @@ namespace dsptune::cli {
 namespace {
 
 // A read job is 64 round trips plus fixed waits; even with every reply missing it
-// ends within 70 x 2 s.
-constexpr std::chrono::seconds kJobTimeout{150};
+// ends within 70 reply time-outs, a write that reads back within twice that. That is
+// the job's own time limit, so a device that answers, only slowly, is given up by the
+// job with its cause named.
+constexpr int kJobReplyBudget = 70;
+// The wait for the job's end goes beyond its limit: the job decides, this is a backstop.
+constexpr std::chrono::seconds kJobEndMargin{10};
 
 }  // namespace
 
@@ -55,7 +59,8 @@ int ExitStatusFor(SyncOutcome outcome) {
     case SyncOutcome::DeviceSilent:
     case SyncOutcome::GarbledStream:
     case SyncOutcome::Incomplete:
-    case SyncOutcome::VerifyMismatch: break;
+    case SyncOutcome::VerifyMismatch:
+    case SyncOutcome::TimedOut: break;
   }
   return kExitFailure;
 }
@@ -67,7 +72,8 @@ void NoteOutcome(SyncOutcome outcome) {
     case SyncOutcome::Done: return;
     case SyncOutcome::DeviceBusy: return NoteHostResult(HostResult::Busy);
     case SyncOutcome::IdentityMismatch: return NoteHostResult(HostResult::IdentityMismatch);
-    case SyncOutcome::DeviceSilent: return NoteHostResult(HostResult::TimedOut);
+    case SyncOutcome::DeviceSilent:
+    case SyncOutcome::TimedOut: return NoteHostResult(HostResult::TimedOut);
     default: return NoteHostResult(HostResult::Error);
   }
 }
@@ -145,6 +151,7 @@ DeviceSession::~DeviceSession() {
 int DeviceSession::ConnectAndRead() {
   InstallSyncJobs();
   CurrentLink().replyTimeout = replyTimeout_;
+  SetSyncJobTimeLimit((VerifyAfterWrite() ? 2 : 1) * kJobReplyBudget * replyTimeout_);
   if (target_) {
     std::string problem;
     const auto address = ResolveIpv4(target_->host, problem);
@@ -185,8 +192,23 @@ int DeviceSession::ReadAgain() {
   return WaitForRead();
 }
 
+std::chrono::milliseconds DeviceSession::JobWait() const { return SyncJobTimeLimit() + kJobEndMargin; }
+
+int DeviceSession::ConfirmByReading(const std::string& sent) {
+  StartReadJob();
+  const bool ended = sink_->WaitForSyncDone(0, JobWait());
+  progress_.Clear();
+  const SyncResult read = LastSyncResult();
+  if (ended && read.outcome == SyncOutcome::Done) return kExitSuccess;
+  NoteHostResult(HostResult::Error);
+  // The values went out before the read: the device may well hold them.
+  std::fprintf(stderr, "dsptune-cli: sent %s, but not confirmed: reading the device back failed: %s\n", sent.c_str(),
+               ended ? SyncOutcomeText(read.outcome) : "the read did not end");
+  return kExitFailure;
+}
+
 int DeviceSession::WaitForRead() {
-  const bool ended = sink_->WaitForSyncDone(0, kJobTimeout);
+  const bool ended = sink_->WaitForSyncDone(0, JobWait());
   progress_.Clear();
   if (!ended) {
     std::fprintf(stderr, "dsptune-cli: time-out: the read did not end\n");
@@ -215,7 +237,7 @@ int DeviceSession::WaitForRead() {
 }
 
 int DeviceSession::WaitForWriteJob(const std::string& what) {
-  const bool ended = sink_->WaitForSyncDone(1, kJobTimeout);
+  const bool ended = sink_->WaitForSyncDone(1, JobWait());
   progress_.Clear();
   if (!ended) {
     std::fprintf(stderr, "dsptune-cli: time-out: writing %s did not end\n", what.c_str());
@@ -228,10 +250,13 @@ int DeviceSession::WaitForWriteJob(const std::string& what) {
   if (result.outcome == SyncOutcome::VerifyMismatch)
     std::fprintf(stderr, "dsptune-cli: writing %s failed: %s (%d bytes differ)\n", what.c_str(),
                  SyncOutcomeText(result.outcome), result.differingBytes);
+  else if (result.outcome == SyncOutcome::DeviceBusy && result.chunksConfirmed == 0)
+    std::fprintf(stderr, "%s; nothing was written\n", SyncOutcomeText(result.outcome));
   else
+    // Only acknowledgements are counted: a chunk whose answer was lost may have arrived.
     std::fprintf(stderr,
-                 "dsptune-cli: writing %s failed: %s; %d of %d chunks reached the device, which may hold a "
-                 "partly written image\n",
+                 "dsptune-cli: writing %s failed: %s; the device acknowledged %d of %d chunks and may hold more "
+                 "of them: its image may be partly written\n",
                  what.c_str(), SyncOutcomeText(result.outcome), result.chunksConfirmed, result.chunksTotal);
   return ExitStatusFor(result.outcome);
 }

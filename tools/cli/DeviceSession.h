@@ -71,14 +71,19 @@ class DeviceSession {
   // one-line reason (with how many chunks the device acknowledged) and returns the exit
   // status.
   int WaitForWriteJob(const std::string& what);
-  // Reads the device again (a confirmation after single writes): 0 or the exit status.
+  // Reads the device again: 0 or the exit status.
   int ReadAgain();
+  // Reads the device to confirm values already sent (`sent` names them). On failure
+  // says that they were sent and not confirmed, and returns kExitFailure.
+  int ConfirmByReading(const std::string& sent);
   CliSink& Sink() { return *sink_; }
   // The line printed before a message, so that it does not mix with the progress.
   void ClearProgress() { progress_.Clear(); }
 
  private:
   int WaitForRead();
+  // How long to wait for a job's end: its time limit and a margin.
+  std::chrono::milliseconds JobWait() const;
 
   std::optional<HostTarget> target_;
   std::chrono::milliseconds replyTimeout_;

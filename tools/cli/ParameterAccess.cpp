@@ -189,8 +189,10 @@ int WriteParameters(DeviceSession& session, const std::vector<ParameterAssignmen
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (NetworkQueueLength() > 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  if (const int status = session.ReadAgain(); status != 0) return status;
   std::string summary;
+  for (const ParameterAssignment& a : assignments)
+    summary += (summary.empty() ? "" : "; ") + a.parameter.name + " = " + a.shown;
+  if (const int status = session.ConfirmByReading(summary); status != 0) return status;
   for (const ParameterAssignment& a : assignments) {
     const ParameterEntry& e = *a.parameter.entry;
     const std::vector<std::uint8_t> held = ReadImageBytes(e.valueOffset, 4);
@@ -199,7 +201,6 @@ int WriteParameters(DeviceSession& session, const std::vector<ParameterAssignmen
                    a.shown.c_str(), ParameterValueText(e).c_str());
       return kExitFailure;
     }
-    summary += (summary.empty() ? "" : "; ") + a.parameter.name + " = " + a.shown;
   }
   std::fprintf(stderr, "set %zu parameter%s on the device: %s\n", assignments.size(),
                assignments.size() == 1 ? "" : "s", summary.c_str());

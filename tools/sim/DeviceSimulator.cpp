@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "link/CommandSet.h"
 #include "link/FrameCodec.h"
@@ -336,6 +337,7 @@ std::vector<DeviceSimulator::Packet> DeviceSimulator::Execute(std::span<const st
       if (!p.Has(1)) return {Error(kSimErrorTooShort, code, p)};
       if (p[0] != kFactoryResetKey) return {Error(kSimErrorOutOfRange, code, p)};
       FactoryReset();
+      restart_ = true;
       return {{code}};
 
     case kCmdDspVersion:
@@ -414,6 +416,11 @@ std::optional<DeviceSimulator::Clock::time_point> DeviceSimulator::NextDueTime()
 void DeviceSimulator::DropQueuedReplies() {
   std::lock_guard lock(mutex_);
   queued_.clear();
+}
+
+bool DeviceSimulator::TakeRestart() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(restart_, false);
 }
 
 DeviceSimulator::Status DeviceSimulator::BuildStatus(Clock::time_point now) const {

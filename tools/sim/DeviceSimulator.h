@@ -95,6 +95,9 @@ class DeviceSimulator {
   std::optional<Clock::time_point> NextDueTime() const;
   // The peer went away: queued answers (and a pending learn) are dropped.
   void DropQueuedReplies();
+  // True once after a machine reset (0x68 0xAA) was carried out: the machine restarts,
+  // which a transport plays by dropping its connection for a while.
+  bool TakeRestart();
 
   // Writes the state file (when one is configured) if anything changed since the last
   // save. True when nothing needed saving or the save succeeded.
@@ -147,6 +150,7 @@ class DeviceSimulator {
   Settings settings_{};
   RemoteTable remote_{};
   bool changed_ = false;  // since the last state save
+  bool restart_ = false;  // a machine reset waits for TakeRestart
 
   std::deque<Queued> queued_;  // sorted by due time
   int commands_ = 0;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "link/FrameCodec.h"
@@ -141,6 +142,13 @@ bool SimServer::Start() {
     SetError("already started");
     return false;
   }
+  if (!Listen()) return false;
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+  return true;
+}
+
+bool SimServer::Listen() {
   in_addr address{};
   if (!IsLoopback(options_.bindAddress, address)) {
     SetError("refusing to listen on " + options_.bindAddress + ": only 127.0.0.0/8 addresses are allowed");
@@ -155,7 +163,8 @@ bool SimServer::Start() {
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
-  sa.sin_port = htons(options_.port);
+  // After a restart the same port again.
+  sa.sin_port = htons(port_ != 0 ? port_.load() : options_.port);
   sa.sin_addr = address;
   socklen_t len = sizeof sa;
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 4) != 0 ||
@@ -167,22 +176,34 @@ bool SimServer::Start() {
   }
   listenFd_ = fd;
   port_ = ntohs(sa.sin_port);
-  stop_ = false;
-  thread_ = std::thread([this] { Run(); });
   return true;
+}
+
+void SimServer::CloseListener() {
+  if (listenFd_ >= 0) ::close(listenFd_);
+  listenFd_ = -1;
+}
+
+void SimServer::Restart() {
+  CloseListener();
+  const Clock::time_point back = Clock::now() + options_.restartTime;
+  while (!stop_ && Clock::now() < back) std::this_thread::sleep_for(std::min(kPollStep, options_.restartTime));
+  // Still down when the port cannot be taken again; tried once more every poll step.
+  while (!stop_ && !Listen()) std::this_thread::sleep_for(kPollStep);
 }
 
 void SimServer::Stop() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listenFd_ >= 0) {
-    ::close(listenFd_);
-    listenFd_ = -1;
-  }
+  CloseListener();
 }
 
 void SimServer::Run() {
   while (!stop_) {
+    if (std::exchange(restartDue_, false)) {
+      Restart();
+      continue;
+    }
     pollfd pfd{listenFd_, POLLIN, 0};
     if (::poll(&pfd, 1, int(kPollStep.count())) <= 0) {
       // Nobody to answer: a learn reply falling due now would go nowhere.
@@ -209,6 +230,11 @@ void SimServer::ServeClient(int fd) {
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   clientConnected_ = true;
   ++clientsAccepted_;
+  bool alive = true;
+  if (options_.busyAnswering) {
+    ++clientsTurnedAway_;  // told so, even though it stays
+    alive = WriteText(fd, kConnectedNotice);
+  }
 
   std::vector<std::vector<std::uint8_t>> payloads;
   FrameAssembler assembler({[&payloads](std::span<const std::uint8_t> payload) {
@@ -237,7 +263,6 @@ void SimServer::ServeClient(int fd) {
     return true;
   };
 
-  bool alive = true;
   int commands = 0;  // controller packets on this connection
   while (alive && !stop_) {
     Clock::time_point now = Clock::now();
@@ -278,6 +303,12 @@ void SimServer::ServeClient(int fd) {
             if (!silentNow()) alive = alive && sendFrame(reply);
           // The cut comes right after the Nth command's answer, as when a cable is pulled.
           if (options_.closeAfterCommands > 0 && commands >= options_.closeAfterCommands) alive = false;
+          // A machine reset restarts the machine once its answer is out.
+          if (device_.TakeRestart() && options_.restartTime.count() > 0) {
+            ++restarts_;  // counted before the client can see the connection drop
+            restartDue_ = true;
+            alive = false;
+          }
           if (!alive) break;
         }
         payloads.clear();
@@ -308,6 +339,9 @@ void SimServer::ServeClient(int fd) {
     }
   }
 
+  // A restarting machine stops listening before its client sees the connection drop,
+  // so nobody reconnects to the machine that is going down.
+  if (restartDue_) CloseListener();
   ::close(fd);
   device_.DropQueuedReplies();
   clientConnected_ = false;

@@ -34,6 +34,14 @@ struct ServerOptions {
   int badChecksumEvery = 0;                  // every Nth frame goes out with a wrong checksum
   int closeAfterCommands = 0;                // the connection is cut after the Nth command (0: never)
   bool busy = false;                         // every client is told "ISCONNECTED" and dropped
+  // Every client is told "ISCONNECTED" when it connects and is served all the same, as a
+  // module does that another host holds while it still passes frames on.
+  bool busyAnswering = false;
+
+  // After a machine reset the device restarts: the connection is dropped (after the
+  // reset's answer) and nothing is accepted for this long. 0: the reset only restores
+  // the factory state and the connection stays.
+  std::chrono::milliseconds restartTime{2000};
 };
 
 class SimServer {
@@ -60,6 +68,7 @@ class SimServer {
   int ZWaveFramesSent() const { return zwaveFramesSent_.load(); }
   int ZWaveAcks() const { return device_.ZWaveAcks(); }
   int FramesSent() const { return framesSent_.load(); }
+  int Restarts() const { return restarts_.load(); }  // machine resets played as restarts
 
   // The Serial API frame sent as Z-Wave traffic (a version request: SOF, length, type,
   // function, checksum).
@@ -68,6 +77,11 @@ class SimServer {
  private:
   void Run();
   void ServeClient(int fd);
+  // Binds and listens on the configured address; on success the port is known.
+  bool Listen();
+  // The machine restarts: nothing listens for the restart time (bounded, stops early on Stop).
+  void Restart();
+  void CloseListener();
   void SetError(std::string text);
 
   DeviceSimulator& device_;
@@ -86,6 +100,8 @@ class SimServer {
   std::atomic<int> heartbeatEchoes_{0};
   std::atomic<int> zwaveFramesSent_{0};
   std::atomic<int> framesSent_{0};
+  std::atomic<int> restarts_{0};
+  bool restartDue_ = false;  // server thread only
 };
 
 }  // namespace dsptune

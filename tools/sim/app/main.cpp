@@ -42,6 +42,10 @@ constexpr const char* kHelp =
     "  --param-error-after N  refuse the Nth command with a parameter error (0x0A)\n"
     "  --close-after N        cut the connection right after answering the Nth command\n"
     "  --busy                 tell every client \"ISCONNECTED\" (another host holds the module)\n"
+    "  --busy-answering       tell every client \"ISCONNECTED\" and answer it all the same\n"
+    "  --restart-time MS      a machine reset drops the connection and restarts the device\n"
+    "                         with its defaults, listening again after MS (default 2000;\n"
+    "                         0 = restore the defaults and keep the connection)\n"
     "  --help                 this text\n"
     "  --version              the version\n";
 
@@ -88,6 +92,10 @@ int main(int argc, char** argv) {
       server.busy = true;
       continue;
     }
+    if (arg == "--busy-answering") {
+      server.busyAnswering = true;
+      continue;
+    }
     if (i + 1 >= argc) return UsageError("unknown option or missing value: " + std::string(arg));
     const std::string_view value = argv[++i];
     long long n = 0;
@@ -132,6 +140,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--zwave-every") {
       if (!number(0, kMaxMs)) return 2;
       server.zwaveInterval = milliseconds(n);
+    } else if (arg == "--restart-time") {
+      if (!number(0, kMaxMs)) return 2;
+      server.restartTime = milliseconds(n);
     } else if (arg == "--learn-delay") {
       if (!number(0, kMaxMs)) return 2;
       device.learnDelay = milliseconds(n);
