@@ -16,10 +16,9 @@
 
 #include "editors/RoomPanel.h"
 #include "remote/LearnKeyDialog.h"
-#include "shell/AboutBox.h"
-#include "shell/MachineSettingsDialog.h"
+#include "remote/RemoteWindow.h"
 #include "shell/MainWindow.h"
-#include "shell/NetworkDialog.h"
+#include "shell/ScreenshotTour.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "ui/DialogService.h"
 #include "ui/EditorPage.h"
@@ -167,6 +166,7 @@ class LanguageWalkTest : public QObject {
       window.SwitchLanguage();
     }
     QVERIFY(textsSeen > 500);  // the walk reached the pages and dialogs
+    QCOMPARE(dialogsSeen_.size(), 10);  // five dialogs in each language; the remote window needs a device
     if (!table.isEmpty()) {
       qInfo().noquote() << "| language | where | widget | text | fault |";
       for (const QString& row : table) qInfo().noquote() << row;
@@ -177,49 +177,26 @@ class LanguageWalkTest : public QObject {
  private:
   QList<Shown> Walk(MainWindow& window) {
     QList<Shown> all;
-    struct Page {
-      const char* name;
-      int category;
-      int kind;
-      int channels;
-    };
-    const Page pages[] = {
-        {"mic-music", 0, kEditorMicMusic, 3}, {"effects-eq", 0, kEditorEffectsEq, 4}, {"compressor", 0, kEditorCompressor, 1},
-        {"output", 1, kEditorOutput, 8},      {"surround", 1, kEditorSurround, 1},    {"record", 1, kEditorRecord, 1},
-    };
-    Ribbon& ribbon = window.RibbonBar();
-    for (const Page& page : pages) {
-      for (int channel = 0; channel < page.channels; ++channel) {
-        ribbon.SetActiveCategory(std::min(page.category, ribbon.CategoryCount() - 1));
-        window.View().ShowEditor(page.kind, channel);
+    for (const TourPage& page : TourPages()) {
+      // Every channel of the pages that show one at a time: their captions change with it.
+      const int channels = page.kind == kEditorMicMusic ? 3 : page.kind == kEditorEffectsEq ? 4
+                           : page.kind == kEditorOutput  ? 8
+                                                         : 1;
+      for (int channel = 0; channel < channels; ++channel) {
+        ShowTourPage(window, page, channel);
         QApplication::processEvents();
         window.RefreshStatusPanes();
         all += TextsOf(&window, QStringLiteral("%1 %2").arg(QLatin1String(page.name)).arg(channel + 1));
       }
     }
-    AddMenu(all, QStringLiteral("application"), ribbon.ApplicationMenu());
-    const std::pair<MainWindow::LinkedDialog, const char*> linked[] = {
-        {MainWindow::LinkedDialog::Features, "features"},
-        {MainWindow::LinkedDialog::InputSource, "input source"},
-        {MainWindow::LinkedDialog::Remote, "remote"},
-    };
-    for (const auto& [which, name] : linked) {
-      window.ShowLinkedDialog(which);
-      if (QWidget* dialog = window.LinkedDialogOf(which)) {
-        all += TextsOf(dialog, QLatin1String(name));
-        dialog->hide();
-      }
-    }
-    window.ShowNetworkDialog();
-    all += TextsOf(window.NetworkDialogInstance(), QStringLiteral("network"));
-    window.NetworkDialogInstance()->hide();
-    window.ShowMachineSettings();
-    if (QWidget* settings = window.MachineSettingsInstance()) {
-      all += TextsOf(settings, QStringLiteral("machine settings"));
-      settings->close();
-    }
-    AboutBox about(&window);
-    all += TextsOf(&about, QStringLiteral("about"));
+    AddMenu(all, QStringLiteral("application"), window.RibbonBar().ApplicationMenu());
+    VisitDialogs(window, [&](QWidget& dialog, const char* name) {
+      all += TextsOf(&dialog, QLatin1String(name));
+      dialogsSeen_ << QLatin1String(name);
+    });
+    // The remote window opens only with a device: made here directly.
+    RemoteWindow remote(*parts_.progress, &window);
+    all += TextsOf(&remote, QStringLiteral("remote"));
     for (int key : {1, 7, 25}) {
       LearnKeyDialog learn(key, &window);
       all += TextsOf(&learn, QStringLiteral("learn key %1").arg(key));
@@ -230,6 +207,7 @@ class LanguageWalkTest : public QObject {
   }
 
   QTemporaryDir settingsDir_;
+  QStringList dialogsSeen_;
   ScriptedDialogs dialogs_;
   test::MainWindowParts parts_;
 };
