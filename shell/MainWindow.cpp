@@ -857,6 +857,7 @@ void MainWindow::ApplyTips() {
   ribbon_->ApplicationButton()->setToolTip(RibbonTip(RibbonCommand::ApplicationMenu));
   bypass_->setToolTip(RibbonTip(RibbonCommand::EqBypass));
   resetEq_->setToolTip(RibbonTip(RibbonCommand::ResetEq));
+  t.machineSettings->setToolTip(RibbonTip(RibbonCommand::MachineSettings));
   deviceCommandsConnected_ = !CurrentLink().connected;  // the next update sets every device tip
   UpdateDeviceCommands();
 }

@@ -167,6 +167,8 @@ class MainWindowTest : public QObject {
     for (QAction* a : frame.RibbonBar().ApplicationMenu()->actions())
       if (a->text().startsWith("Machine settings")) settings = a;
     QVERIFY(settings);
+    QVERIFY2(settings->toolTip().startsWith("Machine settings: power-on volumes"), qPrintable(settings->toolTip()));
+    QVERIFY(button("Connect IP")->toolTip().contains("IP address and port"));
     settings->trigger();
     QVERIFY(frame.MachineSettingsInstance() && frame.MachineSettingsInstance()->isVisible());
   }
