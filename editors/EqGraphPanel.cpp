@@ -179,10 +179,13 @@ void EqGraphPanel::SetEqNumber(int eq) {
 void EqGraphPanel::SetLanguage(int language) {
   model_.SetLanguage(language);
   // The gestures are not visible on the graph itself, so its tooltip teaches them.
-  setToolTip(Pick({"拖动频段标记：改变频率和增益\n右键拖动标记：改变Q值\n滚轮：增益 ±0.1dB\n"
+  setToolTip(Pick({"拖动频段标记：改变频率和增益（只上下拖动时频率不变，只左右拖动时增益不变）\n"
+                   "右键拖动标记：向右或向上拖动增大Q值，向左或向下减小\n滚轮：增益 ±0.1dB\n"
                    "方向键：频率和增益（按住Ctrl微调）；+/-：Q值\n"
                    "右键单击标记：选择滤波类型；右键单击空白处：复制/粘贴均衡",
-                   "Drag a band's marker: frequency and gain\nRight-drag a marker: Q\nWheel: gain ±0.1 dB\n"
+                   "Drag a band's marker: frequency and gain (straight up or down keeps the frequency, "
+                   "straight sideways keeps the gain)\n"
+                   "Right-drag a marker: right or up raises Q, left or down lowers it\nWheel: gain ±0.1 dB\n"
                    "Arrow keys: frequency and gain (hold Ctrl for finer steps); +/-: Q\n"
                    "Right-click a marker: filter type; right-click elsewhere: copy/paste EQ"},
                   language));
@@ -526,10 +529,15 @@ void EqGraphPanel::PaintValueLabels(QPainter& p, const EqBand& band) const {
   const double line = metrics.height();
   const double gap = kRingSize / 2 + 3;
   const double blockWidth = labelWidth + 2 + valueWidth;
-  double left = c.x() + gap;
-  if (left + blockWidth > width() - 2) left = c.x() - gap - blockWidth;  // keep it on screen
-  double top = LabelsAboveMarker(band.gain) ? c.y() - gap - 3 * line : c.y() + gap;
-  top = std::clamp(top, 0.0, std::max(0.0, height() - 3 * line));
+  // Clear of the other markers, so the readout never hides the band the user aims at next.
+  std::vector<std::array<double, 2>> others;
+  for (const EqBand& other : model_.Bands())
+    if (other.shown != 0 && other.type != 0 && other.index != band.index)
+      others.push_back({plot.left + other.x, plot.top + other.y});
+  const ReadoutPlace place = PlaceReadout(c.x(), c.y(), blockWidth, 3 * line, gap, LabelsAboveMarker(band.gain), width(),
+                                          height(), others, kRingSize / 2);
+  const double left = place.left, top = place.top;
+  readout_ = QRectF(left, top, blockWidth, 3 * line);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const double baseline = top + r * line + metrics.ascent();
     p.setPen(kValueLabel);
@@ -580,6 +588,7 @@ void EqGraphPanel::paintEvent(QPaintEvent*) {
   if (background_.isNull() || background_.devicePixelRatio() != devicePixelRatioF()) RebuildBackground();
   QPainter p(this);
   p.drawPixmap(0, 0, background_);
+  readout_ = QRectF();
   const PlotRect plot = model_.Plot();
   p.setRenderHint(QPainter::TextAntialiasing);
   PaintTitle(p);

@@ -69,6 +69,9 @@ class EqGraphPanel : public QWidget {
   // Times the static layer (grid, labels) was drawn; it is kept between repaints and
   // redrawn only after a resize.
   int BackgroundBuilds() const { return backgroundBuilds_; }
+  // Where the last paint put the value readout (F/G/Q beside a marker); null when it
+  // drew none.
+  QRectF ReadoutRect() const { return readout_; }
 
   // A second curve over the summed one, in its own colour, with a caption (an output's
   // chain response): kResponsePoints values in dB on the response grid, or empty for
@@ -124,6 +127,7 @@ class EqGraphPanel : public QWidget {
   LinkedEqs linkedEqs_;
   QPixmap background_;
   int backgroundBuilds_ = 0;
+  mutable QRectF readout_;  // set by the const painting helpers
   int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch
   bool leftCtrlDown_ = false;
   bool rightCtrlDown_ = false;

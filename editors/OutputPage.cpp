@@ -494,7 +494,7 @@ void OutputPage::OnLinkBoxClicked(int pair, bool ticked) {
   if (ticked) {
     const std::vector<int> channels = PairChannels(pair, ReadChannelRoles());
     if (ChannelsDiffer(channels)) {
-      const auto answer = Dialogs().Message(this, QString::fromUtf8("提示"),
+      const auto answer = Dialogs().Message(this, PickText("提示", "Notice"),
                                             PickText("参数不一致，同步参数吗？", "Set same?"), QMessageBox::Question,
                                             QMessageBox::Yes | QMessageBox::No);
       if (answer == QMessageBox::Yes) {

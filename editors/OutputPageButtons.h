@@ -32,10 +32,10 @@ class OutputPageButtons : public QObject {
   static constexpr std::array<int, kPages> kPageButtonIds = {1073, 1074, 1075};
 
   // The limiter page's channel buttons: its English table names the first five after
-  // the speakers they usually drive and has no entry for the others, which keep the
-  // Chinese text they were made with.
+  // the speakers they usually drive and has no entry for the others, which read "CH n"
+  // as on the other pages rather than keep the Chinese text they were made with.
   static constexpr std::array<const char*, kChannels> kCompressorEnglishChannels = {
-      "Main", "Rear", "Center", "Sub", "Top", "通道6", "通道7", "通道8"};
+      "Main", "Rear", "Center", "Sub", "Top", nullptr, nullptr, nullptr};
 
   struct Options {
     // The kind of the page the row sits on, shown pressed; 0 when it is none of the

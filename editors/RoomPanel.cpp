@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/DialogTexts.h"
+#include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
 namespace {
@@ -103,6 +104,10 @@ RoomPanel::RoomPanel(QWidget* parent) : QWidget(parent) {
   gutter_ = std::max(0, widest + 2 - (kRoomPanelInset - kHorizontalLabelGap));
   listenerPicture_ = ListenerPicture();
   speakerPicture_ = SpeakerPicture();
+  ChannelRoles defaultRoles{};
+  for (int c = 0; c < kOutputChannelCount; ++c) defaultRoles[std::size_t(c)] = c;  // CH1 L, CH2 R ... CH8 SBR
+  for (int n = 1; n <= kSpeakerCount; ++n)
+    speakerChannels_[std::size_t(n - 1)] = FirstChannelWithRole(defaultRoles, Speaker(n).role);
   model_.SetClientSize(width() - gutter_, height());
 }
 
@@ -201,11 +206,32 @@ QFont PanelLabelFont() {
   font.setPointSize(8);
   return font;
 }
-QString PanelLabel(int speaker, bool shortLabel) {
-  const SpeakerPlace& place = Speaker(speaker);
-  return QString::fromUtf8(shortLabel ? place.labelEnglish : place.panelLabel);
-}
 }  // namespace
+
+void RoomPanel::SetSpeakerChannels(const std::array<int, kSpeakerCount>& channels) {
+  if (channels == speakerChannels_) return;
+  speakerChannels_ = channels;
+  update();
+}
+
+QString RoomPanel::SpeakerNumber(int speaker) const {
+  if (speaker < 1 || speaker > kSpeakerCount) return QString();
+  const int channel = speakerChannels_[std::size_t(speaker - 1)];
+  return channel < 0 ? QString() : QString::number(channel + 1);
+}
+
+QString RoomPanel::SpeakerCaption(int speaker, bool shortLabel) const {
+  const SpeakerPlace& place = Speaker(speaker);
+  // The full caption joins the Chinese name and the short one; English has the short one only.
+  if (shortLabel || CurrentLanguage() == kEnglish) return QString::fromUtf8(place.labelEnglish);
+  return QString::fromUtf8(place.panelLabel);
+}
+
+QStringList RoomPanel::ShownTexts() const {
+  QStringList texts;
+  for (int n = 1; n <= kSpeakerCount; ++n) texts << SpeakerNumber(n) << SpeakerCaption(n, false);
+  return texts;
+}
 
 QRect RoomPanel::LabelBox(const RoomMarker& m, const QString& label) const {
   const QFontMetrics metrics(PanelLabelFont());
@@ -227,7 +253,8 @@ void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m, bool shortLabel) co
   QFont numberFont(QStringLiteral("Arial"));
   numberFont.setPixelSize(12);
   numberFont.setBold(true);
-  const QString number = QString::number(m.number);
+  const QString number = SpeakerNumber(m.number);
+  if (!number.isEmpty()) {
   const QFontMetrics numberMetrics(numberFont);
   QRect numberBox(0, 0, numberMetrics.horizontalAdvance(number) + 2, numberMetrics.height());
   numberBox.moveCenter(centre);
@@ -235,8 +262,9 @@ void RoomPanel::DrawMarker(QPainter& p, const RoomMarker& m, bool shortLabel) co
   p.setFont(numberFont);
   p.setPen(kNumberColour);
   p.drawText(numberBox, Qt::AlignCenter, number);
+  }
 
-  const QString label = PanelLabel(m.number, shortLabel);
+  const QString label = SpeakerCaption(m.number, shortLabel);
   p.setFont(PanelLabelFont());
   p.setPen(Rgb(Speaker(m.number).labelColour));
   p.drawText(LabelBox(m, label), Qt::AlignCenter, label);
@@ -252,7 +280,7 @@ void RoomPanel::paintEvent(QPaintEvent*) {
   const auto& markers = model_.Markers();
   std::vector<QRect> full;
   for (const RoomMarker& m : markers)
-    full.push_back(m.number == kListenerMarker ? QRect() : LabelBox(m, PanelLabel(m.number, false)));
+    full.push_back(m.number == kListenerMarker ? QRect() : LabelBox(m, SpeakerCaption(m.number, false)));
   for (std::size_t i = 0; i < markers.size(); ++i) {
     bool crowded = false;
     for (std::size_t j = 0; j < markers.size(); ++j)

@@ -5,7 +5,9 @@
 // writing. The geometry is RoomPanelModel's; this widget only paints and routes input.
 #include <QFont>
 #include <QPixmap>
+#include <QStringList>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 #include "editors/model/RoomPanelModel.h"
@@ -39,6 +41,20 @@ class RoomPanel : public QWidget {
 
   const RoomPanelModel& Model() const { return model_; }
   const RoomMarker& Marker(int index) const { return model_.Marker(index); }
+  // The output channel (0..7) each speaker 1..8 feeds, -1 for none: a speaker's icon
+  // carries its channel's number ("CH 3" is 3), as the channel rows and the output
+  // pages do, not its place in the marker list. Until set: the channels of the default
+  // roles.
+  void SetSpeakerChannels(const std::array<int, kSpeakerCount>& channels);
+  // The number drawn on speaker n's icon (its channel, 1..8), empty when no channel
+  // has the speaker's role.
+  QString SpeakerNumber(int speaker) const;
+  // The caption under speaker n in the current language; `shortLabel`: the short name
+  // ("SL") used where the full caption would run into another speaker's.
+  QString SpeakerCaption(int speaker, bool shortLabel) const;
+  // Every number and full caption the panel draws for its speakers.
+  QStringList ShownTexts() const;
+
   // Where the room's client rectangle starts in the widget. A gutter on the left gives
   // the labels of the horizontal lines the room the 30-pixel inset lacks for them.
   int ClientLeft() const { return gutter_; }
@@ -72,6 +88,7 @@ class RoomPanel : public QWidget {
   QPixmap grid_;  // the grid, drawn once per size; null when it must be redrawn
   QFont font_;
   int gutter_ = 0;
+  std::array<int, kSpeakerCount> speakerChannels_{};
   QPixmap listenerPicture_;
   QPixmap speakerPicture_;
 };

@@ -378,6 +378,12 @@ void SurroundPage::ShowRoleLabels() {
     const char* name = RoleName(UiValue(ChannelBlock(c), kChannelRole), language);
     channels_[std::size_t(c)].role->setText(QStringLiteral("(%1)").arg(QString::fromUtf8(name)));
   }
+  const ChannelRoles roles = ReadChannelRoles();
+  std::array<int, kSpeakerCount> speakerChannels{};
+  for (int n = 1; n <= kSpeakerCount; ++n)
+    speakerChannels[std::size_t(n - 1)] = FirstChannelWithRole(roles, Speaker(n).role);
+  panel_->SetSpeakerChannels(speakerChannels);
+  panel_->update();  // the captions follow the language
 }
 
 void SurroundPage::ApplyTips() {

@@ -33,6 +33,8 @@ LearnKeyDialog::LearnKeyDialog(int key, QWidget* parent) : QDialog(parent), key_
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.2);
   learning_->setFont(bold);
+  instruction_ = new QLabel(this);
+  instruction_->setWordWrap(true);
 
   prompt_ = new QLabel(this);
   SetControlId(prompt_, kPromptId);
@@ -60,6 +62,7 @@ LearnKeyDialog::LearnKeyDialog(int key, QWidget* parent) : QDialog(parent), key_
 
   auto* column = new QVBoxLayout(this);
   column->addWidget(learning_);
+  column->addWidget(instruction_);
   auto* codeRow = new QHBoxLayout;
   codeRow->addWidget(prompt_);
   codeRow->addWidget(code_);
@@ -82,6 +85,7 @@ void LearnKeyDialog::ApplyTexts() {
   cancel_->setText(PickText("放弃学习", "Cancel"));
   close_->setText(PickText("关闭", "Close"));
   if (codeReceived_) status_->setText(PickText("窗口将自动关闭", "Window will be closed!"));
+  ShowInstruction();
   ApplyDialogTexts(this, kDialogNumber);
 }
 
@@ -92,7 +96,17 @@ void LearnKeyDialog::ShowLearnedCode(int code) {
   close_->show();
   close_->setDefault(true);
   status_->setText(PickText("窗口将自动关闭", "Window will be closed!"));
+  ShowInstruction();
   closeTimer_.start();
+}
+
+void LearnKeyDialog::ShowInstruction() {
+  instruction_->setText(codeReceived_ ? PickText("已学到此键的键码；学完所有按键后，按“应用参数”写入设备。",
+                                                 "The key's code was learned. When all keys are learned, Apply writes "
+                                                 "them to the device.")
+                                      : PickText("请把遥控器对准设备的红外接收窗，按下要用作此功能的按键。",
+                                                 "Point your remote at the device and press the key you want for this "
+                                                 "function."));
 }
 
 void LearnKeyDialog::CancelLearning() {

@@ -2,7 +2,7 @@
 // The learning window (dialog 372): modal, shown while the device listens for one key
 // of the user's remote. It waits without a time limit. When the device reports the code
 // (message 1001, forwarded through ForwardLearnedKey) it shows the code, offers "Close"
-// and closes itself a second later. "Cancel", Esc and the title bar's close button stop
+// and closes itself two seconds later, long enough to read the code. "Cancel", Esc and the title bar's close button stop
 // the learning on the device.
 #include <QDialog>
 #include <QTimer>
@@ -17,8 +17,9 @@ class LearnKeyDialog : public QDialog {
   Q_OBJECT
  public:
   static constexpr int kDialogNumber = 372;
-  // After a code arrived, the window closes itself once this has passed.
-  static constexpr int kAutoCloseMs = 1000;
+  // After a code arrived, the window closes itself once this has passed: time to read
+  // the code and the closing notice.
+  static constexpr int kAutoCloseMs = 2000;
 
   // `key` is the key number (1..25) whose learning text is shown.
   explicit LearnKeyDialog(int key, QWidget* parent = nullptr);
@@ -41,6 +42,9 @@ class LearnKeyDialog : public QDialog {
 
   QLabel& LearningText() const { return *learning_; }
   QLabel& Prompt() const { return *prompt_; }
+  // What to do now, in either language: while waiting, press the key; once learned, the
+  // code is stored.
+  QLabel& Instruction() const { return *instruction_; }
   QLineEdit& CodeBox() const { return *code_; }
   QLabel& StatusLine() const { return *status_; }
   QPushButton& CancelButton() const { return *cancel_; }
@@ -51,9 +55,12 @@ class LearnKeyDialog : public QDialog {
   void reject() override;
 
  private:
+  void ShowInstruction();
+
   int key_;
   bool codeReceived_ = false;
   QLabel* learning_ = nullptr;
+  QLabel* instruction_ = nullptr;
   QLabel* prompt_ = nullptr;   // control 1007
   QLineEdit* code_ = nullptr;
   QLabel* status_ = nullptr;

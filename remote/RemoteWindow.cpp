@@ -117,6 +117,17 @@ void RemoteWindow::ApplyTexts() {
   save_->setText(PickText("保存参数", "Save file"));
   apply_->setText(PickText("应用参数", "Apply"));
   ApplyDialogTexts(this, kDialogNumber);
+  // After the table's captions: the tips name the caption the button shows.
+  for (const RemoteKey& key : kRemoteKeys) {
+    QPushButton* button = keys_[key.number - 1];
+    button->setToolTip(PickText(QString::fromUtf8("学习“%1”：点击后，对准设备按下您遥控器上的对应按键"),
+                                QStringLiteral("Learn \"%1\": click, then press the matching key of your remote at the device"))
+                           .arg(button->text()));
+  }
+  load_->setToolTip(PickText("从遥控数据文件（.remo）载入键码", "Load the key codes from a remote data file (.remo)"));
+  save_->setToolTip(PickText("把键码保存为遥控数据文件（.remo）", "Save the key codes as a remote data file (.remo)"));
+  apply_->setToolTip(PickText("把全部键码写入设备", "Write all key codes to the device"));
+  picture_->setToolTip(PickText("各功能键在常见遥控器上的位置", "Where each function sits on a typical remote"));
   picture_->update();
 }
 
@@ -197,7 +208,7 @@ void RemoteWindow::SaveFile() {
 
 bool RemoteWindow::AcceptUnknownKeys(const std::vector<int>& keys) {
   if (keys.empty()) return true;
-  return Dialogs().Message(this, QString::fromUtf8("提示"), UnknownKeysQuestion(keys), QMessageBox::Question,
+  return Dialogs().Message(this, PickText("提示", "Notice"), UnknownKeysQuestion(keys), QMessageBox::Question,
                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -11,7 +11,7 @@ struct Tip {
 };
 
 constexpr Tip kTabRowTips[] = {
-    {"通过网络连接设备：输入设备的IP地址", "Connect to a device over the network by its IP address"},
+    {"通过网络连接设备：输入设备的IP地址和端口", "Connect to a device over the network by its IP address and port"},
     {"特色功能：设备的附加功能设置", "Feature settings of the device"},
     {"选择音乐输入源及其电平", "Choose the music input sources and their levels"},
     {"机器复位：把设备恢复为出厂设置，之后需手动重启设备", "Reset the device to its factory settings; restart it by hand afterwards"},
@@ -30,6 +30,8 @@ constexpr Tip kRibbonTips[] = {
      "Menu: open, save, recent files, undo and redo, machine settings, disconnect"},
     {"均衡旁路：暂时不用当前均衡，便于对比", "Bypass the current EQ for a moment to compare"},
     {"把当前均衡的所有频段恢复为平直", "Set every band of the current EQ flat"},
+    {"机器设置：开机音量、音量上限、锁定、开机模式、HDMI静音和环绕输出路由",
+     "Machine settings: power-on volumes, volume limits, locks, power-on mode, HDMI mute and surround routing"},
 };
 
 // Index by MasterControl.

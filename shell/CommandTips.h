@@ -10,8 +10,9 @@ namespace dsptune {
 
 // The buttons on the tab row, in their order there.
 enum class TabRowCommand { ConnectIp, Features, InputSource, Reset, RemoteControl, Language, About };
-// The mode and file buttons of the Load and Save panels, and the status bar's EQ controls.
-enum class RibbonCommand { LoadMode, LoadFile, SaveMode, SaveFile, ApplicationMenu, EqBypass, ResetEq };
+// The mode and file buttons of the Load and Save panels, the status bar's EQ controls and
+// the application menu's machine settings.
+enum class RibbonCommand { LoadMode, LoadFile, SaveMode, SaveFile, ApplicationMenu, EqBypass, ResetEq, MachineSettings };
 
 QString TabRowTip(TabRowCommand command);
 QString RibbonTip(RibbonCommand command);

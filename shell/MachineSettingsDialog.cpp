@@ -60,6 +60,43 @@ StepSlider* MakeSlider(QWidget* parent, int id) {
 
 QString InvalidText() { return PickText("无效", "Invalid"); }
 
+struct ControlTip {
+  int id;
+  const char* zh;
+  const char* en;
+};
+using D = MachineSettingsDialog;
+// What each control does; the settings take effect on the device only with "Apply".
+constexpr ControlTip kControlTips[] = {
+    {D::kMicEnableId, "开机时把话筒音量设为右边的值；不勾选则保持关机前的音量",
+     "At power-on the microphone volume is set to the value beside; unticked it keeps the volume it had"},
+    {D::kMusicEnableId, "开机时把音乐音量设为右边的值；不勾选则保持关机前的音量",
+     "At power-on the music volume is set to the value beside; unticked it keeps the volume it had"},
+    {D::kMicStartSliderId, "开机时的话筒音量（1至话筒最大音量）", "Microphone volume at power-on (1 to the microphone maximum)"},
+    {D::kMusicStartSliderId, "开机时的音乐音量（1至音乐最大音量）", "Music volume at power-on (1 to the music maximum)"},
+    {D::kMicMaxSliderId, "话筒音量的上限，主界面的话筒音量也受其限制",
+     "Highest microphone volume; the main window's microphone volume stops there too"},
+    {D::kMusicMaxSliderId, "音乐音量的上限，主界面的音乐音量也受其限制",
+     "Highest music volume; the main window's music volume stops there too"},
+    {D::kByPowerId, "主音量和输入源在关机时保存，开机时恢复", "Master volume and music input are kept across power-off"},
+    {D::kByModeId, "主音量和输入源随每个模式分别保存", "Master volume and music input are kept with each mode"},
+    {D::kPanelLockId, "锁定设备前面板的按键", "Locks the keys on the device's front panel"},
+    {D::kVolumeLockId, "面板锁定时也锁定音量旋钮（需先锁定面板）", "Also locks the volume knob (needs the panel lock)"},
+    {D::kModeLockId, "面板锁定时也锁定模式切换（需先锁定面板）", "Also locks the mode keys (needs the panel lock)"},
+    {D::kPowerOnModeListId, "开机时调用的模式；“自动”为关机前的模式",
+     "Mode the device starts in; Auto starts in the mode it was in"},
+    {D::kRouteSlSrId, "DTS/AC3 环绕声输出到侧环绕 SL/SR", "DTS/AC3 surround goes to the side speakers SL/SR"},
+    {D::kRouteSblSbrId, "DTS/AC3 环绕声输出到后环绕 SBL/SBR", "DTS/AC3 surround goes to the back speakers SBL/SBR"},
+    {D::kRouteBothId, "DTS/AC3 环绕声同时输出到 SL/SR 和 SBL/SBR", "DTS/AC3 surround goes to both SL/SR and SBL/SBR"},
+    {D::kHdmiMuteId, "HDMI 输出口不出声", "Silences the HDMI output"},
+    {D::kFactoryM1Id, "把设备的模式 M1 恢复为出厂设置", "Restores the device's mode M1 to its factory settings"},
+    {D::kFactoryM1Id + 1, "把设备的模式 M2 恢复为出厂设置", "Restores the device's mode M2 to its factory settings"},
+    {D::kFactoryM1Id + 2, "把设备的模式 M3 恢复为出厂设置", "Restores the device's mode M3 to its factory settings"},
+    {D::kFactoryM1Id + 3, "把设备的模式 M4 恢复为出厂设置", "Restores the device's mode M4 to its factory settings"},
+    {D::kApplyId, "把这些设置发送到设备", "Sends these settings to the device"},
+    {D::kCancelId, "放弃未应用的修改并关闭", "Drops the changes not applied and closes"},
+};
+
 MachineRecord EditCopy() { return EditedSettingsSnapshot(); }
 
 // The current copy is otherwise written only by the device's report; same lock.
@@ -251,6 +288,9 @@ void MachineSettingsDialog::Open() {
 
 void MachineSettingsDialog::ApplyTexts() {
   ApplyDialogTexts(this, kDialogNumber);
+  powerOnMode_->setItemText(0, PickText("自动", "Auto"));
+  for (const ControlTip& tip : kControlTips)
+    if (QWidget* control = FindControl(tip.id)) control->setToolTip(PickText(tip.zh, tip.en));
   const MachineRecord edited = EditCopy();
   for (int path : {kMic, kMusic}) {
     const VolumeRow& row = rows_[std::size_t(path)];

@@ -48,6 +48,7 @@
 #include "ui/QtTranslations.h"
 #include "shell/QtNotificationBridge.h"
 #include "ui/InterfaceLanguage.h"
+#include "shell/StatusPaneTexts.h"
 #include "shell/SyncFailureText.h"
 #include "shell/TrayNotice.h"
 #include "ui/Ribbon.h"
@@ -77,9 +78,10 @@ struct PanelTitles {
   const char* renameZh;
   const char* renameEn;
 };
-// Creation titles, and the titles a language switch writes (Mic/Effect differ on purpose).
+// Creation titles, and the titles a language switch writes (the Mic titles differ in their
+// blanks only). The effect panel reads "Effect Vol" whichever way it was made, as its label does.
 constexpr PanelTitles kPanelTitles[8] = {
-    {"话筒音量", "Mic Vol", "话筒音量", "Mic  Vol"},        {"效果总音量", "Efx Vol", "效果总音量", "Effect Vol"},
+    {"话筒音量", "Mic Vol", "话筒音量", "Mic  Vol"},        {"效果总音量", "Effect Vol", "效果总音量", "Effect Vol"},
     {"混响音量", "Reverb Vol", "混响音量", "Reverb Vol"},   {"回声音量", "Echo Vol", "回声音量", "Echo Vol"},
     {"音乐音量", "Music Vol", "音乐音量", "Music Vol"},     {"音乐变调", "Music Pitch", "音乐变调", "Music Pitch"},
     {"调用", "Load", "调用", "Load"},                       {"保存", "Save", "保存", "Save"},
@@ -339,11 +341,11 @@ void MainWindow::BuildRibbon() {
 
 void MainWindow::BuildStatusBar() {
   QStatusBar* bar = statusBar();
-  connectionPane_ = new QLabel(QString::fromUtf8("USB:未连接"));
+  connectionPane_ = new QLabel(NoDeviceYetText());
   QPalette p = connectionPane_->palette();
   p.setColor(QPalette::WindowText, kStartRed);
   connectionPane_->setPalette(p);
-  modePane_ = new QLabel(QString::fromUtf8("当前模式：模式一"));
+  modePane_ = new QLabel(NoModeReadYetText());
   modePane_->setPalette(p);
   auto* separator = new QFrame;
   separator->setFrameShape(QFrame::VLine);
@@ -404,7 +406,7 @@ void MainWindow::RefreshStatusPanes() {
     if (identityRejected_) text += PickText("（设备型号或通信版本不符）", " (wrong model or protocol)");
     colour = kNoLinkRed;
   } else {
-    text = QString::fromUtf8("USB:未连接");
+    text = NoDeviceYetText();
     colour = kStartRed;
   }
   if (!link.connected) ShowUsbPermissionProblem(text);
@@ -420,6 +422,8 @@ void MainWindow::RefreshStatusPanes() {
     const QString mode =
         identityRejected_ ? QString() : PickText("当前模式:%1", "Current Mode:%1").arg(ModeName(link.currentMode));
     if (modePane_->text() != mode) modePane_->setText(mode);
+  } else if (modePane_->text() != NoModeReadYetText()) {
+    modePane_->setText(NoModeReadYetText());
   }
   QString file;
   if (const QString path = modes_->CurrentFile(); !path.isEmpty()) {
@@ -924,6 +928,7 @@ void MainWindow::ApplyTips() {
   ribbon_->ApplicationButton()->setToolTip(RibbonTip(RibbonCommand::ApplicationMenu));
   bypass_->setToolTip(RibbonTip(RibbonCommand::EqBypass));
   resetEq_->setToolTip(RibbonTip(RibbonCommand::ResetEq));
+  t.machineSettings->setToolTip(RibbonTip(RibbonCommand::MachineSettings));
   deviceCommandsConnected_ = !CurrentLink().connected;  // the next update sets every device tip
   UpdateDeviceCommands();
 }

@@ -29,15 +29,18 @@ NetworkDialog::NetworkDialog(AppSettings& settings, Connector connector, QWidget
   address_ = new Ipv4Field(this);
   SetControlId(address_, kAddressFieldId);
 
-  // The port is kept from the settings store; the user is not offered it.
-  auto* portLabel = new QLabel(QString::fromUtf8("通信端口："), this);
-  SetControlId(portLabel, kPortLabelId);
+  // The port is shown beside the address: a failed attempt asks the user to check both.
+  portLabel_ = new QLabel(this);
+  SetControlId(portLabel_, kPortLabelId);
   port_ = new QLineEdit(this);
   port_->setValidator(new QIntValidator(1, 65535, port_));
+  port_->setMaxLength(5);
+  port_->setFixedWidth(port_->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   SetControlId(port_, kPortFieldId);
+  // Scanning the network segment is not offered.
   auto* scan = new QPushButton(QString::fromUtf8("扫描网段"), this);
   SetControlId(scan, kScanId);
-  for (QWidget* hidden : std::initializer_list<QWidget*>{portLabel, port_, scan}) hidden->hide();
+  scan->hide();
 
   status_ = new QLabel(this);
   SetControlId(status_, kStatusId);
@@ -57,12 +60,14 @@ NetworkDialog::NetworkDialog(AppSettings& settings, Connector connector, QWidget
   auto* grid = new QGridLayout(this);
   grid->addWidget(addressLabel_, 0, 0);
   grid->addWidget(address_, 0, 1);
-  grid->addWidget(status_, 1, 0, 1, 2);
+  grid->addWidget(portLabel_, 0, 2);
+  grid->addWidget(port_, 0, 3);
+  grid->addWidget(status_, 1, 0, 1, 4);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(connect_);
   buttons->addWidget(cancel_);
-  grid->addLayout(buttons, 2, 0, 1, 2);
+  grid->addLayout(buttons, 2, 0, 1, 4);
   grid->setSizeConstraint(QLayout::SetFixedSize);
 
   port_->setText(QString::number(settings_.IpPort()));
@@ -74,8 +79,14 @@ NetworkDialog::NetworkDialog(AppSettings& settings, Connector connector, QWidget
 void NetworkDialog::ApplyTexts() {
   setWindowTitle(PickText("网络连接", "Connect IP"));
   addressLabel_->setText(PickText("机器IP地址", "Host IP:"));
+  portLabel_->setText(PickText("通信端口：", "Port:"));
   connect_->setText(PickText("尝试连接", "Connect"));
   cancel_->setText(PickText("取消", "Cancel"));
+  address_->setToolTip(PickText("设备网络模块的IPv4地址", "IPv4 address of the device's network module"));
+  port_->setToolTip(PickText("设备网络模块的TCP端口（默认30303）", "TCP port of the device's network module (30303 by default)"));
+  connect_->setToolTip(PickText("用上面的地址和端口连接设备；已有的USB连接会先断开",
+                                "Connect to the device at this address and port; an open USB link is closed first"));
+  cancel_->setToolTip(PickText("关闭此窗口，不连接", "Close this window without connecting"));
   ApplyDialogTexts(this, kDialogNumber);
 }
 
@@ -85,9 +96,14 @@ void NetworkDialog::Open() {
 }
 
 void NetworkDialog::TryConnect() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   const QString address = address_->Text();
-  const int port = port_->text().toInt();
+  bool portOk = false;
+  const int port = port_->text().toInt(&portOk);
+  if (!portOk || port < 1 || port > 65535) {
+    status_->setText(PickText("端口号无效：请输入1到65535之间的数字", "Not a valid port: enter a number from 1 to 65535"));
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
   const int result = connector_ ? connector_(address, port) : 0;
   QApplication::restoreOverrideCursor();
   if (result != 1) {

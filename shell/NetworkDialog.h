@@ -1,5 +1,5 @@
 #pragma once
-// The network connection dialog (dialog 521): the device's IPv4 address, a connect
+// The network connection dialog (dialog 521): the device's IPv4 address and TCP port, a connect
 // attempt through the main window, and the socket error in red when it fails. Modeless
 // and made once; the main window shows it again on later uses.
 #include <QDialog>
@@ -37,6 +37,7 @@ class NetworkDialog : public QDialog {
   QLabel& StatusText() const { return *status_; }
   QPushButton& ConnectButton() const { return *connect_; }
   QLineEdit& PortField() const { return *port_; }
+  QLabel& PortLabel() const { return *portLabel_; }
 
  signals:
   // The link is open and the dialog hidden: the device-connected sequence may start.
@@ -51,6 +52,7 @@ class NetworkDialog : public QDialog {
   QPushButton* connect_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QLabel* addressLabel_ = nullptr;
+  QLabel* portLabel_ = nullptr;
 };
 
 }  // namespace dsptune

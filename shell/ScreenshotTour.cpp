@@ -17,15 +17,6 @@
 namespace dsptune {
 namespace {
 
-struct PageShot {
-  const char* name;
-  int category;  // 0 input, 1 output: the ribbon the page is shown under
-  int kind;
-};
-constexpr PageShot kPages[] = {
-    {"mic-music", 0, kEditorMicMusic}, {"effects-eq", 0, kEditorEffectsEq}, {"compressor", 0, kEditorCompressor},
-    {"output", 1, kEditorOutput},      {"surround", 1, kEditorSurround},    {"record", 1, kEditorRecord},
-};
 const QSize kSizes[] = {{1024, 600}, {1366, 768}, {1400, 900}};
 
 QString LanguageName() { return CurrentLanguage() == kEnglish ? QStringLiteral("en") : QStringLiteral("zh"); }
@@ -44,13 +35,11 @@ bool Save(QWidget& widget, const QString& path, QStringList& written) {
 }
 
 void ShotsOfPages(MainWindow& window, const QDir& root, QStringList& written) {
-  Ribbon& ribbon = window.RibbonBar();
   for (const QSize& size : kSizes) {
     window.resize(size);
     const QString folder = root.filePath(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
-    for (const PageShot& page : kPages) {
-      ribbon.SetActiveCategory(std::min(page.category, ribbon.CategoryCount() - 1));
-      window.View().ShowEditor(page.kind, 0);
+    for (const TourPage& page : TourPages()) {
+      ShowTourPage(window, page, 0);
       QScrollArea& area = window.PageArea();
       area.verticalScrollBar()->setValue(0);
       area.horizontalScrollBar()->setValue(0);
@@ -69,9 +58,31 @@ void ShotsOfPages(MainWindow& window, const QDir& root, QStringList& written) {
 
 void ShotsOfDialogs(MainWindow& window, const QDir& root, QStringList& written) {
   const QString folder = root.filePath(QStringLiteral("dialogs"));
-  auto shot = [&](QWidget* dialog, const char* name) {
+  VisitDialogs(window, [&](QWidget& dialog, const char* name) {
+    Save(dialog, QStringLiteral("%1/%2-%3.png").arg(folder, LanguageName(), QLatin1String(name)), written);
+  });
+}
+
+}  // namespace
+
+const std::vector<TourPage>& TourPages() {
+  static const std::vector<TourPage> pages = {
+      {"mic-music", 0, kEditorMicMusic}, {"effects-eq", 0, kEditorEffectsEq}, {"compressor", 0, kEditorCompressor},
+      {"output", 1, kEditorOutput},      {"surround", 1, kEditorSurround},    {"record", 1, kEditorRecord},
+  };
+  return pages;
+}
+
+void ShowTourPage(MainWindow& window, const TourPage& page, int channel) {
+  Ribbon& ribbon = window.RibbonBar();
+  ribbon.SetActiveCategory(std::min(page.category, ribbon.CategoryCount() - 1));
+  window.View().ShowEditor(page.kind, channel);
+}
+
+void VisitDialogs(MainWindow& window, const std::function<void(QWidget& dialog, const char* name)>& visit) {
+  auto show = [&](QWidget* dialog, const char* name) {
     if (!dialog) return;
-    Save(*dialog, QStringLiteral("%1/%2-%3.png").arg(folder, LanguageName(), QLatin1String(name)), written);
+    visit(*dialog, name);
     dialog->hide();
   };
   const std::pair<MainWindow::LinkedDialog, const char*> linked[] = {
@@ -81,18 +92,16 @@ void ShotsOfDialogs(MainWindow& window, const QDir& root, QStringList& written) 
   };
   for (const auto& [which, name] : linked) {
     window.ShowLinkedDialog(which);
-    shot(window.LinkedDialogOf(which), name);
+    show(window.LinkedDialogOf(which), name);
   }
   window.ShowNetworkDialog();
-  shot(window.NetworkDialogInstance(), "network");
+  show(window.NetworkDialogInstance(), "network");
   window.ShowMachineSettings();
-  shot(window.MachineSettingsInstance(), "machine-settings");
+  show(window.MachineSettingsInstance(), "machine-settings");
   AboutBox about(&window);
   about.show();
-  shot(&about, "about");
+  show(&about, "about");
 }
-
-}  // namespace
 
 QStringList TakeScreenshotTour(MainWindow& window, const QString& folder) {
   QStringList written;

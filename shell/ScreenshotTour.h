@@ -5,9 +5,27 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <vector>
+
+class QWidget;
+
 namespace dsptune {
 
 class MainWindow;
+
+// The editor pages, with the ribbon category each is shown under (0 input, 1 output).
+struct TourPage {
+  const char* name;
+  int category;
+  int kind;
+};
+const std::vector<TourPage>& TourPages();
+// Shows `page` on `channel` in the window, under its category.
+void ShowTourPage(MainWindow& window, const TourPage& page, int channel);
+// Shows every dialog of the window in turn (features, input source, remote, network,
+// machine settings, about), hands it to `visit` with its name, then hides it.
+void VisitDialogs(MainWindow& window, const std::function<void(QWidget& dialog, const char* name)>& visit);
 
 // Saves the pictures below `folder` (<size>/<language>-<page>.png and
 // dialogs/<language>-<dialog>.png) and returns the files written. The window is left

@@ -83,6 +83,46 @@ GainLevel GainLevelOf(float gainDb) {
 
 bool LabelsAboveMarker(float gainDb) { return gainDb < -0.01f; }
 
+ReadoutPlace PlaceReadout(double centreX, double centreY, double width, double height, double gap, bool above,
+                          double panelWidth, double panelHeight, const std::vector<std::array<double, 2>>& others,
+                          double radius) {
+  const auto fit = [&](double left, double top) {
+    return ReadoutPlace{std::clamp(left, 0.0, std::max(0.0, panelWidth - width)),
+                        std::clamp(top, 0.0, std::max(0.0, panelHeight - height))};
+  };
+  const auto covered = [&](const ReadoutPlace& box) {
+    int count = 0;
+    for (const auto& o : others)
+      if (o[0] + radius > box.left && o[0] - radius < box.left + width && o[1] + radius > box.top &&
+          o[1] - radius < box.top + height)
+        ++count;
+    return count;
+  };
+  const bool rightFits = centreX + gap + width <= panelWidth - 2;
+  // Corners in order of preference: the preferred side and height first.
+  const double sides[2] = {rightFits ? 1.0 : -1.0, rightFits ? -1.0 : 1.0};
+  const double heights[2] = {above ? -1.0 : 1.0, above ? 1.0 : -1.0};
+  ReadoutPlace best{};
+  int fewest = -1;
+  for (int push = 0; push < 4; ++push) {  // then further out, a marker's width at a time
+    const double reach = gap + push * 2.0 * radius;
+    for (double vertical : heights) {
+      for (double side : sides) {
+        const double left = side > 0 ? centreX + reach : centreX - reach - width;
+        const double top = vertical > 0 ? centreY + gap : centreY - gap - height;
+        const ReadoutPlace box = fit(left, top);
+        const int count = covered(box);
+        if (count == 0) return box;
+        if (fewest < 0 || count < fewest) {
+          fewest = count;
+          best = box;
+        }
+      }
+    }
+  }
+  return best;
+}
+
 // ---------------------------------------------------------------------------------
 
 EqPanelModel::EqPanelModel() {
@@ -388,10 +428,11 @@ int EqPanelModel::HoverTest(double x, double y) const {
 bool EqPanelModel::DragTo(int i, double x, double y) {
   if (!IsBand(i) || plot_.Width() <= 0 || plot_.Height() <= 0) return false;
   EqBand& band = bands_[i];
-  band.frequency = static_cast<float>(XToFrequency(x - plot_.left));
+  const bool pressedBand = leftDown_ && i == selected_;
+  band.frequency = pressedBand && x == pressX_ ? pressFrequency_ : static_cast<float>(XToFrequency(x - plot_.left));
   if (IsGainType(band.type)) {
     const double gain = YToGain(y - plot_.top - grabY_);
-    band.gain = static_cast<float>(std::round(gain * 10.0) / 10.0);
+    band.gain = pressedBand && y == pressY_ ? pressGain_ : static_cast<float>(std::round(gain * 10.0) / 10.0);
   } else {
     band.gain = 0.0f;
   }
@@ -400,13 +441,14 @@ bool EqPanelModel::DragTo(int i, double x, double y) {
   return true;
 }
 
-bool EqPanelModel::DragQTo(int i, double x) {
+bool EqPanelModel::DragQTo(int i, double x, double y) {
   if (!IsBand(i)) return false;
   EqBand& band = bands_[i];
   const bool narrowRange = band.type >= kFilterLowPass && band.type <= kFilterHighShelf;
   const double scale = narrowRange ? 80.0 : 12.0;
-  const double q = band.q + (x - lastRightX_) / scale;
+  const double q = band.q + ((x - lastRightX_) + (lastRightY_ - y)) / scale;
   lastRightX_ = x;
+  lastRightY_ = y;
   band.q = ClampValue(static_cast<float>(q), kBandMinQ, DragMaxQ(band.type));
   RecomputeBand(i);
   return true;
@@ -471,6 +513,8 @@ PanelEvent EqPanelModel::LeftPress(double x, double y) {
     const EqBand& band = bands_[selected_];
     grabX_ = SaturatingCast<int>(x - plot_.left - band.x);
     grabY_ = SaturatingCast<int>(y - plot_.top - band.y);
+    pressFrequency_ = band.frequency;
+    pressGain_ = band.gain;
     event.bandPressed = true;
     event.band = selected_;
   }
@@ -489,6 +533,7 @@ PanelEvent EqPanelModel::RightPress(double x, double y) {
   selected_ = HitTestRight(x, y);
   if (selected_ >= 0) {
     lastRightX_ = x;
+    lastRightY_ = y;
     event.bandChanged = true;
     event.band = selected_;
   }
@@ -509,7 +554,7 @@ PanelEvent EqPanelModel::MouseMove(double x, double y) {
     if (leftDown_) {
       changed = DragTo(selected_, x, y);
     } else if (rightDown_) {
-      changed = DragQTo(selected_, x);
+      changed = DragQTo(selected_, x, y);
     }
     if (changed) {
       event.bandChanged = true;

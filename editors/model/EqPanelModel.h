@@ -11,6 +11,7 @@
 // Every operation that changes a band recomputes its response (and, for a cascade
 // head, its sections') and refreshes its marker position, so both are always current.
 #include <array>
+#include <vector>
 #include <span>
 
 #include "dsp/EqBand.h"
@@ -167,11 +168,15 @@ class EqPanelModel {
   // host is to be told, even where a limit held the value) ----
   // Left drag to client (x, y): frequency from x (no grab offset); for "PEQ"/"LS"/"HS"
   // gain from y − grab y, rounded half away from zero to 0.1 dB, else 0; clamped to
-  // the band's limits. False for a bad index or an empty plot.
+  // the band's limits. False for a bad index or an empty plot. During a drag of the
+  // pressed band, an axis the pointer has not moved along since the press keeps the
+  // band's value from the press exactly: pixels map back to slightly different
+  // frequencies and gains, so a purely vertical drag must not move 630 Hz to 626 Hz.
   bool DragTo(int i, double x, double y);
-  // Right drag to client x: Q += (x − last x)/s with s = 80, max 2 for types 2..5 and
-  // s = 12, max 30 otherwise; Q ≥ 0.1; last x = x.
-  bool DragQTo(int i, double x);
+  // Right drag to client (x, y): Q += ((x − last x) + (last y − y))/s, so right and up
+  // both widen the value, with s = 80, max 2 for types 2..5 and s = 12, max 30
+  // otherwise; Q ≥ 0.1; last x = x, last y = y.
+  bool DragQTo(int i, double x, double y);
   // ±0.1 dB per notch (positive = up) for "PEQ"/"LS"/"HS", clamped to the band's gain
   // limits; false (not consumed) for other types.
   bool WheelStep(int i, int notches);
@@ -185,6 +190,8 @@ class EqPanelModel {
   void SetGrabOffset(int dx, int dy) { grabX_ = dx; grabY_ = dy; }
   double LastRightX() const { return lastRightX_; }
   void SetLastRightX(double x) { lastRightX_ = x; }
+  double LastRightY() const { return lastRightY_; }
+  void SetLastRightY(double y) { lastRightY_ = y; }
 
   // ---- input state machine (client pixels) ----
   PanelEvent LeftPress(double x, double y);
@@ -226,6 +233,10 @@ class EqPanelModel {
   int grabX_ = 0;
   int grabY_ = 0;
   double lastRightX_ = 0.0;
+  double lastRightY_ = 0.0;
+  // The pressed band's frequency and gain when the left button went down.
+  float pressFrequency_ = 0.0f;
+  float pressGain_ = 0.0f;
 };
 
 // Panel title by EQ number, UTF-8: "Mic A EQ" / "话筒A均衡" ... "Record EQ" / "录音均衡";
@@ -235,5 +246,19 @@ const char* EqPanelTitle(int eq, int language);
 GainLevel GainLevelOf(float gainDb);
 // The selected band's value labels go above its marker when its gain is below −0.01 dB.
 bool LabelsAboveMarker(float gainDb);
+
+// Where the value readout of a marker goes (top-left corner, client pixels): beside the
+// marker, `gap` away, right of it unless that leaves the panel, below it or above it as
+// `above` prefers. A place that covers another marker (a square of side 2 × radius
+// around each centre in `others`) is passed over for the first of the other corners
+// that covers none, then for places pushed further out; when every place covers one,
+// the preferred place that covers fewest. The box always stays inside the panel.
+struct ReadoutPlace {
+  double left = 0.0;
+  double top = 0.0;
+};
+ReadoutPlace PlaceReadout(double centreX, double centreY, double width, double height, double gap, bool above,
+                          double panelWidth, double panelHeight, const std::vector<std::array<double, 2>>& others,
+                          double radius);
 
 }  // namespace dsptune

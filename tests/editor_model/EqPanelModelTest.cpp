@@ -298,15 +298,72 @@ TEST_F(EqPanelModelTest, LeftDragKeepsTheGrabOffsetInY) {
   EXPECT_TRUE(press.bandPressed);
   EXPECT_EQ(press.band, 4);
   EXPECT_EQ(model.GrabOffset(), (std::array<int, 2>{4, 6}));
-  // Moving straight down by 20 px lowers the gain by 2 dB; x is taken without the offset.
+  // Moving straight down by 20 px lowers the gain by 2 dB; x did not move, so the
+  // frequency is the band's own, not what the pressed pixel maps back to.
   const PanelEvent move = model.MouseMove(x + 4, y + 26);
   EXPECT_TRUE(move.bandChanged);
   EXPECT_FLOAT_EQ(Band(4).gain, 1.0f);
-  EXPECT_NEAR(Band(4).frequency, model.XToFrequency(x + 4 - 36), 0.01);
+  EXPECT_EQ(Band(4).frequency, 500.0f);
+  // Sideways, x is taken without the offset.
+  model.MouseMove(x + 30, y + 26);
+  EXPECT_NEAR(Band(4).frequency, model.XToFrequency(x + 30 - 36), 0.01);
   const PanelEvent release = model.LeftRelease();
   EXPECT_TRUE(release.bandChanged);
   EXPECT_FALSE(release.emptyClicked);
   EXPECT_FALSE(model.LeftDown());
+}
+
+// A drag along one axis leaves the other axis' value exactly as it was, wherever on the
+// marker it was grabbed: pixels map back to nearby values only (630 Hz would become 626).
+TEST_F(EqPanelModelTest, StraightDragKeepsTheAxisNotMoved) {
+  const struct {
+    float frequency, gain;
+    int grabX, grabY;
+  } rows[] = {{630.0f, 0.0f, 0, 0}, {630.0f, 2.7f, 3, -5}, {12345.0f, -4.4f, -7, 8}, {31.0f, 11.9f, 9, 2}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.frequency << " Hz " << row.gain << " dB");
+    model.SetEqNumber(kEqMusic);
+    model.SetBandFrequency(4, row.frequency);
+    model.SetBandGain(4, row.gain);
+    const double x = MarkerX(4) + row.grabX, y = MarkerY(4) + row.grabY;
+    ASSERT_EQ(model.LeftPress(x, y).band, 4);
+    model.MouseMove(x, y + 25);  // straight down
+    EXPECT_EQ(Band(4).frequency, row.frequency);
+    EXPECT_LT(Band(4).gain, row.gain);
+    model.MouseMove(x, y);  // and back
+    EXPECT_EQ(Band(4).frequency, row.frequency);
+    EXPECT_EQ(Band(4).gain, row.gain);
+    model.MouseMove(x + 40, y);  // straight sideways
+    EXPECT_GT(Band(4).frequency, row.frequency);
+    EXPECT_EQ(Band(4).gain, row.gain);
+    model.LeftRelease();
+  }
+}
+
+// The readout (80 x 45 beside a marker at 300, 150 in a 600 x 300 panel) takes the
+// first place that covers no other marker.
+TEST(EqReadoutPlacement, AvoidsOtherMarkers) {
+  using Others = std::vector<std::array<double, 2>>;
+  const struct {
+    const char* name;
+    double x;
+    bool above;
+    Others others;
+    double left, top;
+  } rows[] = {
+      {"alone: right and below", 300, false, {}, 312, 162},
+      {"alone, negative gain: right and above", 300, true, {}, 312, 93},
+      {"a neighbour right below: left below", 300, false, {{330, 180}}, 208, 162},
+      {"at the right edge: left", 580, false, {}, 488, 162},
+      {"all four corners taken: pushed further right", 300, false, {{330, 175}, {270, 175}, {330, 125}, {270, 125}}, 348,
+       162},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const ReadoutPlace place = PlaceReadout(row.x, 150, 80, 45, 12, row.above, 600, 300, row.others, 9);
+    EXPECT_DOUBLE_EQ(place.left, row.left);
+    EXPECT_DOUBLE_EQ(place.top, row.top);
+  }
 }
 
 TEST_F(EqPanelModelTest, PressWithoutMovingMoreThanOnePixelChangesNothing) {
@@ -335,14 +392,16 @@ TEST_F(EqPanelModelTest, ClickAwayFromEveryMarkerClearsTheSelection) {
 }
 
 TEST_F(EqPanelModelTest, RightDragChangesQWithTheTypesScale) {
+  // Right and up raise Q, left and down lower it, by the same scale.
   const struct {
     int type;
-    double dx;
+    double dx, dy;
     float q;
-  } rows[] = {{1, 24, 1.41f + 2.0f}, {1, 600, 30.0f}, {1, -600, 0.1f}, {4, 8, 0.7f + 0.1f},
-              {4, 200, 2.0f},      {18, 12, 2.41f}};
+  } rows[] = {{1, 24, 0, 1.41f + 2.0f}, {1, 600, 0, 30.0f},   {1, -600, 0, 0.1f},        {4, 8, 0, 0.7f + 0.1f},
+              {4, 200, 0, 2.0f},      {18, 12, 0, 2.41f},    {1, 0, -24, 1.41f + 2.0f}, {1, 0, 12, 1.41f - 1.0f},
+              {4, 0, -8, 0.7f + 0.1f}, {1, 12, 12, 1.41f}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << "type " << row.type << " dx " << row.dx);
+    SCOPED_TRACE(testing::Message() << "type " << row.type << " dx " << row.dx << " dy " << row.dy);
     model.SetEqNumber(kEqMusic);
     model.SetBandType(4, row.type);
     if (row.type == 18) model.BandAt(4)->q = 1.41f;
@@ -351,8 +410,8 @@ TEST_F(EqPanelModelTest, RightDragChangesQWithTheTypesScale) {
     EXPECT_TRUE(press.bandChanged);
     ASSERT_EQ(press.band, 4);
     // Two moves: the second is measured from the first, not from the press.
-    model.MouseMove(x + row.dx / 2, y);
-    const PanelEvent move = model.MouseMove(x + row.dx, y);
+    model.MouseMove(x + row.dx / 2, y + row.dy / 2);
+    const PanelEvent move = model.MouseMove(x + row.dx, y + row.dy);
     EXPECT_TRUE(move.bandChanged);
     EXPECT_NEAR(Band(4).q, row.q, 1e-5);
     const PanelEvent release = model.RightRelease();

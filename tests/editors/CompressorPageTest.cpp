@@ -274,8 +274,8 @@ class CompressorPageTest : public QObject {
 
     UseLanguage(kEnglish);
     page_->ApplyTexts();
-    // The English table names the first five buttons only; 1077..1079 stay Chinese.
-    const QStringList english = {"Main", "Rear", "Center", "Sub", "Top", "通道6", "通道7", "通道8"};
+    // The English table names the first five buttons only; 1077..1079 read as on the other pages.
+    const QStringList english = {"Main", "Rear", "Center", "Sub", "Top", "CH 6", "CH 7", "CH 8"};
     for (int c = 0; c < 8; ++c) QCOMPARE(page_->ChannelButton(c).text(), english[c]);
     const QStringList englishPages = {"Location", "Record", "Comp"};
     const QStringList englishCaptions = {"Threshold", "Ratio", "Attack time", "Release time"};
@@ -292,11 +292,11 @@ class CompressorPageTest : public QObject {
     for (int c = 0; c < 8; ++c) QCOMPARE(page_->ChannelButton(c).text(), QString::fromUtf8("通道%1").arg(c + 1));
     QCOMPARE(page_->ChannelCombo().currentText(), QString::fromUtf8("通道3"));
 
-    // Opened in English, buttons 6..8 keep the Chinese they were made with.
+    // Opened in English, buttons 6..8 read as on the other pages too.
     UseLanguage(kEnglish);
     MakePage();
     QCOMPARE(page_->ChannelButton(0).text(), QString("Main"));
-    QCOMPARE(page_->ChannelButton(6).text(), QString::fromUtf8("通道7"));
+    QCOMPARE(page_->ChannelButton(6).text(), QString("CH 7"));
 
     // Dialog 346's control numbers, each once.
     QMap<int, int> ids;

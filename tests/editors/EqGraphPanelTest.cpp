@@ -338,9 +338,34 @@ class EqGraphPanelTest : public QObject {
       }
       QVERIFY(labelPixels > 100);  // the labels are there
     }
-    QVERIFY(panel_->toolTip().contains("Right-drag"));
+    QVERIFY(panel_->toolTip().contains("Right-drag a marker: right or up raises Q"));
     panel_->SetLanguage(0);
     QVERIFY(panel_->toolTip().contains(QString::fromUtf8("右键拖动")));
+  }
+
+  // The readout beside the selected marker moves off a neighbour it would cover, and a
+  // purely vertical drag through the widget keeps the band's frequency exactly.
+  void readoutKeepsClearOfOtherMarkers() {
+    panel_->SetBandFrequency(4, 630.0f);
+    panel_->SetBandGain(4, 0.0f);
+    panel_->SetBandFrequency(5, 700.0f);  // just right of band 4 and a little lower
+    panel_->SetBandGain(5, -3.0f);
+    panel_->Model().SetSelected(4);
+    panel_->grab();
+    const QRectF readout = panel_->ReadoutRect();
+    QVERIFY(!readout.isNull());
+    for (int i = 0; i < panel_->Model().BandCount(); ++i) {
+      if (i == 4) continue;
+      const QPoint c = MarkerPos(*panel_, i);
+      QVERIFY2(!readout.intersects(QRectF(c.x() - 9, c.y() - 9, 18, 18)), qPrintable(QString::number(i)));
+    }
+
+    const QPoint start = MarkerPos(*panel_, 4) + QPoint(3, 2);  // grabbed a little off centre
+    QTest::mousePress(panel_, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(panel_, start + QPoint(0, 30));
+    QTest::mouseRelease(panel_, Qt::LeftButton, Qt::NoModifier, start + QPoint(0, 30));
+    QCOMPARE(panel_->Model().BandAt(4)->frequency, 630.0f);
+    QVERIFY(panel_->Model().BandAt(4)->gain < -2.0f);
   }
 
   void splinePassesThroughEveryPoint() {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
@@ -538,6 +539,9 @@ class SurroundPageTest : public QObject {
     const char* const chineseSpeakers[8] = {"前置左", "中置", "前置右", "后环绕左", "超低", "后环绕右", "侧环绕左", "侧环绕右"};
     for (int n = 1; n <= 8; ++n) QCOMPARE(page_->SpeakerLabel(n).text(), QString::fromUtf8(chineseSpeakers[n - 1]));
     QCOMPARE(page_->RoleLabel(0).text(), QString::fromUtf8("(前置右)"));
+    QCOMPARE(page_->Panel().SpeakerCaption(1, false), QString::fromUtf8("前置左(L)"));
+    // The icon of a speaker carries the number of the channel that feeds it: CH 1 is the front right.
+    QCOMPARE(page_->Panel().SpeakerNumber(3), QString("1"));
     QCOMPARE(page_->RoleLabel(5).text(), QString::fromUtf8("(超低)"));
     QCOMPARE(page_->LocateBox(6).text(), QString::fromUtf8("定位"));
     QCOMPARE(page_->ModifyButton().text(), QString::fromUtf8("立即修改"));
@@ -562,9 +566,14 @@ class SurroundPageTest : public QObject {
     QCOMPARE(TextOf(1139), QString("Length(m)"));
     QCOMPARE(TextOf(1005), QString("Unit:m"));
     // A role changed on the output page shows after the next refresh.
+    QCOMPARE(page_->Panel().SpeakerCaption(1, false), QString("L"));
+    QVERIFY(!page_->Panel().ShownTexts().join(' ').contains(QRegularExpression("[\\x{4e00}-\\x{9fff}]")));
     SetParameter(5, 0x10, kRoleSub);
     page_->RefreshPage();
     QCOMPARE(page_->RoleLabel(0).text(), QString("(CH-SUB)"));
+    // ... and the room's icons follow: CH 1 now feeds the subwoofer; no channel is left on the right.
+    QCOMPARE(page_->Panel().SpeakerNumber(5), QString("1"));
+    QVERIFY(page_->Panel().SpeakerNumber(3) != QString("1"));
 
     // Dialog 334's control numbers, each once.
     QMap<int, int> ids;

@@ -80,7 +80,7 @@ void DeviceSentTable(const RemoteCodeTable& table, int count) {
 
 // What the learning window showed at one moment.
 struct Seen {
-  QString title, learning, prompt, code, status, cancel, close;
+  QString title, learning, instruction, prompt, code, status, cancel, close;
   bool cancelVisible = false, closeVisible = false;
   bool timerActive = false, timerSingleShot = false;
   int timerInterval = 0;
@@ -182,6 +182,13 @@ class RemoteWindowTest : public QObject {
     QVERIFY(!answered.cancelVisible && answered.closeVisible);
     QVERIFY(answered.timerActive && answered.timerSingleShot);
     QCOMPARE(answered.timerInterval, LearnKeyDialog::kAutoCloseMs);
+    QVERIFY(LearnKeyDialog::kAutoCloseMs >= 2000);  // long enough to read the code
+    // The window says what to do, and then what was done, in the language shown.
+    const bool english = language == kEnglish;
+    QCOMPARE(waiting.instruction.startsWith(english ? "Point your remote at the device" : QString::fromUtf8("请把遥控器对准")),
+             true);
+    QCOMPARE(answered.instruction.startsWith(english ? "The key's code was learned" : QString::fromUtf8("已学到此键的键码")),
+             true);
 
     QCOMPARE(result, int(QDialog::Accepted));  // closed by its own timer
     QCOMPARE(Sends(transport_), QStringList{learnSend});
@@ -573,7 +580,7 @@ class RemoteWindowTest : public QObject {
       QVERIFY(dialogs_.shown.isEmpty());
     } else {
       QCOMPARE(dialogs_.shown.size(), 1);
-      QCOMPARE(dialogs_.shown[0].caption, QString::fromUtf8("提示"));
+      QCOMPARE(dialogs_.shown[0].caption, PickText("提示", "Notice"));
       QCOMPARE(dialogs_.shown[0].text, question);
       QCOMPARE(dialogs_.shown[0].icon, QMessageBox::Question);
     }
@@ -726,6 +733,7 @@ class RemoteWindowTest : public QObject {
     seen.title = window.windowTitle();
     seen.learning = window.LearningText().text();
     seen.prompt = window.Prompt().text();
+    seen.instruction = window.Instruction().text();
     seen.code = window.CodeBox().text();
     seen.status = window.StatusLine().text();
     seen.cancelVisible = window.CancelButton().isVisible();

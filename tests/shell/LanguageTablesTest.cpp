@@ -223,8 +223,10 @@ void LanguageTablesTest::tablesAreGbkWithCrLf() {
     QVERIFY(bytes.contains(QByteArray::fromHex("cdf8c2e7c1acbdd3")));
     QVERIFY(!bytes.contains(QByteArray("网络连接")));
   }
-  // Both tables hold Chinese text (the English one a few characters).
-  QVERIFY(std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x81; }));
+  // The Chinese table is Chinese; the English one no longer shows a Chinese character
+  // (its "和" and full-width colon became English).
+  QCOMPARE(std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x81; }),
+           table == kChineseTable);
 
   QVERIFY(LanguageTable(333).isEmpty());
   QCOMPARE(LanguageTableNumber(kEnglish), kEnglishTable);
@@ -272,8 +274,8 @@ void LanguageTablesTest::knownTexts_data() {
   const Row rows[] = {
       {"IDD521_title", "网络连接", "Connect IP"},
       {"IDD521_1005", "机器IP地址", "Host IP:"},
-      {"IDD335_1199", "输出至SL/SR和SBL/SBR", "Route to SL/SR和SBL/SBR"},
-      {"IDD335_1239", "主音量和输入源：", "Master vol and Music Input："},
+      {"IDD335_1199", "输出至SL/SR和SBL/SBR", "Route to SL/SR and SBL/SBR"},
+      {"IDD335_1239", "主音量和输入源：", "Master vol and Music Input:"},
       {"IDD335_1238", "机器开机指定模式", "Power on mode"},
       {"IDD334_1005", "长度单位:米(m)", "Unit:m"},
       {"IDD334_1072", "通道2", "CH 2"},
@@ -433,7 +435,7 @@ void LanguageTablesTest::applyDialogTexts() {
   QCOMPARE(popupLabel->text(), QStringLiteral("popup"));
   QCOMPARE(group->title(), QStringLiteral("Start vol"));
   QCOMPARE(enable->text(), QStringLiteral("Enable"));
-  QCOMPARE(route->text(), QStringLiteral("Route to SL/SR和SBL/SBR"));
+  QCOMPARE(route->text(), QStringLiteral("Route to SL/SR and SBL/SBR"));
   QCOMPARE(unnamed->text(), QStringLiteral("keeps"));
   QCOMPARE(ch1->text(), QStringLiteral("Main"));
   QCOMPARE(ch6->text(), QStringLiteral("通道6"));  // the English table has no key for it

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 #include <functional>
 
@@ -20,6 +21,7 @@
 #include "model/Conversions.h"
 #include "model/MachineSettingsRecord.h"
 #include "model/ParameterImage.h"
+#include "ui/DialogTexts.h"
 #include "ui/AppSettings.h"
 #include "shell/MachineSettingsDialog.h"
 #include "ui/DialogService.h"
@@ -582,7 +584,7 @@ class MachineSettingsDialogTest : public QObject {
                                             "1039=Enable",
                                             "1040=Enable",
                                             "1201=Vol save mode",
-                                            QString::fromUtf8("1239=Master vol and Music Input："),
+                                            QString::fromUtf8("1239=Master vol and Music Input:"),
                                             "1190=By power",
                                             "1191=By mode",
                                             "1198=Lock",
@@ -594,7 +596,7 @@ class MachineSettingsDialogTest : public QObject {
                                             "1187=DTS/AC3 Route Options",
                                             "1192=Route to SL/SR",
                                             "1195=Route to SBL/SBR",
-                                            QString::fromUtf8("1199=Route to SL/SR和SBL/SBR"),
+                                            QString::fromUtf8("1199=Route to SL/SR and SBL/SBR"),
                                             "1186=HDMI Mute",
                                             "1049=HDMI Mute Options",
                                             "1183=Default mode",
@@ -627,7 +629,16 @@ class MachineSettingsDialogTest : public QObject {
     QStringList items;
     auto* list = dialog_->Control<QComboBox>(D::kPowerOnModeListId);
     for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
-    QCOMPARE(items, (QStringList{"Auto", "M1", "M2", "M3", "M4"}));
+    QCOMPARE(items, (QStringList{language == kEnglish ? "Auto" : QString::fromUtf8("自动"), "M1", "M2", "M3", "M4"}));
+    // Every control that changes something says what it does, in the language shown.
+    const QRegularExpression chinese(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    for (QWidget* w : dialog_->findChildren<QWidget*>()) {
+      if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QComboBox*>(w))
+        continue;
+      const QString what = QString("%1 %2").arg(ControlId(w)).arg(w->toolTip());
+      QVERIFY2(!w->toolTip().isEmpty(), qPrintable(what));
+      QVERIFY2(w->toolTip().contains(chinese) == (language == kChinese), qPrintable(what));
+    }
   }
 
   // Against the emulator over loopback: the record the dialog applies is the device's.

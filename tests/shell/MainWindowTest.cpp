@@ -167,6 +167,8 @@ class MainWindowTest : public QObject {
     for (QAction* a : frame.RibbonBar().ApplicationMenu()->actions())
       if (a->text().startsWith("Machine settings")) settings = a;
     QVERIFY(settings);
+    QVERIFY2(settings->toolTip().startsWith("Machine settings: power-on volumes"), qPrintable(settings->toolTip()));
+    QVERIFY(button("Connect IP")->toolTip().contains("IP address and port"));
     settings->trigger();
     QVERIFY(frame.MachineSettingsInstance() && frame.MachineSettingsInstance()->isVisible());
   }
@@ -322,10 +324,18 @@ class MainWindowTest : public QObject {
     Ribbon& ribbon = parts_.frame->RibbonBar();
     QCOMPARE(ribbon.CategoryName(0), QString("Input"));
     QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic Vol"));
-    QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Efx Vol"));
+    // One name for the effect panel, before and after a switch.
+    QCOMPARE(ribbon.Panels(0).value(1)->Title(), QString("Effect Vol"));
+    // No device yet: the status bar speaks the language the window started in, and follows a switch.
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString("USB:Disconnected"));
+    QCOMPARE(parts_.frame->ModePane().text(), QString("Current Mode:M1"));
     parts_.frame->SwitchLanguage();
     QCOMPARE(ribbon.CategoryName(0), QString::fromUtf8("输入控制"));
     QCOMPARE(parts_.settings->Language(), 0);
+    parts_.frame->RefreshStatusPanes();
+    QCOMPARE(parts_.frame->ConnectionPane().text(), QString::fromUtf8("USB:未连接"));
+    QCOMPARE(parts_.frame->ModePane().text(), QString::fromUtf8("当前模式：模式一"));
     parts_.frame->SwitchLanguage();
     QCOMPARE(ribbon.CategoryName(0), QString("Input"));
     QCOMPARE(ribbon.Panels(0).value(0)->Title(), QString("Mic  Vol"));

@@ -48,7 +48,10 @@ class NetworkDialogTest : public QObject {
     NetworkDialog dialog(*parts_.settings, nullptr);
     QCOMPARE(dialog.AddressField().Text(), QString::fromLatin1(kDefaultDeviceAddress));
     QCOMPARE(dialog.PortField().text(), QString("30303"));
-    QVERIFY(dialog.PortField().isHidden());
+    // The port a failed attempt asks the user to check is there to be seen and changed.
+    QVERIFY(!dialog.PortField().isHidden());
+    QVERIFY(!dialog.PortLabel().isHidden());
+    QCOMPARE(dialog.PortLabel().text(), QString("Port:"));
     QVERIFY(dialog.StatusText().text().isEmpty());
     QCOMPARE(dialog.windowTitle(), QString("Connect IP"));
     QCOMPARE(dialog.ConnectButton().text(), QString("Connect"));
@@ -56,6 +59,7 @@ class NetworkDialogTest : public QObject {
     dialog.ApplyTexts();
     QCOMPARE(dialog.windowTitle(), QString::fromUtf8("网络连接"));
     QCOMPARE(dialog.ConnectButton().text(), QString::fromUtf8("尝试连接"));
+    QCOMPARE(dialog.PortLabel().text(), QString::fromUtf8("通信端口："));
   }
 
   void storedAddressAndPort_data() {
@@ -101,13 +105,24 @@ class NetworkDialogTest : public QObject {
     QCOMPARE(dialog.StatusText().text(), QString::fromUtf8("错误0，请确认IP地址和端口号正确!\n（无法创建网络连接）"));
     QCOMPARE(connected.count(), 0);
 
+    // A port that is no port is refused before any attempt.
+    dialog.PortField().setText("");
+    dialog.ConnectButton().click();
+    QCOMPARE(attempts.size(), 2);
+    QCOMPARE(dialog.StatusText().text(), QString::fromUtf8("端口号无效：请输入1到65535之间的数字"));
+
+    // The port typed is the port tried and, once connected, the port kept.
+    dialog.PortField().setText("4002");
     answer = 1;
     dialog.ConnectButton().click();
+    QCOMPARE(attempts.value(2), qMakePair(QString("10.0.0.7"), 4002));
     QCOMPARE(connected.count(), 1);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(parts_.settings->IpAddress(), QString("10.0.0.7"));
+    QCOMPARE(parts_.settings->IpPort(), 4002);
     NetworkDialog next(*parts_.settings, nullptr);
     QCOMPARE(next.AddressField().Text(), QString("10.0.0.7"));
+    QCOMPARE(next.PortField().text(), QString("4002"));
   }
 
   // Through the main window against the emulator: an open USB link is closed without the
@@ -116,7 +131,8 @@ class NetworkDialogTest : public QObject {
   void connectsThroughTheMainWindowClosingUsbFirst() {
     test::LoopbackEmulator emu;
     QVERIFY(emu.started);
-    parts_.settings->SetNetworkPeer("127.0.0.1", emu.net.Port());
+    // The stored port is not the emulator's: the one typed into the dialog is used.
+    parts_.settings->SetNetworkPeer("127.0.0.1", 30303);
     test::FakeHidBus bus;
     const std::string usbPath = "/dev/hidraw2";
     bus.Add(usbPath, kUsbVendorId, kUsbProductId);
@@ -130,6 +146,8 @@ class NetworkDialogTest : public QObject {
     NetworkDialog* dialog = parts_.frame->NetworkDialogInstance();
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->AddressField().Text(), QString("127.0.0.1"));
+    QCOMPARE(dialog->PortField().text(), QString("30303"));
+    dialog->PortField().setText(QString::number(emu.net.Port()));
     dialog->ConnectButton().click();  // returns once the read job has ended
     QVERIFY(!bus.IsOpen(usbPath));
     for (const test::Report& report : bus.Written(usbPath)) QVERIFY(report.size() < 2 || report[1] != 0x8A);
@@ -138,6 +156,7 @@ class NetworkDialogTest : public QObject {
     QVERIFY(!dialog->isVisible());
     QVERIFY(emu.CountLines("81 30") > 0);  // the image was read
     QCOMPARE(parts_.settings->IpAddress(), QString("127.0.0.1"));
+    QCOMPARE(parts_.settings->IpPort(), int(emu.net.Port()));
     QCOMPARE(parts_.frame->NetworkDialogInstance(), dialog);  // made once
   }
 
