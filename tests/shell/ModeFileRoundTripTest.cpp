@@ -130,7 +130,7 @@ class ModeFileRoundTripTest : public QObject {
     QVERIFY(emu.started);
     parts_.Make();
     int asked = 0;
-    parts_.frame->SetSettingsChooser([&asked](const std::vector<SettingsDifference>&) {
+    parts_.frame->SetSettingsChooser([&asked](SettingsMerge&) {
       ++asked;
       return ReconcileChoice::SendMine;
     });
