@@ -399,7 +399,7 @@ void EqGraphPanel::resizeEvent(QResizeEvent* event) {
 
 void EqGraphPanel::RebuildBackground() {
   ++backgroundBuilds_;
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = BackgroundRatio();
   background_ = QPixmap(size() * ratio);
   background_.setDevicePixelRatio(ratio);
   background_.fill(kBackground);
@@ -585,7 +585,7 @@ void EqGraphPanel::PaintBypass(QPainter& p) const {
 }
 
 void EqGraphPanel::paintEvent(QPaintEvent*) {
-  if (background_.isNull() || background_.devicePixelRatio() != devicePixelRatioF()) RebuildBackground();
+  if (background_.isNull() || background_.devicePixelRatio() != BackgroundRatio()) RebuildBackground();
   QPainter p(this);
   p.drawPixmap(0, 0, background_);
   readout_ = QRectF();

@@ -69,6 +69,13 @@ class EqGraphPanel : public QWidget {
   // Times the static layer (grid, labels) was drawn; it is kept between repaints and
   // redrawn only after a resize.
   int BackgroundBuilds() const { return backgroundBuilds_; }
+  // A panel that is only rendered into a picture enlarged `scale` times (never shown)
+  // keeps its grid and labels layer at that pixel ratio, so they stay sharp; 0 follows
+  // the screen.
+  void SetPictureScale(qreal scale) {
+    pictureScale_ = scale;
+    background_ = QPixmap();
+  }
   // Where the last paint put the value readout (F/G/Q beside a marker); null when it
   // drew none.
   QRectF ReadoutRect() const { return readout_; }
@@ -113,6 +120,7 @@ class EqGraphPanel : public QWidget {
   bool LeftCtrlHeld(Qt::KeyboardModifiers modifiers) const;
 
   void RebuildBackground();
+  qreal BackgroundRatio() const { return pictureScale_ > 0 ? pictureScale_ : devicePixelRatioF(); }
   void PaintBandArea(QPainter& p) const;
   void PaintSummedCurve(QPainter& p) const;
   void PaintMarkers(QPainter& p) const;
@@ -127,6 +135,7 @@ class EqGraphPanel : public QWidget {
   LinkedEqs linkedEqs_;
   QPixmap background_;
   int backgroundBuilds_ = 0;
+  qreal pictureScale_ = 0;
   mutable QRectF readout_;  // set by the const painting helpers
   int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch
   bool leftCtrlDown_ = false;

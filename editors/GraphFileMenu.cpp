@@ -13,6 +13,9 @@
 #include <QSpinBox>
 #include <QSvgGenerator>
 
+#include <algorithm>
+#include <cmath>
+
 #include "dsp/FilterFile.h"
 #include "dsp/ResponseGrid.h"
 #include "editors/EqGraphPanel.h"
@@ -189,13 +192,23 @@ bool WriteGraphImage(const EqGraphPanel& panel, const QString& path, QSize size)
   if (size.width() < kMinImageSide || size.height() < kMinImageSide || size.width() > kMaxImageSide ||
       size.height() > kMaxImageSide)
     return false;
-  // A twin of the graph at the asked size, never shown: the picture is what the graph
-  // would paint at that size, colours, selection and overlay included.
+  // A larger picture is the screen's graph enlarged: text, lines and markers grow with
+  // it. The layout is the graph's at the size divided by the scale, so the side that
+  // grew the least keeps the screen's proportions. A smaller picture keeps screen-sized
+  // text, which would be unreadable shrunk.
+  const QSize screen = panel.size();
+  const qreal scale = screen.isEmpty() ? 1.0
+                                       : std::max(1.0, std::min(qreal(size.width()) / screen.width(),
+                                                                qreal(size.height()) / screen.height()));
+  const QSize layout(int(std::ceil(size.width() / scale)), int(std::ceil(size.height() / scale)));
+  // A twin of the graph at that size, never shown: the picture is what the graph would
+  // paint there, colours, selection and overlay included.
   EqGraphPanel twin;
   twin.Model() = panel.Model();
   twin.SetOverlayCurve(panel.OverlayCurve(), panel.OverlayColor(), panel.OverlayCaption());
-  twin.resize(size);
-  twin.Model().SetClientSize(size.width(), size.height());
+  twin.resize(layout);
+  twin.Model().SetClientSize(layout.width(), layout.height());
+  twin.SetPictureScale(scale);
   if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
     QSvgGenerator svg;
     svg.setFileName(path);
@@ -204,12 +217,18 @@ bool WriteGraphImage(const EqGraphPanel& panel, const QString& path, QSize size)
     svg.setTitle(QString::fromStdString(EqName(panel.Model().EqNumber())[kTextEnglish]));
     QPainter painter;
     if (!painter.begin(&svg)) return false;
+    painter.scale(scale, scale);
     twin.render(&painter);
     return painter.end() && QFileInfo(path).size() > 0;
   }
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::black);
-  twin.render(&image);
+  image.setDevicePixelRatio(scale);
+  {
+    QPainter painter(&image);
+    twin.render(&painter);
+  }
+  image.setDevicePixelRatio(1.0);
   return image.save(path, "PNG");
 }
 

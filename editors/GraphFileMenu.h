@@ -37,7 +37,8 @@ void SaveGraphImage(EqGraphPanel& panel);
 void SaveResponseCsv(EqGraphPanel& panel);
 
 // Draws the graph as it stands (bands, selection, overlay, language) at `size` into a
-// PNG or an SVG file, by the file's suffix. False when it cannot be written.
+// PNG or an SVG file, by the file's suffix; a picture larger than the graph is the graph
+// enlarged, its text and lines grown with it. False when it cannot be written.
 bool WriteGraphImage(const EqGraphPanel& panel, const QString& path, QSize size);
 // "frequency_hz,db" rows of the summed curve on the response grid, plus a "chain_db"
 // column while an overlay curve is shown. False when it cannot be written.

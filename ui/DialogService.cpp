@@ -1,9 +1,16 @@
 #include "ui/DialogService.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace dsptune {
 namespace {
+
+// "SVG image (*.svg)" -> "svg"; empty for a type without one suffix of its own ("All files (*)").
+QString SuffixOfFilter(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+  return pattern.match(filter).captured(1);
+}
 
 class QtDialogs final : public DialogService {
  public:
@@ -23,6 +30,12 @@ class QtDialogs final : public DialogService {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
+    // The chosen type decides the suffix a bare name gets, so "SVG image" with a name
+    // typed without one is saved as .svg (and the overwrite question asks about that name).
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, defaultSuffix](const QString& filter) {
+      const QString suffix = SuffixOfFilter(filter);
+      dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+    });
     dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().constFirst();

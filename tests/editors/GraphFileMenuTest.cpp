@@ -3,9 +3,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <cmath>
@@ -64,6 +67,7 @@ class GraphFileMenuTest : public QObject {
     SetDeviceWriter(&writer_);
     CurrentJournal().Clear();
     dialogs_ = ScriptedDialogs();
+    SetDialogService(&dialogs_);
     page_ = std::make_unique<OutputPage>(kCh3, QuietServices());
     page_->resize(1280, 760);
     page_->show();
@@ -181,6 +185,51 @@ class GraphFileMenuTest : public QObject {
     SetImageSizeAsker([](QWidget*, QSize) { return std::optional<QSize>(); });
     Pick("Save graph as image…");
     QVERIFY(!QFile::exists(dialogs_.saveAnswer));
+  }
+
+  // In the file dialog itself: choosing "SVG image" and typing a bare name saves an SVG
+  // under that name with .svg added, not a PNG under the first type's suffix.
+  void theChosenFileTypeDecidesTheFormat() {
+    SetDialogService(nullptr);
+    SetImageSizeAsker([](QWidget*, QSize offered) { return std::optional<QSize>(offered); });
+    bool answered = false;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || answered) return;
+      answered = true;
+      dialog->setDirectory(dir_.path());
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      if (types == nullptr || name == nullptr) return dialog->reject();
+      QTest::keyClick(types, Qt::Key_Down);  // "PNG image" to "SVG image", as the keyboard picks it
+      name->clear();
+      QTest::keyClicks(name, "chosen type");
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    poll.start();
+    Pick("Save graph as image…");
+    poll.stop();
+    QVERIFY(answered);
+    QVERIFY(!QFile::exists(dir_.filePath("chosen type.png")));
+    QVERIFY(!QFile::exists(dir_.filePath("chosen type")));
+    QFile file(dir_.filePath("chosen type.svg"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(300);
+    QVERIFY2(head.startsWith("<?xml") && head.contains("<svg"), head.constData());
+  }
+
+  // A picture at twice the graph's size is the graph enlarged: the text over the plot
+  // is twice as tall, where a larger canvas alone would keep it screen-sized.
+  void aLargerPictureEnlargesTheText() {
+    const QSize graph = Graph().size();
+    const QString once = dir_.filePath("once.png"), twice = dir_.filePath("twice.png");
+    QVERIFY(WriteGraphImage(Graph(), once, graph));
+    QVERIFY(WriteGraphImage(Graph(), twice, graph * 2));
+    const int small = TopTextHeight(QImage(once)), large = TopTextHeight(QImage(twice));
+    QVERIFY2(small >= 8 && std::abs(large - 2 * small) <= 3,
+             qPrintable(QString("text %1 px tall at the graph's size, %2 px at twice it").arg(small).arg(large)));
   }
 
   // An import into a linked channel reaches its partner as a band edit does, in the same
@@ -315,6 +364,22 @@ class GraphFileMenuTest : public QObject {
     if (!file.open(QIODevice::WriteOnly)) return {};
     file.write(text);
     return file.fileName();
+  }
+
+  // The height of the first line of text from the top (the status line and the title
+  // above the plot): the run of rows from the first one holding a light pixel right of
+  // the gain labels.
+  static int TopTextHeight(const QImage& image) {
+    const auto lit = [&image](int y) {
+      for (int x = image.width() / 20; x < image.width(); ++x)
+        if (qGray(image.pixel(x, y)) > 80) return true;
+      return false;
+    };
+    int y = 0;
+    while (y < image.height() && !lit(y)) ++y;
+    const int first = y;
+    while (y < image.height() && lit(y)) ++y;
+    return y - first;
   }
 
   void RightClickEmptySpot() {
