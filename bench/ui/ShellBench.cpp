@@ -1,15 +1,20 @@
 // Front-end timings against the emulator (offscreen): start-up to a painted main window
-// against an empty Qt Widgets window, connect-to-ready against the read job's floor, and
-// the longest stall of the event loop while connected and idle.
+// against an empty Qt Widgets window (whole processes, and the window alone from its
+// construction until it is exposed and painted), connect-to-ready against the read job's
+// floor, and the longest stall of the event loop while connected and idle.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMainWindow>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "link/CommandSet.h"
@@ -55,6 +60,51 @@ int StartOnly(int argc, char** argv, bool frame) {
   return 0;
 }
 
+// Started first thing in main(), for the child modes to time from the process's start.
+QElapsedTimer& ProcessClock() {
+  static QElapsedTimer clock;
+  return clock;
+}
+
+// Child mode: prints the milliseconds from the process's start and from the window's
+// construction until it is exposed and its first frame is painted, then the window's
+// size, for the empty window of the same size to be timed against. An empty QMainWindow
+// when `size` is valid.
+int ExposeOnly(int argc, char** argv, QSize size) {
+  QApplication app(argc, argv);
+  // A repeat start, as a user's: the settings folder is the parent's, kept across the runs.
+  QTemporaryDir ownDir;
+  const QString shared = qEnvironmentVariable("DSPTUNE_BENCH_SETTINGS");
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, shared.isEmpty() ? ownDir.path() : shared);
+  AppSettings settings;
+  ProgressWindows progress;
+  QtNotificationBridge bridge;
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QMainWindow> window;
+  if (size.isValid()) {
+    window = std::make_unique<QMainWindow>();
+    window->resize(size);
+  } else {
+    window = std::make_unique<MainWindow>(settings, progress, bridge);
+  }
+  window->show();
+  for (int turns = 0; turns < 10000 && !(window->windowHandle() && window->windowHandle()->isExposed()); ++turns)
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  window->repaint();
+  std::printf("%.3f %.3f %d %d\n", ProcessClock().nsecsElapsed() / 1e6, clock.nsecsElapsed() / 1e6, window->width(),
+              window->height());
+  return 0;
+}
+
+// Runs this program in a child mode and reads the line it prints.
+QString ChildLine(const char* self, const QStringList& args) {
+  QProcess child;
+  child.start(QString::fromLocal8Bit(self), args);
+  child.waitForFinished(30000);
+  return QString::fromLatin1(child.readAllStandardOutput()).trimmed();
+}
+
 // Milliseconds from starting this program in a child mode until it has exited.
 double TimeChild(const char* self, const char* mode) {
   QElapsedTimer clock;
@@ -66,9 +116,13 @@ double TimeChild(const char* self, const char* mode) {
 }
 
 int main(int argc, char** argv) {
+  ProcessClock().start();
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   if (argc == 2 && std::string(argv[1]) == "--start-empty") return StartOnly(argc, argv, false);
   if (argc == 2 && std::string(argv[1]) == "--start-frame") return StartOnly(argc, argv, true);
+  if (argc == 2 && std::string(argv[1]) == "--expose-frame") return ExposeOnly(argc, argv, QSize());
+  if (argc == 4 && std::string(argv[1]) == "--expose-empty")
+    return ExposeOnly(argc, argv, QSize(std::atoi(argv[2]), std::atoi(argv[3])));
   QApplication app(argc, argv);
   QTemporaryDir settingsDir;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
@@ -83,6 +137,32 @@ int main(int argc, char** argv) {
   }
   std::printf("start-up to painted window: %.1f ms, empty Qt window %.1f ms, ratio %.2f (target <= 2)\n",
               Median(ours), Median(empty), Median(ours) / Median(empty));
+
+  // 1b. To the window exposed and painted, from the process's start and from the
+  // window's construction, against an empty QMainWindow of the same size; medians of 9
+  // fresh processes of each.
+  std::vector<double> emptyStart, oursStart, emptyAlone, oursAlone;
+  qputenv("DSPTUNE_BENCH_SETTINGS", QFile::encodeName(settingsDir.path()));
+  for (int i = 0; i < 9; ++i) {
+    const QStringList frame = ChildLine(argv[0], {QStringLiteral("--expose-frame")}).split(' ');
+    const QStringList empty =
+        frame.size() == 4 ? ChildLine(argv[0], {QStringLiteral("--expose-empty"), frame[2], frame[3]}).split(' ')
+                          : QStringList();
+    if (empty.size() != 4) {
+      std::fprintf(stderr, "a window's child printed nothing\n");
+      return 1;
+    }
+    oursStart.push_back(frame[0].toDouble());
+    oursAlone.push_back(frame[1].toDouble());
+    emptyStart.push_back(empty[0].toDouble());
+    emptyAlone.push_back(empty[1].toDouble());
+  }
+  std::printf("process start to window exposed: %.1f ms, empty QMainWindow of its size %.1f ms, ratio %.2f "
+              "(target <= 1.5)\n",
+              Median(oursStart), Median(emptyStart), Median(oursStart) / Median(emptyStart));
+  std::printf("  of which the window alone, constructed to exposed: %.1f ms, empty %.1f ms\n", Median(oursAlone),
+              Median(emptyAlone));
+  if (argc == 2 && std::string(argv[1]) == "--start-up-only") return 0;
   AppSettings settings;
   ProgressWindows progress;
   QtNotificationBridge bridge;
