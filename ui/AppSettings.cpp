@@ -41,7 +41,12 @@ bool AppSettings::SaveOptionRecord(const QByteArray& record) {
 void AppSettings::ResetOptionRecord() { SetOptionRecord(kDefaultOptionRecord); }
 
 int AppSettings::ApplicationLook() const { return store_.value("ApplicationLook", kApplicationLook).toInt(); }
-void AppSettings::WriteApplicationLook() { store_.setValue("ApplicationLook", kApplicationLook); }
+void AppSettings::WriteApplicationLook() {
+  // Every start asks for this; setting the same value again would still rewrite the
+  // whole store on disk while the window is coming up.
+  const QVariant stored = store_.value("ApplicationLook");
+  if (!stored.isValid() || stored.toInt() != kApplicationLook) store_.setValue("ApplicationLook", kApplicationLook);
+}
 
 QString AppSettings::IpAddress() const { return store_.value("IPAddr", QString()).toString(); }
 
