@@ -456,11 +456,26 @@ class MainWindowTest : public QObject {
 
   // The device is there but says nothing: the user is asked whether to read again, and
   // on "No" the link is closed, the settings untouched.
+  // The box is the program's own words: captioned in the interface language too.
+  void readThatFailsOnALiveLinkOffersToReadAgain_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("zh") << int(kChinese) << QString::fromUtf8("错误") << QString::fromUtf8("设备没有应答")
+                        << QString::fromUtf8("是否重新读取");
+    QTest::newRow("en") << int(kEnglish) << QString("Error") << QString() << QString("Read again?");
+  }
   void readThatFailsOnALiveLinkOffersToReadAgain() {
+    QFETCH(int, language);
+    QFETCH(QString, caption);
+    QFETCH(QString, reason);
+    QFETCH(QString, question);
     DeviceOptions mute;
     mute.dropEvery = 1;  // every answer lost; the heartbeat keeps the link up
     Emulator emu(mute);
     MakeFrame();
+    SetCurrentLanguage(language);
     CurrentLink().replyTimeout = std::chrono::milliseconds(200);
     const ParameterImageBytes before = ImageSnapshot();
     dialogs_.answer = QMessageBox::No;
@@ -468,8 +483,9 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(dialogs_.shown.size(), 1, 10000);
     dialogs_.answer = QMessageBox::Yes;
     const QString text = dialogs_.shown[0].text;
-    QVERIFY2(text.contains(QString::fromUtf8("设备没有应答")) && text.contains(QString::fromUtf8("是否重新读取")),
-             qPrintable(text));
+    QCOMPARE(dialogs_.shown[0].caption, caption);
+    QVERIFY2(text.contains(reason) && text.contains(question), qPrintable(text));
+    if (language == kEnglish) QVERIFY2(!QRegularExpression("[\\x{4E00}-\\x{9FFF}]").match(text).hasMatch(), qPrintable(text));
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 3000);
     QVERIFY(ImageSnapshot() == before);
     QTest::qWait(200);
