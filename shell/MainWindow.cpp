@@ -354,7 +354,10 @@ void MainWindow::BuildStatusBar() {
   filePane_ = new QLabel;
   noticePane_ = new QLabel;
   noticeTimer_.setSingleShot(true);
-  connect(&noticeTimer_, &QTimer::timeout, noticePane_, &QLabel::clear);
+  connect(&noticeTimer_, &QTimer::timeout, this, [this] {
+    noticeText_ = nullptr;
+    noticePane_->clear();
+  });
   bar->addWidget(connectionPane_);
   bar->addWidget(keeper_->Pane());
   bar->addWidget(noticePane_);
@@ -383,8 +386,9 @@ void MainWindow::BuildStatusBar() {
   UpdateEqControls();
 }
 
-void MainWindow::ShowStatusNotice(const QString& text, int milliseconds) {
-  noticePane_->setText(text);
+void MainWindow::ShowStatusNotice(QString (*text)(), int milliseconds) {
+  noticeText_ = text;  // a language switch while it shows says it anew
+  noticePane_->setText(text());
   noticeTimer_.start(milliseconds);
 }
 
@@ -566,7 +570,7 @@ void MainWindow::OnDeviceConnected(int noticeMs) {
   // A box is worth it once; later connections of the run are told in the status bar.
   const bool first = !std::exchange(connectedBefore_, true);
   if (noticeMs > 0 && first) tray_->Show(PickText("信息", "Information"), DeviceConnectedNoticeText(), noticeMs);
-  else if (noticeMs > 0) ShowStatusNotice(DeviceConnectedNoticeText(), noticeMs);
+  else if (noticeMs > 0) ShowStatusNotice(&DeviceConnectedNoticeText, noticeMs);
   justConnected_ = true;
   StartReadJob();
   progress_.RunSyncDialog(QString());
@@ -677,7 +681,7 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
   const DeviceIdentity identity = IdentitySnapshot();
   if (static_cast<SyncOutcome>(outcome) == SyncOutcome::Done && IdentityAccepted(identity)) {
     if (wParam == 0) {
-      if (keeper_->Retrying()) ShowStatusNotice(DeviceReconnectedNoticeText(), kConnectNoticeMs);
+      if (keeper_->Retrying()) ShowStatusNotice(&DeviceReconnectedNoticeText, kConnectNoticeMs);
       keeper_->Restored();
       history_->DeviceRead();
       const bool writeAgain = std::exchange(writeWhenBack_, false);
@@ -921,6 +925,7 @@ void MainWindow::RenameRibbon() {
   t.machineSettings->setText(MachineSettingsText());
   history_->ApplyTexts();
   keeper_->ApplyTexts();
+  if (noticeText_) noticePane_->setText(noticeText_());
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
   bypass_->setText(PickText("均衡旁路", "Bypass"));

@@ -146,7 +146,7 @@ class MainWindow : public QMainWindow {
   void CloseActiveLink(bool sendNotice);
   void UpdateEqControls();
   void ShowRecentFiles();
-  void ShowStatusNotice(const QString& text, int milliseconds);
+  void ShowStatusNotice(QString (*text)(), int milliseconds);
 
   AppSettings& settings_;
   ProgressWindows& progress_;
@@ -159,6 +159,7 @@ class MainWindow : public QMainWindow {
   QLabel* filePane_ = nullptr;
   QLabel* noticePane_ = nullptr;
   QTimer noticeTimer_;
+  QString (*noticeText_)() = nullptr;  // what the notice pane shows, in the current language
   std::unique_ptr<LinkKeeper> keeper_;
   HistoryCommands* history_ = nullptr;
   SettingsChooser chooser_;

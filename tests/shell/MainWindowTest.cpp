@@ -273,6 +273,8 @@ class MainWindowTest : public QObject {
       QVERIFY2(PopupText(*parts_.progress).isEmpty(), qPrintable(PopupText(*parts_.progress)));
       QCOMPARE(parts_.frame->NoticePane().text(), connected);
     }
+    parts_.frame->SwitchLanguage();
+    QCOMPARE(parts_.frame->NoticePane().text(), QString("Device connected!"));
     QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->NoticePane().text().isEmpty(), 7000);
   }
 
