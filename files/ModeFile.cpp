@@ -65,18 +65,88 @@ int ReadModeFile(const fs::path& path, IdentityBlock& header, ParameterImageByte
     if (errorText) *errorText = OpenErrorText(path);
     return 0;
   }
-  std::array<std::uint8_t, kModeFileSize> file{};
-  const std::size_t got = read.bytes.size();
-  std::copy_n(read.bytes.begin(), std::min(got, file.size()), file.begin());
-  if (got < 4 || GetLittleEndian32(&file[kProtocolOffset]) != std::uint32_t(kSupportedProtocol)) return 0;
   // A short file would leave the image a mix of two settings that the write job then
   // sends to the device, and a longer one is not a mode file of this version: both are
   // refused like a file of another version.
-  if (got != file.size()) return 0;
-  std::copy(file.begin(), file.begin() + kModeFileHeaderSize, header.begin());
-  std::copy(file.begin() + kModeFileHeaderSize, file.end(), image.begin());
+  if (CheckModeFileBytes(read.bytes, read.Ok() ? read.bytes.size() : read.size).problem != ModeFileProblem::kNone)
+    return 0;
+  std::copy_n(read.bytes.begin(), kModeFileHeaderSize, header.begin());
+  std::copy_n(read.bytes.begin() + kModeFileHeaderSize, kImageSize, image.begin());
   return 1;
 }
+
+// A header of the mode-file family: a small protocol code, and a model name that is
+// printable ASCII padded with zeros (empty in files saved before any device was read).
+bool LooksLikeModeFileHeader(std::span<const std::uint8_t> head, std::uintmax_t size) {
+  if (size < std::uintmax_t(kModeFileHeaderSize) || head.size() < std::size_t(kModeFileHeaderSize)) return false;
+  const std::uint32_t code = GetLittleEndian32(&head[kProtocolOffset]);
+  if (code == 0 || code > 0xFF) return false;
+  bool padding = false;
+  for (int i = kModelNameOffset; i < kModelNameOffset + kModelNameSize; ++i) {
+    const std::uint8_t c = head[i];
+    if (c == 0) padding = true;
+    else if (padding || c < 0x20 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ModeFileCheck CheckModeFileBytes(std::span<const std::uint8_t> head, std::uintmax_t size) {
+  ModeFileCheck check;
+  check.size = size;
+  if (head.size() >= 4) check.protocolCode = GetLittleEndian32(&head[kProtocolOffset]);
+  std::uint8_t supported[4];
+  PutLittleEndian32(supported, std::uint32_t(kSupportedProtocol));
+  const std::size_t known = std::min<std::size_t>(head.size(), 4);
+  const bool supportedCode = size > 0 && known > 0 && std::equal(head.begin(), head.begin() + known, supported);
+  if (supportedCode && size == std::uintmax_t(kModeFileSize) && head.size() >= std::size_t(kModeFileSize))
+    check.problem = ModeFileProblem::kNone;
+  else if (supportedCode && size < std::uintmax_t(kModeFileSize))
+    check.problem = ModeFileProblem::kCutShort;
+  else if (!supportedCode && LooksLikeModeFileHeader(head, size))
+    check.problem = ModeFileProblem::kOtherProtocol;
+  else
+    check.problem = ModeFileProblem::kNotModeFile;
+  return check;
+}
+
+ModeFileCheck CheckModeFile(const fs::path& path) {
+  const FileReadResult read = ReadBoundedFile(path);
+  if (read.Ok()) return CheckModeFileBytes(read.bytes, read.bytes.size());
+  ModeFileCheck check;
+  check.size = read.size;
+  check.problem = read.fault == FileReadFault::kTooLarge ? ModeFileProblem::kNotModeFile : ModeFileProblem::kUnreadable;
+  return check;
+}
+
+BilingualText ModeFileProblemText(const ModeFileCheck& check, std::string_view fileName) {
+  const std::string name(fileName);
+  const std::string size = std::to_string(check.size), whole = std::to_string(kModeFileSize);
+  const std::string code = std::to_string(check.protocolCode), ours = std::to_string(kSupportedProtocol);
+  switch (check.problem) {
+    case ModeFileProblem::kNone:
+      return {};
+    case ModeFileProblem::kNotModeFile:
+      if (check.size != std::uintmax_t(kModeFileSize))
+        return {name + "：不是模式文件（" + size + " 字节，模式文件为 " + whole + " 字节）",
+                name + ": not a mode file (" + size + (check.size == 1 ? " byte" : " bytes") + "; a mode file is " +
+                    whole + " bytes)"};
+      return {name + "：不是模式文件（开头不是模式文件的文件头）",
+              name + ": not a mode file (it does not start with a mode file header)"};
+    case ModeFileProblem::kCutShort:
+      return {name + "：文件不完整（只有 " + size + " 字节，应为 " + whole + " 字节）",
+              name + ": cut short (" + size + " of " + whole + " bytes)"};
+    case ModeFileProblem::kOtherProtocol:
+      return {name + "：属于其他通信协议（代码 " + code + "，本程序只读取代码 " + ours + "）",
+              name + ": made for another protocol (code " + code + "; this program reads code " + ours + ")"};
+    case ModeFileProblem::kUnreadable:
+      return {name + "：无法读取", name + ": cannot be read"};
+  }
+  return {};
+}
+
+namespace {
 
 int LastError(int fallback) { return errno != 0 ? errno : fallback; }
 

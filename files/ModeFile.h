@@ -32,6 +32,7 @@
 
 #include "model/DeviceIdentity.h"
 #include "model/ParameterImage.h"
+#include "model/SettingsDiff.h"
 
 namespace dsptune {
 
@@ -81,6 +82,29 @@ int LoadModeFile(const std::filesystem::path& path, std::string* errorText = nul
 // the 14 sources; the all-sources dialog variant sends each of them), and the window
 // shows it as not on this model. Nothing is sent that the file does not hold.
 int LoadModeFileToDevice(const std::filesystem::path& path, std::string* errorText = nullptr);
+
+// Why a file was not taken as a mode file, told beside kModeVersionText: the fixed text
+// alone reads as if any file were a mode file of some other version.
+enum class ModeFileProblem {
+  kNone,           // a mode file of this version, whole
+  kNotModeFile,    // neither the header nor the size of a mode file
+  kCutShort,       // starts as a mode file of this version and ends early
+  kOtherProtocol,  // a mode file header with another protocol code
+  kUnreadable,     // not read at all (the open error says why)
+};
+struct ModeFileCheck {
+  ModeFileProblem problem = ModeFileProblem::kNone;
+  std::uint32_t protocolCode = 0;  // the code the header holds (kOtherProtocol)
+  std::uintmax_t size = 0;         // the file's size in bytes
+};
+// Judges a file from its first bytes (the whole file, or at least its 60-byte header
+// when it has one) and its size. The loaders refuse exactly what this does not call kNone.
+ModeFileCheck CheckModeFileBytes(std::span<const std::uint8_t> head, std::uintmax_t size);
+// Reads the file (a regular file only, at most 1 MiB of it) and judges it.
+ModeFileCheck CheckModeFile(const std::filesystem::path& path);
+// The reason in words after the file's name, in Chinese and English:
+// "evening.mode: cut short (3577 of 3578 bytes)". Empty texts for kNone.
+BilingualText ModeFileProblemText(const ModeFileCheck& check, std::string_view fileName);
 
 // The device mode slot a file name asks for: 0..3 when the name, lower-cased and without
 // directory and extension, begins with "m1".."m4"; otherwise -1.

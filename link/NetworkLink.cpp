@@ -275,7 +275,7 @@ class NetworkLink final : public PacketTransport {
     retired_.clear();  // a thread still running keeps its session and detaches with it
   }
 
-  int Open(NotificationSink* target);
+  int Open(NotificationSink* target, const std::function<void()>& handOver);
   void Close(bool sendCloseNotice);
 
   int WriteReport(std::span<const std::uint8_t>) override { return 0; }
@@ -583,13 +583,12 @@ void NetworkSession::TimeoutLoop() {
   }
 }
 
-int NetworkLink::Open(NotificationSink* target) {
+int NetworkLink::Open(NotificationSink* target, const std::function<void()>& handOver) {
   if (tlsLinkSession) {
     DebugLog("OpenNetworkLink refused on a link thread\n");
     return 0;
   }
   std::lock_guard lifecycle(lifecycleMutex_);
-  RetireCurrent();
   Reap(kJoinWait);
 
   std::string address;
@@ -618,6 +617,10 @@ int NetworkLink::Open(NotificationSink* target) {
     ::close(fd);
     return NetworkOpenResult(error);
   }
+  // Only now does the working link give way: a failed attempt has cost nothing.
+  RetireCurrent();
+  Reap(kJoinWait);
+  if (handOver) handOver();
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   const timeval sendTimeout{std::chrono::duration_cast<std::chrono::seconds>(kSendTimeout).count(), 0};
@@ -692,7 +695,9 @@ std::string NetworkPeerAddress() { return Link().PeerAddress(); }
 std::uint16_t NetworkPeerPort() { return Link().PeerPort(); }
 void SetNetworkConnectTimeout(std::chrono::milliseconds timeout) { Link().SetConnectTimeout(timeout); }
 
-int OpenNetworkLink(NotificationSink* target) { return Link().Open(target); }
+int OpenNetworkLink(NotificationSink* target, const std::function<void()>& handOver) {
+  return Link().Open(target, handOver);
+}
 void CloseNetworkLink(bool sendCloseNotice) { Link().Close(sendCloseNotice); }
 
 void EnqueuePacket(std::span<const std::uint8_t> packet) { Link().EnqueuePacket(packet); }

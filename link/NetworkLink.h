@@ -17,6 +17,7 @@
 // failures end a link, only shuts the connection down and wakes the others.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -35,13 +36,16 @@ std::uint16_t NetworkPeerPort();
 // How long OpenNetworkLink waits for the connection to be accepted (3 s unless changed).
 void SetNetworkConnectTimeout(std::chrono::milliseconds timeout);
 
-// Connects and starts the link's threads; closes (and joins) a link that is still open
-// first. `target` receives kMsgHostTimeout and kMsgHostBusy and becomes CurrentLink().sink.
-// Returns 1 when connected; 0 when no socket can be created (or when called from one of
-// the link's own threads); otherwise the errno of the failed attempt (ECONNREFUSED,
-// ETIMEDOUT after the connect time-out, EINVAL for an address that does not parse ...),
-// never 1 (see NetworkOpenResult). Anything but 1 is a failure.
-int OpenNetworkLink(NotificationSink* target);
+// Connects and starts the link's threads. A link that is open stays up while the
+// connection is made: only once the peer has accepted it is an open network link closed
+// (without the disconnect command) and joined, and `handOver` run, which closes a link of
+// another kind (it must not call into the network link). A failed attempt leaves the
+// working link as it was. `target` receives kMsgHostTimeout and kMsgHostBusy and becomes
+// CurrentLink().sink. Returns 1 when connected; 0 when no socket can be created (or when
+// called from one of the link's own threads); otherwise the errno of the failed attempt
+// (ECONNREFUSED, ETIMEDOUT after the connect time-out, EINVAL for an address that does
+// not parse ...), never 1 (see NetworkOpenResult). Anything but 1 is a failure.
+int OpenNetworkLink(NotificationSink* target, const std::function<void()>& handOver = {});
 
 // Sends the disconnect command 0x8A first when asked (and waits, bounded, until the
 // writer has put it and any edits queued before it on the wire), then closes the link.

@@ -6,8 +6,8 @@
 
 namespace dsptune {
 
-int OpenLink(NotificationSink* target, LinkKind kind) {
-  const int result = kind == LinkKind::Network ? OpenNetworkLink(target) : OpenUsbLink(target);
+int OpenLink(NotificationSink* target, LinkKind kind, const std::function<void()>& handOver) {
+  const int result = kind == LinkKind::Network ? OpenNetworkLink(target, handOver) : OpenUsbLink(target);
   // Remote codes learned on or read from an earlier device must never be applied to this
   // one: the table starts empty and unknown, and the read job fills what the device gives.
   if (result == 1) ForgetRemoteTable();

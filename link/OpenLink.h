@@ -1,5 +1,7 @@
 #pragma once
 // The connect entry of the main view: opens the link of the given kind.
+#include <functional>
+
 #include "link/FrameCodec.h"
 #include "link/Notifications.h"
 
@@ -8,6 +10,8 @@ namespace dsptune {
 // Network: OpenNetworkLink(target), 1 when connected, otherwise 0 or the socket error
 // (link/NetworkLink.h). USB: OpenUsbLink(target), 1 when opened, otherwise 0. Anything
 // but 1 is a failure. An opened link starts with an empty remote code table.
-int OpenLink(NotificationSink* target, LinkKind kind);
+// `handOver` (network only) runs once the new connection is accepted, to close a link of
+// the other kind; until then the working link stays (see OpenNetworkLink).
+int OpenLink(NotificationSink* target, LinkKind kind, const std::function<void()>& handOver = {});
 
 }  // namespace dsptune

@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "link/OpenLink.h"
+#include "shell/StatusPaneTexts.h"
 #include "ui/InterfaceLanguage.h"
 
 namespace dsptune {
@@ -31,7 +32,7 @@ LinkKeeper::~LinkKeeper() {
 }
 
 void LinkKeeper::LinkLost(LinkKind kind) {
-  if (!policy_.Active()) busyShown_ = false;
+  if (!policy_.Active()) busyShown_ = busy_ = false;
   kind_ = kind;
   policy_.LinkLost(Now());
   tick_.start();
@@ -39,6 +40,7 @@ void LinkKeeper::LinkLost(LinkKind kind) {
 }
 
 void LinkKeeper::Stop() {
+  busy_ = false;
   policy_.Stop();
   tick_.stop();
   JoinAttempt();
@@ -49,6 +51,7 @@ void LinkKeeper::Restored() { Stop(); }
 
 bool LinkKeeper::DeviceBusy() {
   policy_.DeviceBusy(Now());
+  busy_ = true;
   ApplyTexts();
   return !std::exchange(busyShown_, true);
 }
@@ -89,6 +92,9 @@ void LinkKeeper::Attempt() {
 
 void LinkKeeper::AttemptEnded(int result) {
   attempting_ = false;
+  // The device did not even accept the connection: whether it is still held elsewhere is
+  // no longer known.
+  if (result != 1) busy_ = false;
   ApplyTexts();
   if (result == 1 && policy_.Active()) emit reconnected(static_cast<int>(kind_));
 }
@@ -107,7 +113,7 @@ void LinkKeeper::ApplyTexts() {
     text = PickText("正在重新连接……", "reconnecting…");
   } else {
     const int seconds = policy_.SecondsLeft(Now());
-    text = PickText("%1 秒后重新连接", "reconnecting in %1 s").arg(seconds);
+    text = ReconnectCountdownText(seconds, busy_);
   }
   if (pane_->text() != text) pane_->setText(text);
   pane_->setToolTip(PickText("点击立即重新连接", "Click to reconnect now"));

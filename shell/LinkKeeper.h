@@ -48,6 +48,8 @@ class LinkKeeper : public QObject {
   // loss, so the busy message is shown once.
   bool DeviceBusy();
   bool Retrying() const { return policy_.Active(); }
+  // The last attempt found the device held elsewhere (the pane says so while counting).
+  bool DeviceHeldElsewhere() const { return busy_; }
   // The user's click: attempt now.
   void RetryNow();
   void ApplyTexts();
@@ -72,6 +74,7 @@ class LinkKeeper : public QObject {
   std::thread attempt_;
   std::atomic<bool> attempting_{false};
   bool busyShown_ = false;
+  bool busy_ = false;  // the device was last found held by another computer
 };
 
 }  // namespace dsptune

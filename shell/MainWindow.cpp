@@ -352,8 +352,15 @@ void MainWindow::BuildStatusBar() {
   bypass_ = new QCheckBox(PickText("均衡旁路", "Bypass"));
   resetEq_ = new QPushButton(PickText("重置均衡", "Reset EQ"));
   filePane_ = new QLabel;
+  noticePane_ = new QLabel;
+  noticeTimer_.setSingleShot(true);
+  connect(&noticeTimer_, &QTimer::timeout, this, [this] {
+    noticeText_ = nullptr;
+    noticePane_->clear();
+  });
   bar->addWidget(connectionPane_);
   bar->addWidget(keeper_->Pane());
+  bar->addWidget(noticePane_);
   bar->addWidget(separator);
   bar->addWidget(modePane_);
   bar->addWidget(filePane_);
@@ -377,6 +384,12 @@ void MainWindow::BuildStatusBar() {
     page->ResetCurrentEq();
   });
   UpdateEqControls();
+}
+
+void MainWindow::ShowStatusNotice(QString (*text)(), int milliseconds) {
+  noticeText_ = text;  // a language switch while it shows says it anew
+  noticePane_->setText(text());
+  noticeTimer_.start(milliseconds);
 }
 
 void MainWindow::ShowRecentFiles() {
@@ -464,13 +477,19 @@ int MainWindow::OpenNetwork(const QString& host, int port) {
   keeper_->Stop();  // the user's own connect replaces any retrying
   view_->FirstUsbAttemptTimer().stop();
   LinkState& link = CurrentLink();
-  if (link.connected && link.kind == LinkKind::Usb) {
-    CloseUsbLink(false);
-    view_->StopLinkTimers();
-  }
-  link.kind = LinkKind::Network;
+  const std::string workingAddress = NetworkPeerAddress();
+  const std::uint16_t workingPort = NetworkPeerPort();
+  if (!link.connected) link.kind = LinkKind::Network;
   SetNetworkPeer(host.toStdString(), std::uint16_t(port));
-  return OpenLink(&bridge_, LinkKind::Network);
+  // The working link (of either kind) stays until the new one is open: a mistyped
+  // address must not cost the device the user is working with.
+  const int result = OpenLink(&bridge_, LinkKind::Network, [this] {
+    if (CurrentLink().connected && CurrentLink().kind == LinkKind::Usb) CloseUsbLink(false);
+    view_->StopLinkTimers();
+  });
+  // A lost working link is brought back from where it was, not from the failed address.
+  if (result != 1 && link.connected && link.kind == LinkKind::Network) SetNetworkPeer(workingAddress, workingPort);
+  return result;
 }
 
 bool MainWindow::ConnectNetwork(const QString& host, int port) {
@@ -548,8 +567,10 @@ void MainWindow::OnDeviceConnected(int noticeMs) {
   linkLossShown_ = false;
   identityRejected_ = false;
   everConnected_ = true;  // also when the link drops again before the panes next refresh
-  if (noticeMs > 0)
-    tray_->Show(PickText("信息", "Information"), PickText("设备已连接，同步中……", "Device connected!"), noticeMs);
+  // A box is worth it once; later connections of the run are told in the status bar.
+  const bool first = !std::exchange(connectedBefore_, true);
+  if (noticeMs > 0 && first) tray_->Show(PickText("信息", "Information"), DeviceConnectedNoticeText(), noticeMs);
+  else if (noticeMs > 0) ShowStatusNotice(&DeviceConnectedNoticeText, noticeMs);
   justConnected_ = true;
   StartReadJob();
   progress_.RunSyncDialog(QString());
@@ -660,8 +681,7 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
   const DeviceIdentity identity = IdentitySnapshot();
   if (static_cast<SyncOutcome>(outcome) == SyncOutcome::Done && IdentityAccepted(identity)) {
     if (wParam == 0) {
-      if (keeper_->Retrying())
-        tray_->Show(PickText("信息", "Information"), PickText("设备已重新连接", "Device reconnected!"), kConnectNoticeMs);
+      if (keeper_->Retrying()) ShowStatusNotice(&DeviceReconnectedNoticeText, kConnectNoticeMs);
       keeper_->Restored();
       history_->DeviceRead();
       const bool writeAgain = std::exchange(writeWhenBack_, false);
@@ -736,7 +756,7 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
     // The device is still there: the user may read it again (a USB device would
     // otherwise have to be unplugged to be read again). Without a complete read the
     // window does not mirror the device, so the link is not kept for editing.
-    if (connected && Dialogs().Message(this, QString::fromUtf8("错误"),
+    if (connected && Dialogs().Message(this, PickText("错误", "Error"),
                                        SyncFailureText(result) + PickText("\n是否重新读取？", "\nRead again?"),
                                        QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
         CurrentLink().connected) {
@@ -747,21 +767,21 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
     if (CurrentLink().connected) CloseActiveLink(true);
     view_->StopLinkTimers();
     if (!connected && !lossAnnounced)
-      Dialogs().Message(this, QString::fromUtf8("错误"), SyncFailureText(result), QMessageBox::Critical);
+      Dialogs().Message(this, PickText("错误", "Error"), SyncFailureText(result), QMessageBox::Critical);
     return;
   }
   if (!connected) {
     // The device may hold part of the image (the working settings stay marked as not on
     // it): writing again has to wait for the device to be back.
     view_->StopLinkTimers();
-    writeWhenBack_ = Dialogs().Message(this, QString::fromUtf8("错误"),
+    writeWhenBack_ = Dialogs().Message(this, PickText("错误", "Error"),
                                        SyncFailureText(result) +
                                            PickText("\n设备重新连接后是否重新写入？", "\nWrite again once the device is back?"),
                                        QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     return;
   }
   const QString question = SyncFailureText(result) + PickText("\n是否重新写入？", "\nWrite again?");
-  if (Dialogs().Message(this, QString::fromUtf8("错误"), question, QMessageBox::Critical,
+  if (Dialogs().Message(this, PickText("错误", "Error"), question, QMessageBox::Critical,
                         QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
     modes_->DropPendingModeSlot();
     return;
@@ -793,7 +813,7 @@ void MainWindow::OnHostBusy() {
   const bool announce = keeper_->DeviceBusy();
   RefreshStatusPanes();
   if (announce)
-    progress_.ShowInfoPopup(PickText("主机已连接其他设备，请先断开!", "Host is connected!"), kHostBusyNoticeMs);
+    progress_.ShowInfoPopup(HostBusyNoticeText(), kHostBusyNoticeMs);
 }
 
 // Only when a job did not end by its own time limit (the dialog's timer backs it up):
@@ -905,6 +925,7 @@ void MainWindow::RenameRibbon() {
   t.machineSettings->setText(MachineSettingsText());
   history_->ApplyTexts();
   keeper_->ApplyTexts();
+  if (noticeText_) noticePane_->setText(noticeText_());
   t.save->setText(PickText("保存(&S)", "Save(&S)"));
   t.exit->setText(PickText("退出(&X)", "Exit(&X)"));
   bypass_->setText(PickText("均衡旁路", "Bypass"));

@@ -50,6 +50,8 @@ class MainWindow : public QMainWindow {
   QLabel& ModePane() { return *modePane_; }
   // The open mode file's name, with " *" while the working settings differ from it.
   QLabel& FilePane() { return *filePane_; }
+  // Passing news (a connection after the first of the run), cleared after its time.
+  QLabel& NoticePane() { return *noticePane_; }
   LinkKeeper& Keeper() { return *keeper_; }
   HistoryCommands& History() { return *history_; }
   QCheckBox& BypassBox() { return *bypass_; }
@@ -144,6 +146,7 @@ class MainWindow : public QMainWindow {
   void CloseActiveLink(bool sendNotice);
   void UpdateEqControls();
   void ShowRecentFiles();
+  void ShowStatusNotice(QString (*text)(), int milliseconds);
 
   AppSettings& settings_;
   ProgressWindows& progress_;
@@ -154,6 +157,9 @@ class MainWindow : public QMainWindow {
   QLabel* connectionPane_ = nullptr;
   QLabel* modePane_ = nullptr;
   QLabel* filePane_ = nullptr;
+  QLabel* noticePane_ = nullptr;
+  QTimer noticeTimer_;
+  QString (*noticeText_)() = nullptr;  // what the notice pane shows, in the current language
   std::unique_ptr<LinkKeeper> keeper_;
   HistoryCommands* history_ = nullptr;
   SettingsChooser chooser_;
@@ -174,6 +180,7 @@ class MainWindow : public QMainWindow {
   bool identityBoxOpen_ = false;
   bool linkLossShown_ = false;  // the lost link was already announced for this connection
   bool everConnected_ = false;
+  bool connectedBefore_ = false;  // a device was connected earlier in this run
   bool usbPermissionExplained_ = false;
   bool identityRejected_ = false;
   bool deviceCommandsConnected_ = true;  // what the device commands' state was last set for  // the last device opened was refused by the identity check

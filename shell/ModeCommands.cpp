@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <chrono>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "link/CommandSet.h"
 #include "link/LinkState.h"
 #include "link/ModeSlots.h"
+#include "model/DeviceModels.h"
 #include "model/EditJournal.h"
 #include "model/SettingsDiff.h"
 #include "ui/AppSettings.h"
@@ -74,18 +76,26 @@ void ModeCommands::RestoreFactoryMode(int mode) {
   progress_.RunSyncDialog();
 }
 
-void ModeCommands::ReportRefusedFile(const std::string& error) {
+void ModeCommands::ReportRefusedFile(const QString& path, const std::string& error) {
   // A file that cannot be opened gets its own warning before the version notice.
   if (!error.empty())
     Dialogs().Message(window_, FromView(kCantWriteTitle), QString::fromStdString(error), QMessageBox::Warning);
-  Dialogs().Message(window_, FromView(kModeVersionTitle), FromView(kModeVersionText), QMessageBox::Information);
+  // The fixed notice alone would call any file a mode file of another version: the
+  // file's name and what is really wrong with it follow on the next line.
+  const BilingualText reason = ModeFileProblemText(CheckModeFile(QFile::encodeName(path).toStdString()),
+                                                   QFileInfo(path).fileName().toStdString());
+  QString text = FromView(kModeVersionText);
+  if (!reason[kTextEnglish].empty())
+    text += QLatin1Char('\n') + PickText(QString::fromStdString(reason[kTextChinese]),
+                                         QString::fromStdString(reason[kTextEnglish]));
+  Dialogs().Message(window_, FromView(kModeVersionTitle), text, QMessageBox::Information);
 }
 
 bool ModeCommands::WriteFileToDevice(const QString& path) {
   const ParameterImageBytes before = WorkingSettings();
   std::string error;
   if (LoadModeFileToDevice(QFile::encodeName(path).toStdString(), &error) != 1) {
-    ReportRefusedFile(error);
+    ReportRefusedFile(path, error);
     return false;
   }
   RecordFileLoad(before, path);
@@ -123,7 +133,7 @@ bool ModeCommands::LoadFileOffline(const QString& path) {
   const ParameterImageBytes before = WorkingSettings();
   std::string error;
   if (dsptune::LoadModeFile(QFile::encodeName(path).toStdString(), &error) != 1) {
-    ReportRefusedFile(error);
+    ReportRefusedFile(path, error);
     return false;
   }
   RecordFileLoad(before, path);
@@ -175,8 +185,19 @@ bool ModeCommands::SaveDeviceAndFile(const QString& path) {
   return false;
 }
 
+QString ModeCommands::SuggestedFileName() const {
+  if (!currentFile_.isEmpty()) return QFileInfo(currentFile_).completeBaseName();
+  const DeviceIdentity identity = IdentitySnapshot();
+  if (!IdentityAccepted(identity)) return QStringLiteral("preset");
+  // A model name is the device's text: nothing in it may name a folder.
+  QString model = QString::fromStdString(identity.ModelName()).trimmed();
+  static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+  model.replace(unsafe, QStringLiteral("-"));
+  return model + QLatin1Char(' ') + QString::fromStdString(ModeName(CurrentLink().currentMode));
+}
+
 void ModeCommands::SaveModeFile() {
-  const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), QStringLiteral("name"),
+  const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), SuggestedFileName(),
                                               QStringLiteral("mode"), kModeFilter);
   if (path.isEmpty() || !SaveDeviceAndFile(path)) return;
   AddToRecentFiles(path);

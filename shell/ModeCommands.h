@@ -72,10 +72,13 @@ class ModeCommands : public QObject {
  private:
   // Reads a mode file and starts writing it to the device; tells the user when refused.
   bool WriteFileToDevice(const QString& path);
-  void ReportRefusedFile(const std::string& error);
+  void ReportRefusedFile(const QString& path, const std::string& error);
   // `SaveIntoDeviceMode` for the current mode, then the file; false (after telling the
   // user) when the file could not be written.
   bool SaveDeviceAndFile(const QString& path);
+  // The name a save proposes: the open mode file's, else the connected model's with
+  // the current mode ("LQ830 M2"), else "preset".
+  QString SuggestedFileName() const;
   // Loads a mode file into the working settings only (no device is connected).
   bool LoadFileOffline(const QString& path);
   // Remembers `path` as the open file holding the current working settings.

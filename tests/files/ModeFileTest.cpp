@@ -141,17 +141,27 @@ TEST_F(ModeFileTest, RefusedFilesLeaveTheImageUntouched) {
   shortFile.pop_back();
   std::vector<std::uint8_t> headerOnly = kProtocol20;
   headerOnly.resize(kModeFileHeaderSize);
+  std::vector<std::uint8_t> longFile = ModeFileBytes(kProtocol20, other);
+  longFile.push_back(0);
+  std::vector<std::uint8_t> text(kModeFileSize, 'x');
+  std::vector<std::uint8_t> namedOther = ModeFileBytes({0x15, 0, 0, 0}, other);
+  std::copy_n("LQ930", 5, namedOther.begin() + 4);
+  // The reason the user reads beside the version box, in English.
   struct Row {
     const char* name;
     std::vector<std::uint8_t> bytes;
+    std::string reason;
   };
   const Row rows[] = {
-      {"protocol 17", ModeFileBytes({0x11, 0, 0, 0}, other)},
-      {"big-endian 20", ModeFileBytes({0, 0, 0, 0x14}, other)},
-      {"one byte short", shortFile},
-      {"header only", headerOnly},
-      {"two bytes", {0x14, 0}},
-      {"empty", {}},
+      {"protocol 17", ModeFileBytes({0x11, 0, 0, 0}, other), "made for another protocol (code 17; this program reads code 20)"},
+      {"protocol 21 of a named model", namedOther, "made for another protocol (code 21; this program reads code 20)"},
+      {"big-endian 20", ModeFileBytes({0, 0, 0, 0x14}, other), "not a mode file (it does not start with a mode file header)"},
+      {"a text of the right size", text, "not a mode file (it does not start with a mode file header)"},
+      {"one byte short", shortFile, "cut short (3577 of 3578 bytes)"},
+      {"header only", headerOnly, "cut short (60 of 3578 bytes)"},
+      {"two bytes", {0x14, 0}, "cut short (2 of 3578 bytes)"},
+      {"one byte too many", longFile, "not a mode file (3579 bytes; a mode file is 3578 bytes)"},
+      {"empty", {}, "not a mode file (0 bytes; a mode file is 3578 bytes)"},
   };
   SetIdentity("LQ830", 20);
   const ParameterImageBytes before = ImageSnapshot();
@@ -163,7 +173,15 @@ TEST_F(ModeFileTest, RefusedFilesLeaveTheImageUntouched) {
     EXPECT_EQ(LoadModeFile(path, &error), 0);
     EXPECT_EQ(error, "") << "only the version box follows";
     EXPECT_EQ(ImageSnapshot(), before);
+    const BilingualText reason = ModeFileProblemText(CheckModeFile(path), "refused.mode");
+    EXPECT_EQ(reason[kTextEnglish], "refused.mode: " + r.reason);
+    EXPECT_FALSE(reason[kTextChinese].empty());
   }
+  // A file that loads has no reason to give.
+  const fs::path good = File("good.mode");
+  WriteFile(good, ModeFileBytes(kProtocol20, other));
+  EXPECT_EQ(CheckModeFile(good).problem, ModeFileProblem::kNone);
+  EXPECT_EQ(CheckModeFile(File("absent.mode")).problem, ModeFileProblem::kUnreadable);
 }
 
 TEST_F(ModeFileTest, MissingFileGivesTheOpenErrorText) {

@@ -190,6 +190,33 @@ TEST_F(NetworkLinkTest, OpenWhileOpenReplacesTheConnection) {
   EXPECT_TRUE(WaitUntil([&] { return LearnedCodes(sink).size() == 1; }));
 }
 
+// Connecting elsewhere costs the working link nothing until the new connection is
+// accepted: a refused attempt leaves it open and carrying data, and the hand-over (which
+// closes a link of the other kind) runs only for a connection that opened.
+TEST_F(NetworkLinkTest, FailedOpenLeavesTheWorkingLinkAndRunsNoHandOver) {
+  Connect();
+  int handOvers = 0;
+  SetNetworkPeer("127.0.0.7", LoopbackPeer::ClosedPort());
+  EXPECT_EQ(OpenNetworkLink(&sink, [&] { ++handOvers; }), ECONNREFUSED);
+  EXPECT_EQ(handOvers, 0);
+  EXPECT_TRUE(CurrentLink().connected);
+  ASSERT_TRUE(peer.Send(LearnFrame(4)));
+  EXPECT_TRUE(WaitUntil([&] { return LearnedCodes(sink).size() == 1; }));
+
+  LoopbackPeer second;
+  SetNetworkPeer("127.0.0.1", second.Port());
+  ASSERT_EQ(OpenNetworkLink(&sink, [&] {
+              ++handOvers;
+              EXPECT_FALSE(CurrentLink().connected) << "the old network link is closed before the hand-over";
+            }),
+            1);
+  EXPECT_EQ(handOvers, 1);
+  ASSERT_TRUE(second.Accept());
+  bool eof = false;
+  peer.ReadUntilEof(eof);
+  EXPECT_TRUE(eof);
+}
+
 TEST_F(NetworkLinkTest, PeerClosingEndsTheLinkWithOneNoticeAndItOpensAgain) {
   Connect();
   peer.CloseConnection();

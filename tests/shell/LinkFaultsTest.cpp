@@ -64,7 +64,7 @@ class LinkFaultsTest : public QObject {
     QVERIFY(emu.started);
     MakeFrame();
     parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
-    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!\n另一台电脑占用着设备的网络连接"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 3000);
     QVERIFY(!parts_.progress->SyncDialogRunning());
     QVERIFY(parts_.frame->Keeper().Retrying());

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QScrollBar>
 #include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QToolButton>
 #include <QStatusBar>
@@ -26,6 +28,7 @@
 #include "model/ParameterTable.h"
 #include "ui/AppSettings.h"
 #include "shell/Application.h"
+#include "shell/LinkKeeper.h"
 #include "shell/MachineSettingsDialog.h"
 #include "shell/MainWindow.h"
 #include "ui/DialogService.h"
@@ -252,6 +255,29 @@ class MainWindowTest : public QObject {
     QCOMPARE(parts_.frame->ConnectionPane().palette().color(QPalette::WindowText), QColor(220, 0, 0));
   }
 
+  // "Device connected!" is a box once per run; a later connection is told in the status
+  // bar, which clears it again after the notice's time.
+  void onlyTheFirstConnectionOfTheRunGetsABox() {
+    Emulator emu;
+    QVERIFY(emu.started);
+    MakeFrame();
+    const QString connected = QString::fromUtf8("设备已连接，同步中……");
+    QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    QCOMPARE(PopupText(*parts_.progress), connected);  // no tray here: the popup
+    QVERIFY(parts_.frame->NoticePane().text().isEmpty());
+    delete parts_.progress->CurrentPopup().data();
+    for (int again = 0; again < 2; ++again) {
+      parts_.frame->Disconnect();
+      QTRY_VERIFY_WITH_TIMEOUT(!emu.net.ClientConnected(), 3000);  // the module is free again
+      QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+      QVERIFY2(PopupText(*parts_.progress).isEmpty(), qPrintable(PopupText(*parts_.progress)));
+      QCOMPARE(parts_.frame->NoticePane().text(), connected);
+    }
+    parts_.frame->SwitchLanguage();
+    QCOMPARE(parts_.frame->NoticePane().text(), QString("Device connected!"));
+    QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->NoticePane().text().isEmpty(), 7000);
+  }
+
   void microphoneLimitClampsBothTwinsAndSendsOnce() {
     Emulator emu;
     MakeFrame();
@@ -370,12 +396,25 @@ class MainWindowTest : public QObject {
     QVERIFY(holder.waitForConnected(2000));
     QTRY_VERIFY_WITH_TIMEOUT(emu.net.ClientConnected(), 2000);
     parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port());
-    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!"), 5000);
+    // The fixed notice, and why on the next line: in English the fixed words read as if
+    // the connection had worked.
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress),
+                              QString::fromUtf8("主机已连接其他设备，请先断开!\n另一台电脑占用着设备的网络连接"), 5000);
     QVERIFY(!parts_.progress->SyncDialogRunning());
     // Only the busy notice: the failed read behind it is no identity mismatch.
     QVERIFY(WaitForSyncJobsIdle(std::chrono::seconds(10)));
     QTest::qWait(100);
     QCOMPARE(dialogs_.shown.size(), 0);
+    // The popup goes after 3 s; the status bar keeps the reason while it counts down.
+    delete parts_.progress->CurrentPopup().data();
+    QPushButton* pane = parts_.frame->Keeper().Pane();
+    QTRY_VERIFY_WITH_TIMEOUT(pane->text().contains(QString::fromUtf8("秒后重新连接（另一台电脑占用着设备的网络连接）")), 2000);
+    parts_.frame->SwitchLanguage();
+    QVERIFY2(QRegularExpression("^reconnecting in \\d+ s \\(another computer holds the device's network connection\\)$")
+                 .match(pane->text())
+                 .hasMatch(),
+             qPrintable(pane->text()));
+    QVERIFY(pane->isVisibleTo(parts_.frame.get()));
   }
 
   void synchronisationTimeoutClosesTheNetworkLink() {
@@ -419,11 +458,26 @@ class MainWindowTest : public QObject {
 
   // The device is there but says nothing: the user is asked whether to read again, and
   // on "No" the link is closed, the settings untouched.
+  // The box is the program's own words: captioned in the interface language too.
+  void readThatFailsOnALiveLinkOffersToReadAgain_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("zh") << int(kChinese) << QString::fromUtf8("错误") << QString::fromUtf8("设备没有应答")
+                        << QString::fromUtf8("是否重新读取");
+    QTest::newRow("en") << int(kEnglish) << QString("Error") << QString() << QString("Read again?");
+  }
   void readThatFailsOnALiveLinkOffersToReadAgain() {
+    QFETCH(int, language);
+    QFETCH(QString, caption);
+    QFETCH(QString, reason);
+    QFETCH(QString, question);
     DeviceOptions mute;
     mute.dropEvery = 1;  // every answer lost; the heartbeat keeps the link up
     Emulator emu(mute);
     MakeFrame();
+    SetCurrentLanguage(language);
     CurrentLink().replyTimeout = std::chrono::milliseconds(200);
     const ParameterImageBytes before = ImageSnapshot();
     dialogs_.answer = QMessageBox::No;
@@ -431,8 +485,9 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(dialogs_.shown.size(), 1, 10000);
     dialogs_.answer = QMessageBox::Yes;
     const QString text = dialogs_.shown[0].text;
-    QVERIFY2(text.contains(QString::fromUtf8("设备没有应答")) && text.contains(QString::fromUtf8("是否重新读取")),
-             qPrintable(text));
+    QCOMPARE(dialogs_.shown[0].caption, caption);
+    QVERIFY2(text.contains(reason) && text.contains(question), qPrintable(text));
+    if (language == kEnglish) QVERIFY2(!QRegularExpression("[\\x{4E00}-\\x{9FFF}]").match(text).hasMatch(), qPrintable(text));
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 3000);
     QVERIFY(ImageSnapshot() == before);
     QTest::qWait(200);

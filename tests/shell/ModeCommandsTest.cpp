@@ -135,7 +135,12 @@ class ModeCommandsTest : public QObject {
     broken.close();
     dialogs_.openAnswer = broken.fileName();
     modes_->LoadModeFile();
-    QCOMPARE(dialogs_.shown.value(0).text, QString("Mode file version not support!"));
+    // The fixed notice, then the file and what is wrong with it.
+    QCOMPARE(dialogs_.shown.value(0).text, QString("Mode file version not support!\nbroken.mode: not a mode file (5 bytes; a mode file is 3578 bytes)"));
+    SetCurrentLanguage(kChinese);
+    modes_->LoadModeFile();
+    QCOMPARE(dialogs_.shown.value(1).text,
+             QString::fromUtf8("Mode file version not support!\nbroken.mode：不是模式文件（5 字节，模式文件为 3578 字节）"));
     QCOMPARE(UiValue(1, 0x0E), 55);
     QCOMPARE(modes_->CurrentFile(), dir.filePath("connected.mode"));
   }
@@ -223,7 +228,8 @@ class ModeCommandsTest : public QObject {
     transport_.Clear();
     dialogs_.saveAnswer = dir.filePath("evening.mode");
     modes_->SaveModeFile();
-    QCOMPARE(dialogs_.saveRequests.value(0).proposedName, QString("name"));
+    // Named for the device and its mode, not a placeholder.
+    QCOMPARE(dialogs_.saveRequests.value(0).proposedName, QString("LW4.1 M2"));
     QCOMPARE(dialogs_.saveRequests.value(0).defaultSuffix, QString("mode"));
     QCOMPARE(Hex(transport_.Calls().at(0).bytes), QString("04 01"));
     ParameterImageBytes image{};
@@ -237,11 +243,12 @@ class ModeCommandsTest : public QObject {
     QCOMPARE(dialogs_.shown.value(0).caption, QString("Can't write to file"));
     QCOMPARE(parts_.settings->RecentFiles().size(), 1);
 
-    // Cancelled: nothing.
+    // Cancelled: nothing. The mode the file holds is proposed by its name now.
     transport_.Clear();
     dialogs_.saveAnswer.clear();
     modes_->SaveModeFile();
     QVERIFY(transport_.Calls().empty());
+    QCOMPARE(dialogs_.saveRequests.value(2).proposedName, QString("evening"));
   }
 
   void recentFileChecks() {
@@ -272,14 +279,15 @@ class ModeCommandsTest : public QObject {
     QVERIFY(modes_->OpenRecentFile(kept, &written));
     QVERIFY(!written);
     QCOMPARE(dialogs_.shown.size(), 2);
-    QCOMPARE(dialogs_.shown.value(1).text, QString("Mode file version not support!"));
+    QCOMPARE(dialogs_.shown.value(1).text,
+             QString("Mode file version not support!\nkept.MODE: not a mode file (1 byte; a mode file is 3578 bytes)"));
     dialogs_.shown.clear();
     // With a link, a file the device cannot take is refused with the version notice.
     CurrentLink().connected = true;
     QVERIFY(modes_->OpenRecentFile(kept, &written));
     QVERIFY(!written);
     QCOMPARE(dialogs_.shown.last().caption, QString("Info"));
-    QCOMPARE(dialogs_.shown.last().text, QString("Mode file version not support!"));
+    QVERIFY(dialogs_.shown.last().text.startsWith("Mode file version not support!\nkept.MODE: not a mode file"));
     QCOMPARE(parts_.settings->RecentFiles(), QStringList{kept});
     QVERIFY(transport_.Calls().empty());
   }

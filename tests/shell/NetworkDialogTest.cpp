@@ -11,6 +11,7 @@
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
 #include "link/UsbLink.h"
+#include "model/ParameterImage.h"
 #include "ui/AppSettings.h"
 #include "shell/NetworkDialog.h"
 #include "shell/MainWindow.h"
@@ -134,9 +135,7 @@ class NetworkDialogTest : public QObject {
     // The stored port is not the emulator's: the one typed into the dialog is used.
     parts_.settings->SetNetworkPeer("127.0.0.1", 30303);
     test::FakeHidBus bus;
-    const std::string usbPath = "/dev/hidraw2";
-    bus.Add(usbPath, kUsbVendorId, kUsbProductId);
-    SetHidAccess(&bus);
+    const std::string usbPath = PlugIn(bus);
     MakeFrame();
     test::RecordingSink sink;
     QCOMPARE(OpenUsbLink(&sink), 1);
@@ -158,6 +157,63 @@ class NetworkDialogTest : public QObject {
     QCOMPARE(parts_.settings->IpAddress(), QString("127.0.0.1"));
     QCOMPARE(parts_.settings->IpPort(), int(emu.net.Port()));
     QCOMPARE(parts_.frame->NetworkDialogInstance(), dialog);  // made once
+  }
+
+  // A failed attempt to connect elsewhere costs nothing: the working link (network or
+  // USB) stays open and keeps working, and a lost one is brought back from its own peer.
+  // Only a connection that opens takes its place.
+  void failedAttemptElsewhereKeepsTheWorkingLink_data() {
+    QTest::addColumn<bool>("usb");
+    QTest::addColumn<QString>("elsewhere");
+    QTest::newRow("network, closed port") << false << "127.0.0.1";
+    QTest::newRow("network, another address") << false << "127.0.0.7";
+    QTest::newRow("usb, another address") << true << "127.0.0.7";
+  }
+  void failedAttemptElsewhereKeepsTheWorkingLink() {
+    QFETCH(bool, usb);
+    QFETCH(QString, elsewhere);
+    const quint16 closedPort = ClosedPort();
+    test::LoopbackEmulator emu;
+    QVERIFY(emu.started);
+    test::FakeHidBus bus;
+    const std::string usbPath = PlugIn(bus);
+    MakeFrame();
+    test::RecordingSink sink;
+    if (usb) QCOMPARE(OpenUsbLink(&sink), 1);
+    else QVERIFY(parts_.frame->ConnectNetwork("127.0.0.1", emu.net.Port()));
+    const LinkKind working = usb ? LinkKind::Usb : LinkKind::Network;
+
+    parts_.frame->ShowNetworkDialog();
+    NetworkDialog* dialog = parts_.frame->NetworkDialogInstance();
+    dialog->AddressField().SetText(elsewhere);
+    dialog->PortField().setText(QString::number(closedPort));
+    dialog->ConnectButton().click();
+    QVERIFY2(dialog->StatusText().text().startsWith("Connect failed. Error "), qPrintable(dialog->StatusText().text()));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(CurrentLink().connected);
+    QCOMPARE(CurrentLink().kind.load(), working);
+    QCOMPARE(bus.IsOpen(usbPath), usb);
+    if (!usb) {
+      QCOMPARE(NetworkPeerAddress(), std::string("127.0.0.1"));
+      QCOMPARE(NetworkPeerPort(), emu.net.Port());
+      QCOMPARE(parts_.settings->IpPort(), int(emu.net.Port()));
+      // The link still carries edits to the device.
+      const int before = emu.CountLines("81 09");
+      SetParameter(4, 0x0C, 42);
+      QTRY_VERIFY_WITH_TIMEOUT(emu.CountLines("81 09") > before, 3000);
+    }
+
+    // A connection that opens replaces the working link.
+    test::LoopbackEmulator other;
+    QVERIFY(other.started);
+    dialog->AddressField().SetText("127.0.0.1");
+    dialog->PortField().setText(QString::number(other.net.Port()));
+    dialog->ConnectButton().click();
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(CurrentLink().connected);
+    QCOMPARE(CurrentLink().kind.load(), LinkKind::Network);
+    QVERIFY(!bus.IsOpen(usbPath));
+    QVERIFY(other.CountLines("81 30") > 0);
   }
 
   void failedConnectionThroughTheMainWindow() {
@@ -208,6 +264,19 @@ class NetworkDialogTest : public QObject {
   }
 
  private:
+  // A device on the fake USB bus for the window's USB link to open; its path.
+  static std::string PlugIn(test::FakeHidBus& bus) {
+    const std::string path = "/dev/hidraw2";
+    bus.Add(path, kUsbVendorId, kUsbProductId);
+    SetHidAccess(&bus);
+    return path;
+  }
+  // A loopback port that was just free and is closed again.
+  static quint16 ClosedPort() {
+    test::LoopbackEmulator gone;
+    return gone.net.Port();
+  }
+
   void MakeFrame() {
     parts_.settings->SetLanguage(kEnglish);
     parts_.Make();

@@ -246,6 +246,9 @@ class ReconnectTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!parts_.frame->Keeper().Retrying() && CurrentLink().connected, kReconnectWaitMs);
     QCOMPARE(choices_, 0);
     QCOMPARE(dialogs_.shown.size(), 0);
+    // Told in the status bar, not by a box of its own.
+    QCOMPARE(parts_.frame->NoticePane().text(), QString::fromUtf8("设备已重新连接"));
+    QVERIFY(!PopupText(*parts_.progress).contains(QString::fromUtf8("重新连接")));
   }
 
   // Another host took the device while it was away: the reconnect does not take it over,
@@ -264,7 +267,7 @@ class ReconnectTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(back.ClientConnected(), 2000);
 
     QTRY_COMPARE_WITH_TIMEOUT(back.ClientsTurnedAway(), 1, kReconnectWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(PopupText(*parts_.progress), QString::fromUtf8("主机已连接其他设备，请先断开!\n另一台电脑占用着设备的网络连接"), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!CurrentLink().connected, 3000);
     QVERIFY(parts_.frame->Keeper().Retrying());
     QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->Keeper().Pane()->text().contains(QString::fromUtf8("秒后")), 2000);

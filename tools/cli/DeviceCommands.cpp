@@ -139,8 +139,9 @@ int Read(const std::string& file) {
 int Write(DeviceSession& session, const std::string& file) {
   std::string error;
   if (LoadModeFileToDevice(file, &error) != 1) {
-    std::fprintf(stderr, "dsptune-cli: %s: %s\n", file.c_str(),
-                 error.empty() ? std::string(kModeVersionText).c_str() : error.c_str());
+    const std::string reason =
+        std::string(kModeVersionText) + "\n" + ModeFileProblemText(CheckModeFile(file), file)[kTextEnglish];
+    std::fprintf(stderr, "dsptune-cli: %s: %s\n", file.c_str(), error.empty() ? reason.c_str() : error.c_str());
     return kExitFailure;
   }
   if (const int status = session.WaitForWriteJob(file); status != 0) return status;
