@@ -102,7 +102,7 @@ bool Application::InitInstance(int& exitCode) {
   settings_ = std::make_unique<AppSettings>();
   progress_ = std::make_unique<ProgressWindows>();
   bridge_ = std::make_unique<QtNotificationBridge>();
-  frame_ = std::make_unique<MainWindow>(*settings_, *progress_, *bridge_);
+  frame_ = std::make_unique<MainWindow>(*settings_, *progress_, *bridge_, MainWindow::FirstPage::kAfterFirstFrame);
   progress_->SetWindow(frame_.get());
   connect(instance_.get(), &SingleInstance::activationRequested, frame_.get(), [this](const QStringList& arguments) {
     StartOptions handed;

@@ -65,6 +65,8 @@ constexpr int kConnectNoticeMs = 5000;
 constexpr int kRemovalNoticeMs = 5000;
 constexpr int kHostBusyNoticeMs = 3000;
 constexpr int kPaneRefreshMs = 200;
+// The first page is made by then also when no frame was painted (see MakeFirstPage).
+constexpr int kFirstPageLatestMs = 500;
 constexpr int kAfterSyncPauseMs = 150;
 // How much later than the job's own time limit the synchronisation dialog gives up: a
 // job ends at most about one reply time-out past its limit.
@@ -132,7 +134,8 @@ struct MainWindow::RibbonTexts {
   QList<QToolButton*> loadMode, loadFile, saveMode, saveFile;
 };
 
-MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge, QWidget* parent)
+MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
+                       FirstPage firstPage, QWidget* parent)
     : QMainWindow(parent), settings_(settings), progress_(progress), bridge_(bridge), texts_(std::make_unique<RibbonTexts>()) {
   // The view comes first: it loads the defaults and the stored language before the
   // ribbon is built in that language.
@@ -158,7 +161,13 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   pageArea_->setWidgetResizable(true);
   pageArea_->setWidget(view_);
   setCentralWidget(pageArea_);
-  view_->ShowEditor(kEditorMicMusic, 0);
+  if (firstPage == FirstPage::kInConstructor) {
+    view_->ShowEditor(kEditorMicMusic, 0);
+  } else {
+    firstPagePending_ = true;
+    // Made without a frame too (a window that is never exposed), only later.
+    QTimer::singleShot(kFirstPageLatestMs, this, &MainWindow::MakeFirstPage);
+  }
   WriteCurrentLanguageFile(CurrentLanguage());
 
   setProperty(kSettingsName, 1);
@@ -221,6 +230,22 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   paneRefresh_.setInterval(kPaneRefreshMs);
   connect(&paneRefresh_, &QTimer::timeout, this, &MainWindow::RefreshStatusPanes);
   paneRefresh_.start();
+}
+
+bool MainWindow::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  // The window's first frame has been painted: the page follows in the next turn of the
+  // event loop, so the frame is not held up by it.
+  if (firstPagePending_ && event->type() == QEvent::UpdateRequest)
+    QMetaObject::invokeMethod(this, &MainWindow::MakeFirstPage, Qt::QueuedConnection);
+  return handled;
+}
+
+void MainWindow::MakeFirstPage() {
+  if (!firstPagePending_) return;
+  firstPagePending_ = false;
+  // A page the user already chose (or a mode file opened) stays.
+  if (!view_->Host().Editor()) view_->ShowEditor(kEditorMicMusic, 0);
 }
 
 MainWindow::~MainWindow() {

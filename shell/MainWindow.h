@@ -37,8 +37,12 @@ class UsbHotplug;
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
+  // When the first page is made. The program shows its window first and makes the page
+  // just after the window's first frame, so the window appears at once on a slow machine;
+  // tests and tools that use the page straight away have it made in the constructor.
+  enum class FirstPage { kInConstructor, kAfterFirstFrame };
   MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
-             QWidget* parent = nullptr);
+             FirstPage firstPage = FirstPage::kInConstructor, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   MainView& View() { return *view_; }
@@ -125,8 +129,10 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
+  void MakeFirstPage();
   void BuildRibbon();
   void BuildStatusBar();
   void RenameRibbon();
@@ -176,6 +182,7 @@ class MainWindow : public QMainWindow {
   void DropDeviceDialogs();
   std::unique_ptr<UsbHotplug> hotplug_;
   QTimer paneRefresh_;
+  bool firstPagePending_ = false;
   bool justConnected_ = true;
   bool identityBoxOpen_ = false;
   bool linkLossShown_ = false;  // the lost link was already announced for this connection

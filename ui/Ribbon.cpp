@@ -92,7 +92,10 @@ Ribbon::Ribbon(QWidget* parent) : QWidget(parent) {
   connect(appButton_, &QToolButton::clicked, this, [this] {
     appMenu_->popup(appButton_->mapToGlobal(QPoint(0, appButton_->height())));
   });
-  connect(appMenu_, &QMenu::aboutToShow, this, [this] { PlaceRecentSection(); });
+  connect(appMenu_, &QMenu::aboutToShow, this, [this] {
+    MeasureRecentSection();
+    PlaceRecentSection();
+  });
   tabRow_->addWidget(appButton_, 0, Qt::AlignBottom);
 
   tabBar_ = new CategoryTabBar(tabRowWidget_);
@@ -183,12 +186,22 @@ void Ribbon::SetRecentFiles(const QStringList& paths, const QString& title) {
     item->setToolTip(paths[i]);
     recentList_->addItem(item);
   }
-  const int rowHeight = paths.isEmpty() ? 0 : recentList_->sizeHintForRow(0);
-  recentList_->setFixedHeight(rowHeight * static_cast<int>(paths.size()) + 2);
   recentList_->setVisible(!paths.isEmpty());
-  recentAction_->defaultWidget()->adjustSize();
+  // Measured when the menu opens: measuring polishes the list's style sheet and loads its
+  // font, which would hold up the window's first frame for a menu not yet open.
+  recentMeasurePending_ = true;
   // A menu measures its entries once and keeps that geometry until its actions change:
   // taking the section out and putting it back makes it measure the new height.
+  PlaceRecentSection(true);
+}
+
+void Ribbon::MeasureRecentSection() {
+  if (!recentMeasurePending_) return;
+  recentMeasurePending_ = false;
+  const int rows = recentList_->count();
+  const int rowHeight = rows == 0 ? 0 : recentList_->sizeHintForRow(0);
+  recentList_->setFixedHeight(rowHeight * rows + 2);
+  recentAction_->defaultWidget()->adjustSize();
   PlaceRecentSection(true);
 }
 

@@ -87,6 +87,7 @@ class Ribbon : public QWidget {
   void Watch(QWidget* widget);
   bool RouteWheel(QWidget* target, QWheelEvent* event);
   void PlaceRecentSection(bool remeasure = false);
+  void MeasureRecentSection();
 
   QToolButton* appButton_ = nullptr;
   QMenu* appMenu_ = nullptr;
@@ -102,6 +103,7 @@ class Ribbon : public QWidget {
   QListWidget* recentList_ = nullptr;
   QStringList recentPaths_;
   bool recentSet_ = false;
+  bool recentMeasurePending_ = false;
 
   // Wheel deltas below one notch (high-resolution wheels, touchpads) add up here until
   // they make a whole notch for the same target and direction.

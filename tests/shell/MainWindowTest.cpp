@@ -85,6 +85,33 @@ class MainWindowTest : public QObject {
     QCOMPARE(parts_.frame->View().Host().EditorKind(), 313);
   }
 
+  // The program shows its window before it makes the first page, then makes it after the
+  // first frame; a page the user picked in between stays, and a window that is never
+  // exposed still gets its page.
+  void firstPageFollowsTheFirstFrame() {
+    parts_.Make(MainWindow::FirstPage::kAfterFirstFrame);
+    QVERIFY(!parts_.frame->View().Host().Editor());
+    QVERIFY(!parts_.frame->BypassBox().isEnabled());
+    QVERIFY(QTest::qWaitForWindowExposed(parts_.frame.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->View().Host().Editor(), 2000);
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), int(kEditorMicMusic));
+    QVERIFY(parts_.frame->View().Host().Editor()->isVisible());
+    // The status bar's EQ controls follow the page made late.
+    QVERIFY(parts_.frame->BypassBox().isEnabled());
+    parts_.TearDown();
+
+    parts_.Make(MainWindow::FirstPage::kAfterFirstFrame);
+    parts_.frame->View().ShowEditor(kEditorOutput, 2);
+    QVERIFY(QTest::qWaitForWindowExposed(parts_.frame.get()));
+    QTest::qWait(100);
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), int(kEditorOutput));
+    parts_.TearDown();
+
+    parts_.Make(MainWindow::FirstPage::kAfterFirstFrame, false);
+    QTRY_VERIFY_WITH_TIMEOUT(parts_.frame->View().Host().Editor(), 3000);
+    QCOMPARE(parts_.frame->View().Host().EditorKind(), int(kEditorMicMusic));
+  }
+
   // Down to 1024×600 the window keeps its ribbon and status bar in view and the page
   // area scrolls to every control; at 1400×900 nothing scrolls.
   void fitsSmallScreens_data() {

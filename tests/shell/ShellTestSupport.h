@@ -40,13 +40,13 @@ inline QString PopupText(ProgressWindows& progress) {
 struct MainWindowParts {
   // Makes the parts not made yet (a test may have made its own settings or progress
   // windows first) and shows the window.
-  void Make() {
+  void Make(MainWindow::FirstPage firstPage = MainWindow::FirstPage::kInConstructor, bool show = true) {
     if (!settings) settings = std::make_unique<AppSettings>();
     if (!progress) progress = std::make_unique<ProgressWindows>();
     if (!bridge) bridge = std::make_unique<QtNotificationBridge>();
-    frame = std::make_unique<MainWindow>(*settings, *progress, *bridge);
+    frame = std::make_unique<MainWindow>(*settings, *progress, *bridge, firstPage);
     progress->SetWindow(frame.get());
-    frame->show();
+    if (show) frame->show();
   }
   // Closes the window, every link and job, and drops the parts.
   void TearDown() {
