@@ -1,21 +1,14 @@
 #include "model/EditJournal.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bitset>
 #include <utility>
 
+#include "model/DeviceData.h"
 #include "model/WritePlan.h"
 
 namespace dsptune {
 namespace {
-
-// The journal the model reports to: the model cannot tell, and a journal going away must
-// not uninstall another one.
-std::atomic<EditJournal*>& InstalledJournal() {
-  static std::atomic<EditJournal*> journal{nullptr};
-  return journal;
-}
 
 const BilingualText kSwitchLabel{"切换 A/B", "Switch A/B"};
 
@@ -167,18 +160,25 @@ std::size_t StepBytes(const EditStep& step) {
 
 EditJournal::EditJournal() : clock_([] { return Clock::now(); }) {}
 
+// A journal going away must not uninstall another observer.
 EditJournal::~EditJournal() {
-  EditJournal* self = this;
-  if (installed_ && InstalledJournal().compare_exchange_strong(self, nullptr)) SetEditObserver(nullptr);
-}
-
-void EditJournal::Install() {
+  DeviceData* device = nullptr;
   {
     std::lock_guard lock(mutex_);
-    installed_ = true;
+    device = installedOn_;
   }
-  InstalledJournal() = this;
-  SetEditObserver(this);
+  EditObserver* self = this;
+  if (device) device->editObserver.compare_exchange_strong(self, nullptr);
+}
+
+void EditJournal::Install() { Install(CurrentDeviceData()); }
+
+void EditJournal::Install(DeviceData& device) {
+  {
+    std::lock_guard lock(mutex_);
+    installedOn_ = &device;
+  }
+  device.editObserver = this;
 }
 
 void EditJournal::SetClock(std::function<Clock::time_point()> clock) {
@@ -396,14 +396,7 @@ std::size_t EditJournal::MemoryBytes() const {
   return bytes;
 }
 
-EditJournal& CurrentJournal() {
-  static EditJournal& journal = []() -> EditJournal& {
-    static EditJournal made;
-    made.Install();
-    return made;
-  }();
-  return journal;
-}
+EditJournal& CurrentJournal() { return CurrentDeviceData().Journal(); }
 
 // ---- A/B comparison ----
 
@@ -464,9 +457,6 @@ void CompareSlots::Clear() {
   live_ = -1;
 }
 
-CompareSlots& CurrentCompareSlots() {
-  static CompareSlots slots;
-  return slots;
-}
+CompareSlots& CurrentCompareSlots() { return CurrentDeviceData().Compare(); }
 
 }  // namespace dsptune
