@@ -241,7 +241,7 @@ std::vector<double> BandRecordsResponseDb(const std::vector<BandRecord>& records
 }
 
 FitResult FitEq(const Measurement& measurement, const Target& target, const FitSetup& setup,
-                const FitOptions& options) {
+                const FitOptions& options, const std::vector<BilingualText>& preparationNotes) {
   const double lo = options.lowHz, hi = options.highHz;
   if (!(lo >= kFitMinHz && hi <= kFitMaxHz && lo < hi))
     return Failed({"拟合范围须在20–20000 Hz之内且下限低于上限", "the fit range must lie within 20..20000 Hz, low below high"});
@@ -273,7 +273,9 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   r.highHz = hi;
   r.maxBoostDb = std::clamp(options.maxBoostDb, 0.0, kFitMaxGainDb);
   r.chainName = setup.chainName;
-  r.notes = setup.notes;
+  r.targetName = TargetName(target);
+  r.notes = preparationNotes;
+  r.notes.insert(r.notes.end(), setup.notes.begin(), setup.notes.end());
   r.alignLowHz = alignLo;
   r.alignHighHz = alignHi;
   const int perOctave = std::clamp(options.pointsPerOctave, 1, 960);
@@ -358,6 +360,24 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   if (r.peakBoostDb >= 0.05) r.suggestedPreampDb = -std::ceil(r.peakBoostDb * 10.0 - 1e-9) / 10.0;
   else r.peakBoostDb = 0.0;
   return r;
+}
+
+FitCurves FitCurvesAt(const FitResult& result, const Measurement& measurement, const Target& target,
+                      const FitSetup& setup, const std::vector<double>& hz) {
+  FitCurves c;
+  c.frequencyHz = hz;
+  std::vector<BandRecord> fixed, fitted;
+  for (const FixedBand& b : setup.fixed) fixed.push_back(b.record);
+  for (const FittedBand& b : result.bands)
+    if (b.used) fitted.push_back(b.record);
+  const std::vector<double> fixedDb = BandRecordsResponseDb(fixed, hz);
+  c.eqDb = BandRecordsResponseDb(fitted, hz);
+  for (std::size_t i = 0; i < hz.size(); ++i) {
+    c.measurementDb.push_back(LevelAt(measurement, hz[i]) + result.alignmentDb + fixedDb[i]);
+    c.targetDb.push_back(TargetLevelDb(target, hz[i]));
+    c.predictedDb.push_back(c.measurementDb[i] + c.eqDb[i]);
+  }
+  return c;
 }
 
 }  // namespace dsptune
