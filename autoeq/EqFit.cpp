@@ -312,9 +312,8 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   std::vector<BandRecord> records;
   for (const BandParams& b : bands) records.push_back(Quantised(b, limits));
   PolishRecords(problem, limits, records);
-  // A peaking band that ends at 0 dB plays nothing: the slot stays flat.
-  records.erase(std::remove_if(records.begin(), records.end(),
-                               [](const BandRecord& b) { return b.type == kFilterPeq && b.gainField == 150; }),
+  // A band that ends at 0 dB (peaking or shelf) plays nothing: the slot stays flat.
+  records.erase(std::remove_if(records.begin(), records.end(), [](const BandRecord& b) { return b.gainField == 150; }),
                 records.end());
   std::stable_sort(records.begin(), records.end(),
                    [](const BandRecord& a, const BandRecord& b) { return a.frequency < b.frequency; });
