@@ -69,6 +69,19 @@ class Room:
         self.__dict__.update(locals())
         del self.__dict__["self"]
 
+    def sections(self):
+        out = [design(PEQ, f0, depth, q) for f0, q, depth in self.modes]
+        if self.rolloff:
+            out.append(design(3, self.rolloff, 0.0, 0.707))
+        return out
+
+    def phase_deg(self, hz):
+        z = np.exp(-2j * math.pi * hz / FS)
+        h = np.ones_like(z)
+        for b0, b1, b2, a1, a2 in self.sections():
+            h = h * (b0 + b1 * z + b2 * z * z) / (1 + a1 * z + a2 * z * z)
+        return np.degrees(np.angle(h))
+
     def level_db(self, hz):
         phi = phi_of(hz)
         out = self.level + self.slope * np.log2(hz / 1000.0)
@@ -103,11 +116,13 @@ ROOMS = [
 ]
 
 # Realistic rooms for the examples: a living room's bass, a home-theatre sub, a full range.
+# Each in another export style: spaces with '*' comments and phase; CSV with a header;
+# tabs without phase.
 EXAMPLES = [
     ("living-room-left.txt", Room("living-room-left", 21, [(38, 6, 8), (57, 9, 7), (86, 10, -12), (118, 5, 5),
                                                            (170, 4, -4), (240, 6, 3), (1800, 2, -2), (7000, 2, 2)],
                                   slope=-0.3, rolloff=30, noise=0.4, bands=15, high=20000.0, max_boost=3.0)),
-    ("living-room-right.txt", Room("living-room-right", 22, [(36, 6, 6), (59, 9, 8), (84, 10, -9), (125, 5, 6),
+    ("living-room-right.csv", Room("living-room-right", 22, [(36, 6, 6), (59, 9, 8), (84, 10, -9), (125, 5, 6),
                                                              (165, 4, -3), (250, 6, 4), (1900, 2, -2), (7500, 2, 2)],
                                    slope=-0.3, rolloff=30, noise=0.4, bands=15, high=20000.0, max_boost=3.0)),
     ("theatre-sub.txt", Room("theatre-sub", 23, [(29, 7, 9), (44, 10, -14), (63, 8, 7), (95, 6, 4)],
@@ -228,20 +243,26 @@ def reference_optimum(room, grid, wanted, tries=6):
 def write_room(path, room, with_reference):
     hz = measurement_points(room)
     level = np.round(room.level_db(hz), 3)
-    lines = [f"* dsptune synthetic room '{room.name}' (tests/autoeq/reference/make_rooms.py)",
-             "* Frequency (Hz), SPL (dB), phase (degrees)"]
-    if with_reference:
-        grid, wanted = fit_inputs(room, hz, level)
-        before = float(np.sqrt(np.mean(wanted ** 2)))
-        optimum = reference_optimum(room, grid, wanted)
-        lines.append(f"# fit: bands={room.bands} low={room.low:g} high={room.high:g} max-boost={room.max_boost:g} "
-                     f"target={room.target} shelves={int(room.shelves)}")
-        lines.append(f"# reference: before-rms={before:.4f} optimum-rms={optimum:.4f}")
-        print(f"{room.name:26s} before {before:6.3f} dB  reference optimum {optimum:6.3f} dB", flush=True)
-    # A minimum-phase-like phase column, so the files carry the third field real exports do.
-    phase = np.round(-np.gradient(level, np.log(hz)) * 6.6, 1)
-    for f, l, p in zip(hz, level, phase):
-        lines.append(f"{f:.3f} {l:.3f} {p:.1f}")
+    phase = np.round(room.phase_deg(hz), 1)
+    if path.endswith(".csv"):
+        lines = ["Frequency (Hz),SPL (dB),Phase (degrees)"]
+        lines += [f"{f:.3f},{l:.3f},{p:.1f}" for f, l, p in zip(hz, level, phase)]
+    else:
+        lines = [f"* dsptune synthetic room '{room.name}' (tests/autoeq/reference/make_rooms.py)"]
+        if with_reference:
+            grid, wanted = fit_inputs(room, hz, level)
+            before = float(np.sqrt(np.mean(wanted ** 2)))
+            optimum = reference_optimum(room, grid, wanted)
+            lines.append(f"# fit: bands={room.bands} low={room.low:g} high={room.high:g} "
+                         f"max-boost={room.max_boost:g} target={room.target} shelves={int(room.shelves)}")
+            lines.append(f"# reference: before-rms={before:.4f} optimum-rms={optimum:.4f}")
+            print(f"{room.name:26s} before {before:6.3f} dB  reference optimum {optimum:6.3f} dB", flush=True)
+        if room.name == "theatre-sub":
+            lines.append("* Frequency (Hz)\tSPL (dB)")
+            lines += [f"{f:.3f}\t{l:.3f}" for f, l in zip(hz, level)]
+        else:
+            lines.append("* Frequency (Hz), SPL (dB), phase (degrees)")
+            lines += [f"{f:.3f} {l:.3f} {p:.1f}" for f, l, p in zip(hz, level, phase)]
     with open(path, "w") as out:
         out.write("\n".join(lines) + "\n")
 
