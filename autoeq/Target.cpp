@@ -25,13 +25,13 @@ std::string Signed(double v, int decimals) {
 
 }  // namespace
 
-bool ParseTarget(std::string_view spec, Target& out, BilingualText& error, std::vector<BilingualText>& notes) {
-  if (spec == "flat") {
+bool ParseTarget(std::string_view text, Target& out, BilingualText& error, std::vector<BilingualText>& notes) {
+  if (text == "flat") {
     out = Target{};
     return true;
   }
-  if (spec.substr(0, 6) == "house:") {
-    const std::string_view numbers = spec.substr(6);
+  if (text.substr(0, 6) == "house:") {
+    const std::string_view numbers = text.substr(6);
     double v[3] = {0, 0, 0};
     int count = 0;
     std::size_t from = 0;
@@ -63,7 +63,7 @@ bool ParseTarget(std::string_view spec, Target& out, BilingualText& error, std::
     out.house = {v[0], v[1], v[2]};
     return true;
   }
-  MeasurementFile file = ReadMeasurementFile(std::string(spec));
+  MeasurementFile file = ReadMeasurementFile(std::string(text));
   notes.insert(notes.end(), file.notes.begin(), file.notes.end());
   if (!file.ok) {
     error = {"目标曲线：" + file.error[kTextChinese], "target curve: " + file.error[kTextEnglish]};
@@ -75,9 +75,9 @@ bool ParseTarget(std::string_view spec, Target& out, BilingualText& error, std::
   return true;
 }
 
-bool ParseTarget(std::string_view spec, Target& out, BilingualText& error) {
+bool ParseTarget(std::string_view text, Target& out, BilingualText& error) {
   std::vector<BilingualText> notes;
-  return ParseTarget(spec, out, error, notes);
+  return ParseTarget(text, out, error, notes);
 }
 
 double TargetLevelDb(const Target& target, double hz) {

@@ -35,8 +35,8 @@ struct Target {
 // ReadMeasurementFile). False with a reason in `error` when it cannot be used: a house
 // curve with missing or unreadable numbers, a corner outside 20..20000 Hz, a file that
 // does not read. A file's malformed lines go to `notes`.
-bool ParseTarget(std::string_view spec, Target& out, BilingualText& error);
-bool ParseTarget(std::string_view spec, Target& out, BilingualText& error, std::vector<BilingualText>& notes);
+bool ParseTarget(std::string_view text, Target& out, BilingualText& error);
+bool ParseTarget(std::string_view text, Target& out, BilingualText& error, std::vector<BilingualText>& notes);
 
 // The target's level at hz (dB). A file target is held at its end values outside its range.
 double TargetLevelDb(const Target& target, double hz);

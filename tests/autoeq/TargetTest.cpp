@@ -1,4 +1,4 @@
-// Targets: their shapes, their names and the specifications that are refused.
+// Targets: their shapes, their names and the target texts that are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -43,9 +43,9 @@ TEST(TargetTest, ShapesOfFlatHouseAndFileTargets) {
   std::remove(path.c_str());
 }
 
-TEST(TargetTest, RefusedSpecificationsSayWhy) {
+TEST(TargetTest, RefusedTargetsSayWhy) {
   const struct {
-    const char* spec;
+    const char* text;
     const char* english;
   } rows[] = {
       {"house:6,120", "house:BASS_DB"},     {"house:6,120,-0.5,1", "house:BASS_DB"},
@@ -55,10 +55,10 @@ TEST(TargetTest, RefusedSpecificationsSayWhy) {
       {"house:nan,100,0", "house:BASS_DB"}, {"/nonexistent/target.txt", "cannot open"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.spec);
+    SCOPED_TRACE(row.text);
     Target t;
     BilingualText error;
-    EXPECT_FALSE(ParseTarget(row.spec, t, error));
+    EXPECT_FALSE(ParseTarget(row.text, t, error));
     EXPECT_NE(error[kTextEnglish].find(row.english), std::string::npos) << error[kTextEnglish];
     EXPECT_FALSE(error[kTextChinese].empty());
   }

@@ -56,10 +56,10 @@ def log_grid(lo, hi, per_octave=PER_OCTAVE):
     return lo * (hi / lo) ** (np.arange(steps + 1) / steps)
 
 
-def target_db(spec, hz):
-    if spec == "flat":
+def target_db(text, hz):
+    if text == "flat":
         return np.zeros_like(hz)
-    bass, corner, tilt = (float(x) for x in spec[len("house:"):].split(","))
+    bass, corner, tilt = (float(x) for x in text[len("house:"):].split(","))
     return bass / (1 + (hz / corner) ** 2) + tilt * np.log2(hz / 1000.0)
 
 
