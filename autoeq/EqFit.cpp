@@ -14,8 +14,10 @@ namespace {
 using autoeq_detail::BandParams;
 using autoeq_detail::BandProblem;
 
-// A band is added only while it lowers the mean squared deviation by at least this (dB²).
-constexpr double kWorthABand = 1e-4;
+// A band is added only while it lowers the mean squared deviation by at least this
+// (dB²) and by this share of it: where the rest cannot be helped (a dip with cuts only)
+// a string of narrow bands each shaving a little off would be noise, not correction.
+constexpr double kWorthABand = 1e-4, kWorthABandShare = 0.01;
 // Candidate places tried for each new band: the largest deviation areas of the residual.
 constexpr int kPeakCandidates = 3;
 constexpr int kPolishPasses = 4;
@@ -130,7 +132,8 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
       }
     }
     if (chosen.empty()) break;
-    if (autoeq_detail::RefineBands(single, chosen, false, kBandSteps) > error - worth) break;
+    if (autoeq_detail::RefineBands(single, chosen, false, kBandSteps) > error - std::max(worth, kWorthABandShare * error))
+      break;
     bands.push_back(chosen.front());
     if (bands.size() % kBandsBetweenJointSteps == 0) autoeq_detail::RefineBands(p, bands, false, kBandSteps);
     std::fill(current.begin(), current.end(), 0.0);
@@ -275,15 +278,19 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   r.alignHighHz = alignHi;
   const int perOctave = std::clamp(options.pointsPerOctave, 1, 960);
 
+  // Aligned is what plays before the fitted bands: the measurement through the fixed
+  // bands (a chain's crossover moves the mean as much as the room does).
+  std::vector<BandRecord> fixed;
+  for (const FixedBand& b : setup.fixed) fixed.push_back(b.record);
   double offset = 0.0;
   const std::vector<double> alignGrid = LogGrid(alignLo, alignHi, perOctave);
-  for (double f : alignGrid) offset += TargetLevelDb(target, f) - LevelAt(measurement, f);
+  const std::vector<double> alignFixedDb = BandRecordsResponseDb(fixed, alignGrid);
+  for (std::size_t i = 0; i < alignGrid.size(); ++i)
+    offset += TargetLevelDb(target, alignGrid[i]) - LevelAt(measurement, alignGrid[i]) - alignFixedDb[i];
   r.alignmentDb = offset / double(alignGrid.size());
 
   FitCurves& c = r.curves;
   c.frequencyHz = LogGrid(lo, hi, perOctave);
-  std::vector<BandRecord> fixed;
-  for (const FixedBand& b : setup.fixed) fixed.push_back(b.record);
   const std::vector<double> fixedDb = BandRecordsResponseDb(fixed, c.frequencyHz);
   BandProblem problem;
   for (std::size_t i = 0; i < c.frequencyHz.size(); ++i) {
