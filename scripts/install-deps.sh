@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev lld
   qt6-svg-dev qt6-translations-l10n nlohmann-json3-dev
+  libceres-dev
+  python3-numpy python3-scipy
   desktop-file-utils appstream
   xvfb xauth fonts-noto-cjk
 )
