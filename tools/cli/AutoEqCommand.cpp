@@ -104,9 +104,7 @@ int ReadRequest(const ParsedArgs& parsed, bool device, AutoEqRequest& request) {
     request.language = value == "zh" ? kTextChinese : kTextEnglish;
   }
   if (parsed.Has("--chain")) {
-    std::string ch = parsed.Value("--chain");
-    if (ch.size() > 2 && (ch[0] == 'C' || ch[0] == 'c') && (ch[1] == 'H' || ch[1] == 'h')) ch = ch.substr(2);
-    const auto channel = ParseCount(ch, 1, kOutputChannelCount);
+    const auto channel = ParseChannel(parsed.Value("--chain"), kOutputChannelCount);
     if (!channel) return usage("--chain needs an output channel, 1..8 or CH1..CH8");
     request.chainChannel = int(*channel) - 1;
   }

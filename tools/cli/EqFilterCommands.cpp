@@ -117,9 +117,7 @@ bool IsChainResponse(const Args& args) {
 int RunChainResponse(const Args& args) {
   const auto parsed = ParseArgs("response", args, {{"--chain", true}, {"--source", true}});
   if (!parsed) return kExitUsage;
-  std::string ch = parsed->Value("--chain");
-  if (ch.size() > 2 && (ch[0] == 'C' || ch[0] == 'c') && (ch[1] == 'H' || ch[1] == 'h')) ch = ch.substr(2);
-  const auto channel = ParseCount(ch, 1, kOutputChannelCount);
+  const auto channel = ParseChannel(parsed->Value("--chain"), kOutputChannelCount);
   if (!channel || parsed->positional.size() > 1) return UsageError(kChainUsage);
   std::optional<ChainSource> source;
   if (parsed->Has("--source")) {
