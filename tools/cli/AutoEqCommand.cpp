@@ -186,8 +186,7 @@ const char* Say(const AutoEqRequest& request, const char* chinese, const char* e
 }
 
 // Measurement, target and prediction over the whole measured span (the fit's own curves
-// cover only its range), built the way the fit built them: the aligned measurement with
-// the fixed bands, and that with the fitted bands.
+// cover only its range).
 ResponsePlot FitPlot(const AutoEqRequest& request, const Measurement& room, const Target& target,
                      const FitSetup& setup, const FitResult& result) {
   ResponsePlot plot;
@@ -197,12 +196,7 @@ ResponsePlot FitPlot(const AutoEqRequest& request, const Measurement& room, cons
   const double octaves = std::log2(plot.highHz / plot.lowHz);
   const int points = std::max(2, int(std::ceil(octaves * kPlotPointsPerOctave)) + 1);
   for (int i = 0; i < points; ++i) hz.push_back(plot.lowHz * std::exp2(octaves * i / (points - 1)));
-
-  std::vector<BandRecord> fixed, fitted;
-  for (const FixedBand& f : setup.fixed) fixed.push_back(f.record);
-  for (const FittedBand& b : result.bands) fitted.push_back(b.record);
-  const std::vector<double> fixedDb = BandRecordsResponseDb(fixed, hz);
-  const std::vector<double> fittedDb = BandRecordsResponseDb(fitted, hz);
+  const FitCurves curves = FitCurvesAt(result, room, target, setup, hz);
 
   PlotSeries measured{setup.fixed.empty() ? Say(request, "测量", "Measurement")
                                           : Say(request, "测量（含固定频段）", "Measurement with the fixed bands"),
@@ -210,10 +204,9 @@ ResponsePlot FitPlot(const AutoEqRequest& request, const Measurement& room, cons
   PlotSeries aim{Say(request, "目标", "Target"), "#2ca02c", true, {}};
   PlotSeries predicted{Say(request, "加均衡后的预测", "Predicted with the EQ"), "#d62728", false, {}};
   for (std::size_t i = 0; i < hz.size(); ++i) {
-    const double level = LevelAt(room, hz[i]) + result.alignmentDb + fixedDb[i];
-    measured.points.emplace_back(hz[i], level);
-    aim.points.emplace_back(hz[i], TargetLevelDb(target, hz[i]));
-    predicted.points.emplace_back(hz[i], level + fittedDb[i]);
+    measured.points.emplace_back(hz[i], curves.measurementDb[i]);
+    aim.points.emplace_back(hz[i], curves.targetDb[i]);
+    predicted.points.emplace_back(hz[i], curves.predictedDb[i]);
   }
   plot.series = {measured, aim, predicted};
   const std::size_t l = std::size_t(request.language);
@@ -289,8 +282,7 @@ int RunAutoEq(const Args& args) {
   SettingsTarget settings = choice ? SettingsTarget(*choice, request.out) : SettingsTarget(request.in, request.out);
   if (const int status = settings.Open(); status != 0) return status;
   const FitSetup setup = AutoEqSetupFor(request.eq, request.options, request.chainChannel);
-  FitResult result = FitEq(room, target, setup, request.options);
-  result.notes.insert(result.notes.begin(), preparation.begin(), preparation.end());
+  const FitResult result = FitEq(room, target, setup, request.options, preparation);
   if (!result.ok)
     return FileFailure(result.error[language] + (settings.IsDevice() ? "; nothing was written" : "; nothing was saved"));
   std::fputs(FitReportText(result, request.language).c_str(), stdout);
