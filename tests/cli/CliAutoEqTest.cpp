@@ -102,9 +102,12 @@ TEST_F(CliAutoEqTest, FitsIntoAModeFileAndChangesNothingElse) {
     int eq;
     double maxBoostDb;
     const char* report;  // a word of the report's deviation line, in the language asked for
+    bool keepsImportedBand = false;
   } rows[] = {
       {" --eq 7 --range 20-300", kEqCh1, 0.0, "RMS"},
       {" --eq 6 --max-boost 3 --smoothing 1/6 --target house:4,120,-0.5 --lang zh", kEqMusic, 3.0, "均方根"},
+      {" --chain CH1 --range 20-300 --bands 4", kEqCh1, 0.0, "Mic A EQ → CH1 EQ"},
+      {" --eq 0 --keep-bands --range 20-500", kEqMicA, 0.0, "RMS", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.options);
@@ -120,6 +123,11 @@ TEST_F(CliAutoEqTest, FitsIntoAModeFileAndChangesNothingElse) {
     EXPECT_TRUE(std::equal(before.begin() + long(to), before.end(), after.begin() + long(to)));
     EXPECT_FALSE(std::equal(before.begin() + long(from), before.begin() + long(to), after.begin() + long(from)))
         << "the fit set no band";
+    if (row.keepsImportedBand) {
+      EXPECT_TRUE(std::equal(before.begin() + long(from), before.begin() + long(from) + kBandRecordSize,
+                             after.begin() + long(from)))
+          << "--keep-bands replaced the imported band";
+    }
     // The header (identity) is carried over too.
     const std::string a = test::CliScratch::Text(Path("a.mode")), b = test::CliScratch::Text(Path("b.mode"));
     ASSERT_EQ(a.size(), b.size());
