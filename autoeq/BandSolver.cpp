@@ -26,13 +26,26 @@ void BandDb(const BandProblem& p, int type, const double* x, std::vector<double>
   for (std::size_t i = 0; i < p.phi.size(); ++i) out[i] = BiquadMagnitudeDbAtPhi(c, p.phi[i]);
 }
 
-// The summed response of the bands minus the wanted curve. The designer works in double
+bool HoldsBoost(const BandProblem& p) { return p.maxGainDb > 0.0 && p.boostWeight > 0.0; }
+
+double BoostPenalty(const BandProblem& p, const std::vector<double>& sum) {
+  if (!HoldsBoost(p)) return 0.0;
+  double e = 0.0;
+  for (std::size_t i = 0; i < sum.size(); ++i) {
+    const double level = sum[i] + (p.heldDb.empty() ? 0.0 : p.heldDb[i]);
+    const double over = p.boostWeight * std::max(0.0, level - p.maxGainDb);
+    e += over * over;
+  }
+  return e;
+}
+
+// The summed response of the bands minus the wanted curve (and the boost-limit rows). The designer works in double
 // only, so derivatives are numeric: central differences, one band at a time (a band's
 // parameters change only that band's curve, so a step costs one band, not all of them).
 class BandsCost final : public ceres::CostFunction {
  public:
   BandsCost(const BandProblem& problem, std::vector<int> types) : problem_(problem), types_(std::move(types)) {
-    set_num_residuals(int(problem.phi.size()));
+    set_num_residuals(int(problem.phi.size()) * (HoldsBoost(problem) ? 2 : 1));
     for (std::size_t k = 0; k < types_.size(); ++k) mutable_parameter_block_sizes()->push_back(3);
   }
 
@@ -46,6 +59,11 @@ class BandsCost final : public ceres::CostFunction {
     }
     for (std::size_t i = 0; i < n; ++i)
       if (!std::isfinite(residuals[i])) return false;
+    const bool boost = HoldsBoost(problem_);
+    const double w = problem_.boostWeight;
+    if (boost)
+      for (std::size_t i = 0; i < n; ++i)
+        residuals[n + i] = w * std::max(0.0, residuals[i] + problem_.wanted[i] + Held(i) - problem_.maxGainDb);
     if (jacobians == nullptr) return true;
     for (std::size_t k = 0; k < types_.size(); ++k) {
       double* jacobian = jacobians[k];
@@ -58,13 +76,19 @@ class BandsCost final : public ceres::CostFunction {
         x[j] = keep - kStep[j];
         BandDb(problem_, types_[k], x, minus);
         x[j] = keep;
-        for (std::size_t i = 0; i < n; ++i) jacobian[i * 3 + std::size_t(j)] = (plus[i] - minus[i]) / (2 * kStep[j]);
+        for (std::size_t i = 0; i < n; ++i) {
+          const double d = (plus[i] - minus[i]) / (2 * kStep[j]);
+          jacobian[i * 3 + std::size_t(j)] = d;
+          if (boost) jacobian[(n + i) * 3 + std::size_t(j)] = residuals[n + i] > 0.0 ? w * d : 0.0;
+        }
       }
     }
     return true;
   }
 
  private:
+  double Held(std::size_t i) const { return problem_.heldDb.empty() ? 0.0 : problem_.heldDb[i]; }
+
   const BandProblem& problem_;
   std::vector<int> types_;
 };
@@ -96,9 +120,13 @@ void AddBandDb(const BandProblem& p, int type, double hz, double gainDb, double 
 double SquaredError(const BandProblem& p, const std::vector<BandParams>& bands) {
   std::vector<double> sum(p.phi.size(), 0.0);
   for (const BandParams& b : bands) AddBandDb(p, b.type, std::exp(b.logHz), b.gainDb, std::exp(b.logQ), sum);
+  return SquaredErrorOfSum(p, sum);
+}
+
+double SquaredErrorOfSum(const BandProblem& p, const std::vector<double>& sum) {
   double e = 0.0;
   for (std::size_t i = 0; i < sum.size(); ++i) e += (sum[i] - p.wanted[i]) * (sum[i] - p.wanted[i]);
-  return e;
+  return e + BoostPenalty(p, sum);
 }
 
 double RefineBands(const BandProblem& p, std::vector<BandParams>& bands, bool holdFrequency, int maxIterations) {

@@ -18,6 +18,13 @@ struct BandProblem {
   std::vector<double> wanted;  // dB the solved bands should add at each point
   double lowHz = 20.0, highHz = 20000.0;  // frequency bounds (whole hertz)
   double minGainDb = -15.0, maxGainDb = 0.0;
+  // The boost limit holds the summed bands too, not only each band: several bands at the
+  // limit stacked into a deep null would otherwise boost far beyond it. Above maxGainDb
+  // (when it is > 0) each point adds boostWeight · excess as one more residual.
+  double boostWeight = 10.0;
+  // Level (dB) of bands placed already but not being solved: taken out of `wanted`, yet
+  // still part of the sum the boost limit holds. Empty: none.
+  std::vector<double> heldDb;
 };
 
 // The band's bounds in solver units: {logHz, gain, logQ} low and high.
@@ -29,8 +36,11 @@ void ClampBand(const BandProblem& problem, BandParams& band);
 // every point of the problem to `out`.
 void AddBandDb(const BandProblem& problem, int type, double hz, double gainDb, double q, std::vector<double>& out);
 
-// Sum of squared differences between the bands' summed response and problem.wanted.
+// Sum of squared differences between the bands' summed response and problem.wanted, plus
+// the squared boost-limit residuals.
 double SquaredError(const BandProblem& problem, const std::vector<BandParams>& bands);
+// The same for a summed response already computed at every point.
+double SquaredErrorOfSum(const BandProblem& problem, const std::vector<double>& sum);
 
 // Bounded Levenberg-Marquardt on all bands at once; the types stay. With holdFrequency
 // each band keeps its frequency and only gain and Q move. Returns the squared error.

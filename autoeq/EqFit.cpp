@@ -43,12 +43,6 @@ void AddRecordDb(const BandProblem& p, const BandRecord& r, double sign, std::ve
   for (std::size_t i = 0; i < p.phi.size(); ++i) out[i] += sign * BiquadMagnitudeDbAtPhi(c, p.phi[i]);
 }
 
-double Squared(const std::vector<double>& a, const std::vector<double>& b) {
-  double e = 0.0;
-  for (std::size_t i = 0; i < a.size(); ++i) e += (a[i] - b[i]) * (a[i] - b[i]);
-  return e;
-}
-
 // Peaking bands where the residual has the largest areas of one sign (a cut where the
 // room is too loud; a boost only when boosts are allowed), centred on the largest
 // deviation with a Q from the width at half of it.
@@ -113,11 +107,12 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
                                    bool allowShelves) {
   std::vector<BandParams> bands;
   std::vector<double> current(p.phi.size(), 0.0);
-  double error = Squared(current, p.wanted);
+  double error = autoeq_detail::SquaredErrorOfSum(p, current);
   const double worth = kWorthABand * double(p.phi.size());
   for (int k = 0; k < count; ++k) {
     BandProblem single = p;
     for (std::size_t i = 0; i < single.wanted.size(); ++i) single.wanted[i] = p.wanted[i] - current[i];
+    single.heldDb = current;
     std::vector<BandParams> candidates = PeakCandidates(p, single.wanted, hz);
     if (allowShelves) {
       const std::vector<BandParams> shelves = ShelfCandidates(p, single.wanted, hz);
@@ -141,7 +136,7 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
     std::fill(current.begin(), current.end(), 0.0);
     for (const BandParams& b : bands)
       autoeq_detail::AddBandDb(p, b.type, std::exp(b.logHz), b.gainDb, std::exp(b.logQ), current);
-    error = Squared(current, p.wanted);
+    error = autoeq_detail::SquaredErrorOfSum(p, current);
   }
   autoeq_detail::RefineBands(p, bands, false, 100);
   return bands;
@@ -168,7 +163,7 @@ BandRecord Quantised(const BandParams& b, const FieldLimits& l) {
 void PolishRecords(const BandProblem& p, const FieldLimits& l, std::vector<BandRecord>& records) {
   std::vector<double> sum(p.phi.size(), 0.0);
   for (const BandRecord& r : records) AddRecordDb(p, r, 1.0, sum);
-  double error = Squared(sum, p.wanted);
+  double error = autoeq_detail::SquaredErrorOfSum(p, sum);
   std::vector<double> without(p.phi.size()), trial(p.phi.size());
   for (int pass = 0; pass < kPolishPasses; ++pass) {
     bool moved = false;
@@ -188,7 +183,7 @@ void PolishRecords(const BandProblem& p, const FieldLimits& l, std::vector<BandR
         c.qField = std::uint16_t(q);
         trial = without;
         AddRecordDb(p, c, 1.0, trial);
-        const double e = Squared(trial, p.wanted);
+        const double e = autoeq_detail::SquaredErrorOfSum(p, trial);
         if (e < error) {
           error = e;
           r = c;
