@@ -185,17 +185,32 @@ const char* Say(const AutoEqRequest& request, const char* chinese, const char* e
   return request.language == kTextChinese ? chinese : english;
 }
 
+// The next frequency of the 1-2-5 series at or beyond hz (up or down), where the axis
+// has a label.
+double LabelledHz(double hz, bool up) {
+  const double decade = std::pow(10.0, std::floor(std::log10(hz) + 1e-9));
+  const double steps[] = {1, 2, 5, 10};
+  if (up) {
+    for (double s : steps)
+      if (s * decade >= hz * (1 - 1e-9)) return s * decade;
+  }
+  for (int i = 3; i >= 0; --i)
+    if (steps[i] * decade <= hz * (1 + 1e-9)) return steps[i] * decade;
+  return hz;
+}
+
 // Measurement, target and prediction over the whole measured span (the fit's own curves
-// cover only its range).
+// cover only its range), on an axis that begins and ends at a labelled frequency.
 ResponsePlot FitPlot(const AutoEqRequest& request, const Measurement& room, const Target& target,
                      const FitSetup& setup, const FitResult& result) {
+  const double lowHz = std::max(kFitMinHz, room.LowestHz()), highHz = std::min(kFitMaxHz, room.HighestHz());
   ResponsePlot plot;
-  plot.lowHz = std::max(kFitMinHz, room.LowestHz());
-  plot.highHz = std::min(kFitMaxHz, room.HighestHz());
+  plot.lowHz = std::max(kFitMinHz, LabelledHz(lowHz, false));
+  plot.highHz = std::min(kFitMaxHz, LabelledHz(highHz, true));
   std::vector<double> hz;
-  const double octaves = std::log2(plot.highHz / plot.lowHz);
+  const double octaves = std::log2(highHz / lowHz);
   const int points = std::max(2, int(std::ceil(octaves * kPlotPointsPerOctave)) + 1);
-  for (int i = 0; i < points; ++i) hz.push_back(plot.lowHz * std::exp2(octaves * i / (points - 1)));
+  for (int i = 0; i < points; ++i) hz.push_back(lowHz * std::exp2(octaves * i / (points - 1)));
   const FitCurves curves = FitCurvesAt(result, room, target, setup, hz);
 
   PlotSeries measured{setup.fixed.empty() ? Say(request, "测量", "Measurement")
