@@ -123,7 +123,7 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
     bool found = false;
     for (const BandParams& c : candidates) {
       std::vector<BandParams> one{c};
-      const double e = autoeq_detail::RefineBands(single, one, false, 30);
+      const double e = autoeq_detail::RefineBands(single, one, false, 15);
       if (e < best) {
         best = e;
         chosen = one.front();
@@ -132,13 +132,13 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
     }
     if (!found) break;
     bands.push_back(chosen);
-    if (bands.size() % 3 == 0) autoeq_detail::RefineBands(p, bands, false, 30);
+    if (bands.size() % 3 == 0) autoeq_detail::RefineBands(p, bands, false, 15);
     std::fill(current.begin(), current.end(), 0.0);
     for (const BandParams& b : bands)
       autoeq_detail::AddBandDb(p, b.type, std::exp(b.logHz), b.gainDb, std::exp(b.logQ), current);
     error = autoeq_detail::SquaredErrorOfSum(p, current);
   }
-  autoeq_detail::RefineBands(p, bands, false, 100);
+  autoeq_detail::RefineBands(p, bands, false, 60);
   return bands;
 }
 
