@@ -6,7 +6,6 @@
 
 #include "autoeq/BandSolver.h"
 #include "dsp/Biquad.h"
-#include "dsp/FilterFile.h"  // FormatFixed
 #include "model/EqBandStore.h"
 
 namespace dsptune {
@@ -20,8 +19,6 @@ constexpr double kWorthABand = 1e-4;
 // Candidate places tried for each new band: the largest deviation areas of the residual.
 constexpr int kPeakCandidates = 3;
 constexpr int kPolishPasses = 4;
-
-std::string Hz(double v) { return FormatFixed(v, v < 100.0 ? 1 : 0); }
 
 FitResult Failed(BilingualText error) {
   FitResult r;
@@ -241,10 +238,10 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   if (!(lo >= kFitMinHz && hi <= kFitMaxHz && lo < hi))
     return Failed({"拟合范围须在20–20000 Hz之内且下限低于上限", "the fit range must lie within 20..20000 Hz, low below high"});
   if (!Covers(measurement, lo, hi))
-    return Failed({"测量只覆盖" + Hz(measurement.LowestHz()) + "–" + Hz(measurement.HighestHz()) + " Hz，未覆盖拟合范围" +
-                       Hz(lo) + "–" + Hz(hi) + " Hz",
-                   "the measurement covers only " + Hz(measurement.LowestHz()) + "-" + Hz(measurement.HighestHz()) +
-                       " Hz, not the fit range " + Hz(lo) + "-" + Hz(hi) + " Hz"});
+    return Failed({"测量只覆盖" + HzText(measurement.LowestHz()) + "–" + HzText(measurement.HighestHz()) + " Hz，未覆盖拟合范围" +
+                       HzText(lo) + "–" + HzText(hi) + " Hz",
+                   "the measurement covers only " + HzText(measurement.LowestHz()) + "-" + HzText(measurement.HighestHz()) +
+                       " Hz, not the fit range " + HzText(lo) + "-" + HzText(hi) + " Hz"});
   const int inside = int(std::count_if(measurement.frequencyHz.begin(), measurement.frequencyHz.end(),
                                        [&](double f) { return f >= lo && f <= hi; }));
   if (inside < kMinMeasurementPoints)
@@ -252,14 +249,14 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
                    "only " + std::to_string(inside) + " measurement points in the fit range; at least " +
                        std::to_string(kMinMeasurementPoints) + " are needed"});
   if (target.kind == TargetKind::kFile && !Covers(target.curve, lo, hi))
-    return Failed({"目标曲线未覆盖拟合范围" + Hz(lo) + "–" + Hz(hi) + " Hz",
-                   "the target curve does not cover the fit range " + Hz(lo) + "-" + Hz(hi) + " Hz"});
+    return Failed({"目标曲线未覆盖拟合范围" + HzText(lo) + "–" + HzText(hi) + " Hz",
+                   "the target curve does not cover the fit range " + HzText(lo) + "-" + HzText(hi) + " Hz"});
   if (setup.freeSlots.empty()) return Failed({"没有可拟合的频段", "no band is free for the fit"});
   const double alignLo = options.alignLowHz > 0.0 ? options.alignLowHz : lo;
   const double alignHi = options.alignHighHz > 0.0 ? options.alignHighHz : hi;
   if (!(alignLo < alignHi) || !Covers(measurement, alignLo, alignHi))
-    return Failed({"对齐范围" + Hz(alignLo) + "–" + Hz(alignHi) + " Hz不在测量范围内",
-                   "the alignment range " + Hz(alignLo) + "-" + Hz(alignHi) + " Hz is not inside the measurement"});
+    return Failed({"对齐范围" + HzText(alignLo) + "–" + HzText(alignHi) + " Hz不在测量范围内",
+                   "the alignment range " + HzText(alignLo) + "-" + HzText(alignHi) + " Hz is not inside the measurement"});
 
   FitResult r;
   r.ok = true;

@@ -10,7 +10,7 @@ namespace dsptune {
 namespace {
 
 std::string Db(double v) { return FormatFixed(v, 1) + " dB"; }
-std::string Hz(double v) { return FormatFixed(v, v < 100.0 ? 1 : 0) + " Hz"; }
+std::string Hz(double v) { return HzText(v) + " Hz"; }
 
 }  // namespace
 
@@ -42,15 +42,15 @@ std::vector<BilingualText> FitReportLines(const FitResult& r) {
     return lines;
   }
   const BilingualText eq = EqName(r.eq);
-  lines.push_back({"自动均衡：" + eq[kTextChinese] + "，拟合范围" + Hz(r.lowHz) + "–" + Hz(r.highHz),
-                   "auto EQ for " + eq[kTextEnglish] + ", fit range " + Hz(r.lowHz) + "-" + Hz(r.highHz)});
+  lines.push_back({"自动均衡：" + eq[kTextChinese] + "，拟合范围" + HzText(r.lowHz) + "–" + Hz(r.highHz),
+                   "auto EQ for " + eq[kTextEnglish] + ", fit range " + HzText(r.lowHz) + "-" + Hz(r.highHz)});
   if (!r.chainName[kTextEnglish].empty())
     lines.push_back({"包括之前的通道链：" + r.chainName[kTextChinese], "with the chain before it: " + r.chainName[kTextEnglish]});
   lines.push_back({"目标：" + r.targetName[kTextChinese], "target: " + r.targetName[kTextEnglish]});
   for (const BilingualText& note : r.notes) lines.push_back(note);
-  lines.push_back({"对齐：测量在" + Hz(r.alignLowHz) + "–" + Hz(r.alignHighHz) + "的平均电平移动了" + Db(r.alignmentDb),
+  lines.push_back({"对齐：测量在" + HzText(r.alignLowHz) + "–" + Hz(r.alignHighHz) + "的平均电平移动了" + Db(r.alignmentDb),
                    "alignment: measurement moved by " + Db(r.alignmentDb) + " to the target's mean level over " +
-                       Hz(r.alignLowHz) + "-" + Hz(r.alignHighHz)});
+                       HzText(r.alignLowHz) + "-" + Hz(r.alignHighHz)});
   lines.push_back({"与目标的偏差（均方根/最大）：之前" + Db(r.rmsBeforeDb) + " / " + Db(r.maxBeforeDb) + "，之后" +
                        Db(r.rmsAfterDb) + " / " + Db(r.maxAfterDb),
                    "deviation from the target (RMS / largest): before " + Db(r.rmsBeforeDb) + " / " +

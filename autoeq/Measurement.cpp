@@ -1,5 +1,7 @@
 #include "autoeq/Measurement.h"
 
+#include "dsp/FilterFile.h"  // FormatGiven
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -85,13 +87,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Hz(double hz) {
-  std::ostringstream s;
-  s.imbue(std::locale::classic());
-  s << std::round(hz * 10.0) / 10.0;
-  return s.str();
-}
-
 // Half width in octaves of the smoothing window at hz.
 double HalfWindowOctaves(const Smoothing& smoothing, double hz) {
   if (smoothing.kind == SmoothingKind::kOctave) return 0.5 / smoothing.fraction;
@@ -102,6 +97,8 @@ double HalfWindowOctaves(const Smoothing& smoothing, double hz) {
 }
 
 }  // namespace
+
+std::string HzText(double hz) { return FormatGiven(std::round(hz * 10.0) / 10.0, 0); }
 
 MeasurementFile ParseMeasurement(std::string_view text, std::string name) {
   MeasurementFile out;
@@ -273,9 +270,9 @@ Measurement PrepareMeasurements(const std::vector<Measurement>& measurements, co
     if (m.Empty())
       notes.push_back({"测量的频率范围互不重叠，无法平均", "the measurements share no frequency range; not averaged"});
     else
-      notes.push_back({"已平均" + n + "个测量（电平按功率平均），范围" + Hz(m.LowestHz()) + "–" + Hz(m.HighestHz()) + " Hz",
-                       "averaged " + n + " measurements (power average of levels) over " + Hz(m.LowestHz()) + "–" +
-                           Hz(m.HighestHz()) + " Hz"});
+      notes.push_back({"已平均" + n + "个测量（电平按功率平均），范围" + HzText(m.LowestHz()) + "–" + HzText(m.HighestHz()) + " Hz",
+                       "averaged " + n + " measurements (power average of levels) over " + HzText(m.LowestHz()) + "-" +
+                           HzText(m.HighestHz()) + " Hz"});
   }
   if (smoothing.kind != SmoothingKind::kNone && !m.Empty()) {
     m = SmoothMeasurement(m, smoothing);

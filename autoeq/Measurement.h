@@ -58,6 +58,9 @@ struct MeasurementFile {
   std::vector<BilingualText> notes;             // one per malformed line: "Line 12: cannot read ..."
 };
 
+// A frequency for a report: to 0.1 Hz without trailing zeros ("20", "20.5", "20000").
+std::string HzText(double hz);
+
 // Reads the text of one export. `name` goes into measurement.name.
 MeasurementFile ParseMeasurement(std::string_view text, std::string name = {});
 // Reads a file; a file that cannot be opened is an error naming it.
