@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cli=${1:-build/normal}/tools/dsptune-cli
-examples=examples/autoeq
+examples=examples/measurements
 out=docs/autoeq
 [[ -x $cli ]] || { echo "no $cli: build dsptune-cli first" >&2; exit 1; }
 mkdir -p "$out"
@@ -18,11 +18,12 @@ fit() {
   local name=$1
   shift
   echo "\$ dsptune-cli autoeq $* --plot $name.png -o $name.mode"
-  (cd "$examples" && "$OLDPWD/$cli" autoeq "$@" --plot "$scratch/$name.png" -o "$scratch/$name.mode" 2>&1) |
-    sed -e "s|$scratch/||g"
+  # The report (standard output) first, then the lines on standard error, as a terminal shows them.
+  (cd "$examples" && "$OLDPWD/$cli" autoeq "$@" --plot "$scratch/$name.png" -o "$scratch/$name.mode" 2>"$scratch/err")
+  sed -e "s|$scratch/||g" "$scratch/err"
   cp "$scratch/$name.png" "$out/$name.png"
   echo
 }
 
-fit living-room living-room-left.txt living-room-right.txt --eq 7 --target house:4,120,-0.3 --max-boost 3
-fit theatre-sub theatre-sub.txt --eq 12 --range 20-200 --bands 5
+fit living-room living-room-left.txt living-room-right.csv --eq 7 --target house:4,120,-0.3 --max-boost 3
+fit theatre-sub theatre-sub.txt --eq 12 --range 20-200
