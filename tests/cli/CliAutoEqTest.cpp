@@ -155,6 +155,7 @@ TEST_F(CliAutoEqTest, RefusesBadInputNamingIt) {
       {"too few points", Quoted("short.txt") + " --eq 0" + out, 1, "short.txt"},
       {"range not covered", Quoted("narrow.txt") + " --eq 0 --range 20-300" + out, 1, "nothing was saved"},
       {"missing file", Quoted("nope.txt") + " --eq 0" + out, 1, "no such file"},
+      {"missing target file", Quoted("room.txt") + " --eq 0 --target" + Quoted("nope.txt") + out, 1, "no such file"},
       {"plot format first", Quoted("nope.txt") + " --eq 0 --plot" + Quoted("fit.jpg") + out, 2, "--plot"},
       {"unknown option", Quoted("room.txt") + " --eq 0 --boost 3" + out, 2, "unknown option '--boost'"},
       {"range upside down", Quoted("room.txt") + " --eq 0 --range 300-20" + out, 2, "--range"},
@@ -177,9 +178,12 @@ TEST_F(CliAutoEqTest, RefusesBadInputNamingIt) {
 
 TEST_F(CliAutoEqTest, NamesEachUnreadableLine) {
   WriteText(Path("bad.txt"), RoomText(15, 22000, 40));
-  const test::CliResult run = Run("autoeq" + Quoted("bad.txt") + " --eq 0 -o" + Quoted("b.mode"));
-  EXPECT_NE(run.err.find(Path("bad.txt") + ": Line 40: "), std::string::npos) << run.err;
-  EXPECT_EQ(run.status, 0) << "one line short is still a measurement\n" << run.err;
+  for (const std::string& args : {Quoted("bad.txt") + " --eq 0", Quoted("room.txt") + " --eq 0 --target" + Quoted("bad.txt")}) {
+    SCOPED_TRACE(args);
+    const test::CliResult run = Run("autoeq" + args + " -o" + Quoted("b.mode"));
+    EXPECT_NE(run.err.find(Path("bad.txt") + ": Line 40: "), std::string::npos) << run.err;
+    EXPECT_EQ(run.status, 0) << "one line short is still a measurement\n" << run.err;
+  }
 }
 
 TEST_F(CliAutoEqTest, PlotsMeasurementTargetAndPrediction) {
