@@ -263,7 +263,7 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   r.eq = setup.eq;
   r.lowHz = lo;
   r.highHz = hi;
-  r.maxBoostDb = std::clamp(options.maxBoostDb, 0.0, kFitMaxGainDb);
+  r.maxBoostDb = std::isfinite(options.maxBoostDb) ? std::clamp(options.maxBoostDb, 0.0, kFitMaxGainDb) : 0.0;
   r.chainName = setup.chainName;
   r.targetName = TargetName(target);
   r.notes = preparationNotes;

@@ -12,6 +12,7 @@ namespace dsptune {
 namespace {
 
 constexpr double kCoverageOctaves = 1.0 / 96.0;
+constexpr double kMaxLevelDb = 1000.0;
 
 std::string_view Trimmed(std::string_view s) {
   const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
@@ -127,7 +128,9 @@ MeasurementFile ParseMeasurement(std::string_view text, std::string name) {
     bool ok = SplitFields(line, fields, commaDecimal) && (fields.size() == 2 || fields.size() == 3);
     for (std::size_t i = 0; ok && i < fields.size(); ++i) ok = ReadNumber(fields[i], commaDecimal, values[i]);
     const Measurement& m = out.measurement;
-    if (ok) ok = values[0] > 0.0 && (m.frequencyHz.empty() || values[0] > m.frequencyHz.back());
+    // A level beyond ±kMaxLevelDb is no measurement; it would overflow every power mean.
+    if (ok) ok = values[0] > 0.0 && std::fabs(values[1]) <= kMaxLevelDb &&
+                 (m.frequencyHz.empty() || values[0] > m.frequencyHz.back());
     if (ok) {
       out.measurement.frequencyHz.push_back(values[0]);
       out.measurement.levelDb.push_back(values[1]);
