@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace dsptune::cli {
 namespace {
@@ -198,12 +199,25 @@ std::string ResponsePlotSvg(const ResponsePlot& plot) {
     svg += "  </g>\n";
   }
 
-  // The legend in the lower right corner, where room curves have least to show.
+  // The legend in the corner where it hides the fewest points of the lines; the lower
+  // right, where room curves have least to show, when that is a tie.
   constexpr double kRow = 22, kSample = 30, kPad = 10, kSize = 13;
   double widest = 0;
   for (const PlotSeries& s : plot.series) widest = std::max(widest, TextWidth(s.name, kSize));
   const double w = kPad * 3 + kSample + widest, h = kPad * 2 + kRow * double(plot.series.size()) - 6;
-  const double lx = kRight - 12 - w, ly = kBottom - 12 - h;
+  double lx = 0, ly = 0;
+  int fewest = -1;
+  for (const auto& [x, y] : {std::pair{kRight - 12 - w, kBottom - 12 - h}, std::pair{kRight - 12 - w, kTop + 12},
+                             std::pair{kLeft + 12, kBottom - 12 - h}, std::pair{kLeft + 12, kTop + 12}}) {
+    int hidden = 0;
+    for (const PlotSeries& s : plot.series)
+      for (const auto& [hz, db] : s.points) {
+        if (!(hz > 0) || !std::isfinite(db)) continue;
+        const double px = axes.X(hz), py = axes.Y(db);
+        hidden += px >= x && px <= x + w && py >= y && py <= y + h;
+      }
+    if (fewest < 0 || hidden < fewest) fewest = hidden, lx = x, ly = y;
+  }
   svg += "  <rect x=\"" + Number(lx) + "\" y=\"" + Number(ly) + "\" width=\"" + Number(w) + "\" height=\"" + Number(h) +
          "\" fill=\"#ffffff\" fill-opacity=\"0.9\" stroke=\"#999\" stroke-width=\"1\"/>\n";
   for (std::size_t i = 0; i < plot.series.size(); ++i) {
