@@ -1,6 +1,7 @@
 // The SVG graph autoeq --plot draws (tools/cli/ResponsePlot.h), read back with a real XML
 // parser: whatever the names and levels, the document is well-formed and no line is
 // drawn outside the plot's frame.
+#include <expat.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,17 +12,12 @@
 
 #include "tools/cli/ResponsePlot.h"
 
-#if DSPTUNE_TEST_EXPAT
-#include <expat.h>
-#endif
-
 namespace dsptune {
 namespace {
 
 using cli::PlotSeries;
 using cli::ResponsePlot;
 
-#if DSPTUNE_TEST_EXPAT
 struct Drawn {
   double frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;
   std::vector<std::pair<double, double>> points;  // every vertex of every polyline
@@ -51,12 +47,8 @@ void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
 }
 
 void OnText(void* data, const XML_Char* text, int length) { static_cast<Drawn*>(data)->text.append(text, std::size_t(length)); }
-#endif
 
 TEST(ResponsePlotSvg, WellFormedAndLinesStayInsideTheFrame) {
-#if !DSPTUNE_TEST_EXPAT
-  GTEST_SKIP() << "built without expat";
-#else
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   ResponsePlot plot;
   plot.title = "Room <A> & \"B\"";
@@ -91,7 +83,6 @@ TEST(ResponsePlotSvg, WellFormedAndLinesStayInsideTheFrame) {
     EXPECT_TRUE(x >= drawn.frameLeft - 0.05 && x <= drawn.frameRight + 0.05) << x;
     EXPECT_TRUE(y >= drawn.frameTop - 0.05 && y <= drawn.frameBottom + 0.05) << y;
   }
-#endif
 }
 
 }  // namespace
