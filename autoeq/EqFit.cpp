@@ -19,6 +19,9 @@ constexpr double kWorthABand = 1e-4;
 // Candidate places tried for each new band: the largest deviation areas of the residual.
 constexpr int kPeakCandidates = 3;
 constexpr int kPolishPasses = 4;
+// Optimiser iterations: to compare candidate places, to settle one new band, for the
+// joint refinement after every few bands, and for the final joint refinement.
+constexpr int kScreeningSteps = 5, kBandSteps = 15, kBandsBetweenJointSteps = 4, kFinalSteps = 60;
 
 FitResult Failed(BilingualText error) {
   FitResult r;
@@ -115,27 +118,27 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
       const std::vector<BandParams> shelves = ShelfCandidates(p, single.wanted, hz);
       candidates.insert(candidates.end(), shelves.begin(), shelves.end());
     }
-    double best = error - worth;
-    BandParams chosen;
-    bool found = false;
+    // A few steps tell the candidates apart; only the best one is taken further.
+    double best = error;
+    std::vector<BandParams> chosen;
     for (const BandParams& c : candidates) {
       std::vector<BandParams> one{c};
-      const double e = autoeq_detail::RefineBands(single, one, false, 15);
+      const double e = autoeq_detail::RefineBands(single, one, false, kScreeningSteps);
       if (e < best) {
         best = e;
-        chosen = one.front();
-        found = true;
+        chosen = one;
       }
     }
-    if (!found) break;
-    bands.push_back(chosen);
-    if (bands.size() % 3 == 0) autoeq_detail::RefineBands(p, bands, false, 15);
+    if (chosen.empty()) break;
+    if (autoeq_detail::RefineBands(single, chosen, false, kBandSteps) > error - worth) break;
+    bands.push_back(chosen.front());
+    if (bands.size() % kBandsBetweenJointSteps == 0) autoeq_detail::RefineBands(p, bands, false, kBandSteps);
     std::fill(current.begin(), current.end(), 0.0);
     for (const BandParams& b : bands)
       autoeq_detail::AddBandDb(p, b.type, std::exp(b.logHz), b.gainDb, std::exp(b.logQ), current);
     error = autoeq_detail::SquaredErrorOfSum(p, current);
   }
-  autoeq_detail::RefineBands(p, bands, false, 60);
+  autoeq_detail::RefineBands(p, bands, false, kFinalSteps);
   return bands;
 }
 
@@ -309,9 +312,8 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   std::vector<BandRecord> records;
   for (const BandParams& b : bands) records.push_back(Quantised(b, limits));
   PolishRecords(problem, limits, records);
-  // A peaking band that ends at 0 dB plays nothing: the slot stays flat.
-  records.erase(std::remove_if(records.begin(), records.end(),
-                               [](const BandRecord& b) { return b.type == kFilterPeq && b.gainField == 150; }),
+  // A band that ends at 0 dB (peaking or shelf) plays nothing: the slot stays flat.
+  records.erase(std::remove_if(records.begin(), records.end(), [](const BandRecord& b) { return b.gainField == 150; }),
                 records.end());
   std::stable_sort(records.begin(), records.end(),
                    [](const BandRecord& a, const BandRecord& b) { return a.frequency < b.frequency; });

@@ -1,5 +1,6 @@
 #include "autoeq/FitReport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/Biquad.h"
@@ -55,6 +56,12 @@ std::vector<BilingualText> FitReportLines(const FitResult& r) {
                        Db(r.rmsAfterDb) + " / " + Db(r.maxAfterDb),
                    "deviation from the target (RMS / largest): before " + Db(r.rmsBeforeDb) + " / " +
                        Db(r.maxBeforeDb) + ", after " + Db(r.rmsAfterDb) + " / " + Db(r.maxAfterDb)});
+  const auto used = std::count_if(r.bands.begin(), r.bands.end(), [](const FittedBand& b) { return b.used; });
+  const std::string boost = r.maxBoostDb > 0.0 ? Db(r.maxBoostDb) : std::string("0 dB");
+  lines.push_back({"使用了" + std::to_string(used) + "个频段（共" + std::to_string(r.bands.size()) + "个），提升上限" + boost +
+                       (r.maxBoostDb > 0.0 ? "" : "（只衰减）"),
+                   "bands used: " + std::to_string(used) + " of " + std::to_string(r.bands.size()) + ", boost limit " +
+                       boost + (r.maxBoostDb > 0.0 ? "" : " (cuts only)")});
   for (const FittedBand& band : r.bands) {
     BilingualText line = FittedBandText(band);
     for (FitLimit limit : band.limits) {
