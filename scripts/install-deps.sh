@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libhidapi-dev libudev-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
   clang libclang-rt-14-dev lld
   qt6-svg-dev qt6-translations-l10n nlohmann-json3-dev
   libceres-dev
