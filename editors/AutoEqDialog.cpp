@@ -336,7 +336,7 @@ void AutoEqDialog::ApplyTexts() {
 
   files_->setToolTip(Pick("一个文件对应一个话筒位置；多个文件按功率平均",
                           "One file per microphone position; several files are power-averaged", l));
-  addFile_->setToolTip(Pick("添加测量程序导出的频率响应文件（文本或CSV）",
+  addFile_->setToolTip(Pick("添加测量程序导出的频率响应文件（文本或逗号分隔的表格）",
                             "Add a frequency response exported by a measurement program (text or CSV)", l));
   smoothing_->setToolTip(Pick("拟合前对测量进行的倍频程平滑", "Octave smoothing of the measurement before the fit", l));
   bassRise_->setToolTip(Pick("转折频率以下比目标高出的电平", "How much higher the target lies below the corner", l));
