@@ -63,6 +63,9 @@ FitSetup AutoEqSetupFor(int eq, const FitOptions& options, int chainChannel) {
     const std::vector<EqBand> chain = ChainBands(chainChannel, source);
     const bool channelBypassed = UiValue(ChannelBlock(chainChannel), kChannelEqBypass) != 0;
     const int sourceBands = int(chain.size()) - (channelBypassed ? 0 : kChannelUserBands);
+    if (channelBypassed)
+      setup.notes.push_back({"该通道的均衡器处于旁通状态：拟合的频段在取消旁通之前不起作用",
+                             "the channel's EQ is bypassed: the fitted bands play only once the bypass is off"});
     for (int b = 0; b < sourceBands; ++b) setup.fixed.push_back({sourceEq, b, StoredRecord(sourceEq, b)});
     if (held)
       for (int b = kChannelCrossoverHead; b <= kChannelCrossoverHead + kCrossoverSections; ++b)

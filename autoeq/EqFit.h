@@ -89,7 +89,10 @@ struct FitResult {
   bool ok = false;
   BilingualText error;
   int eq = -1;
-  std::vector<FittedBand> bands;       // one per free slot used by the fit, rising slot order
+  // One per free slot of the setup, in its order: the first min(K, slots) hold the fitted
+  // bands by rising frequency, the rest are flat "PEQ" bands (used false) at the slot's
+  // default frequency, so the fit replaces every free band of the EQ.
+  std::vector<FittedBand> bands;
   double alignmentDb = 0.0;            // added to the measurement to meet the target's mean
   double alignLowHz = 0.0, alignHighHz = 0.0;
   double lowHz = 0.0, highHz = 0.0;    // fit range
@@ -99,15 +102,25 @@ struct FitResult {
   double peakBoostDb = 0.0;            // highest level of the fitted EQ anywhere 20..20000 Hz (≥ 0)
   double suggestedPreampDb = 0.0;      // −peakBoostDb rounded down to 0.1 dB; 0 when nothing boosts
   BilingualText chainName;
-  std::vector<BilingualText> notes;    // preparation, setup and alignment notes, in order
+  BilingualText targetName;            // TargetName(target)
+  std::vector<BilingualText> notes;    // preparation notes, then the setup's, in order
   FitCurves curves;
 };
 
 // Fits. Errors (ok false, nothing fitted): the fit range is not inside 20..20000 Hz or
-// is empty, the measurement does not cover it or has fewer than kMinMeasurementPoints
-// points in it, the setup frees no slot, a file target does not cover it.
+// is empty, the measurement does not cover it (or the alignment range) or has fewer than
+// kMinMeasurementPoints points in it, the setup frees no slot, a file target does not
+// cover it. `preparationNotes` (PrepareMeasurements, a target file's malformed lines)
+// open the result's notes, so the report says everything that was done.
 FitResult FitEq(const Measurement& measurement, const Target& target, const FitSetup& setup,
-                const FitOptions& options);
+                const FitOptions& options, const std::vector<BilingualText>& preparationNotes = {});
+
+// The result's curves at any frequencies (a plot over the whole measurement, the EQ
+// graph's grid): the measurement aligned as the fit aligned it with the fixed bands
+// added, the target, the fitted bands and their sum with the measurement. Outside the
+// measurement's range its end values are held.
+FitCurves FitCurvesAt(const FitResult& result, const Measurement& measurement, const Target& target,
+                      const FitSetup& setup, const std::vector<double>& hz);
 
 // The magnitude (dB) of a set of band records in series at each frequency, designed as
 // the device runs them (DesignBiquad at kDeviceSampleRate, no extra gain).

@@ -44,6 +44,9 @@ std::vector<BilingualText> FitReportLines(const FitResult& r) {
   const BilingualText eq = EqName(r.eq);
   lines.push_back({"自动均衡：" + eq[kTextChinese] + "，拟合范围" + Hz(r.lowHz) + "–" + Hz(r.highHz),
                    "auto EQ for " + eq[kTextEnglish] + ", fit range " + Hz(r.lowHz) + "-" + Hz(r.highHz)});
+  if (!r.chainName[kTextEnglish].empty())
+    lines.push_back({"包括之前的通道链：" + r.chainName[kTextChinese], "with the chain before it: " + r.chainName[kTextEnglish]});
+  lines.push_back({"目标：" + r.targetName[kTextChinese], "target: " + r.targetName[kTextEnglish]});
   for (const BilingualText& note : r.notes) lines.push_back(note);
   lines.push_back({"对齐：测量在" + Hz(r.alignLowHz) + "–" + Hz(r.alignHighHz) + "的平均电平移动了" + Db(r.alignmentDb),
                    "alignment: measurement moved by " + Db(r.alignmentDb) + " to the target's mean level over " +

@@ -255,7 +255,9 @@ Measurement SmoothMeasurement(const Measurement& m, const Smoothing& smoothing) 
   out.levelDb.resize(n);
   const auto& f = m.frequencyHz;
   for (std::size_t i = 0; i < n; ++i) {
-    const double half = std::exp2(HalfWindowOctaves(smoothing, f[i]));
+    // A point exactly on the window's edge belongs to it, whatever the rounding of the
+    // frequencies (exports on a 1/48-octave grid put points there).
+    const double half = std::exp2(HalfWindowOctaves(smoothing, f[i])) * (1.0 + 1e-9);
     const std::size_t lo = std::size_t(std::lower_bound(f.begin(), f.end(), f[i] / half) - f.begin());
     const std::size_t hi = std::size_t(std::upper_bound(f.begin(), f.end(), f[i] * half) - f.begin());
     out.levelDb[i] = 10.0 * std::log10((prefix[hi] - prefix[lo]) / double(hi - lo));
