@@ -246,19 +246,15 @@ void AutoEqDialog::Build() {
 
   // Preview, problems and report.
   preview_ = new EqGraphPanel(this);
-  preview_->Model() = graph_.Model();
-  preview_->Model().SetSelected(-1);
-  preview_->Model().SetHovered(-1);
-  preview_->SetLanguage(CurrentLanguage());
-  preview_->SetDisabled(true);  // a picture of the fit: its bands are set here, not dragged
+  ResetPreview();
   preview_->SetMenuRunner([](QMenu&, const QPoint&) { return nullptr; });
-  preview_->setMinimumSize(560, 280);
+  preview_->setMinimumSize(600, 300);
   problems_ = new QLabel(this);
   problems_->setWordWrap(true);
   problems_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   report_ = new QPlainTextEdit(this);
   report_->setReadOnly(true);
-  report_->setMinimumHeight(96);
+  report_->setMinimumHeight(130);
   auto* results = new QVBoxLayout;
   results->addWidget(preview_, 3);
   results->addWidget(problems_);
@@ -300,6 +296,17 @@ void AutoEqDialog::Build() {
     UpdateBandLimit();
     ChoiceChanged();
   });
+}
+
+void AutoEqDialog::ResetPreview() {
+  EqPanelModel& model = preview_->Model();
+  model = graph_.Model();
+  model.SetSelected(-1);
+  model.SetHovered(-1);
+  model.SetClientSize(preview_->width(), preview_->height());
+  preview_->SetLanguage(CurrentLanguage());
+  preview_->SetDisabled(true);  // a picture of the fit: its bands are set here, not dragged
+  preview_->setToolTip(Pick("测量、目标和应用拟合频段后的预测结果", "Measurement, target and the predicted result with the fitted bands", CurrentLanguage()));
 }
 
 void AutoEqDialog::ApplyTexts() {
@@ -347,7 +354,6 @@ void AutoEqDialog::ApplyTexts() {
   maxBoost_->setToolTip(Pick("频段增益的最高值；0表示只衰减，房间凹陷的常规做法",
                              "The highest gain of a band; 0 cuts only, the usual practice for room dips", l));
   bands_->setToolTip(Pick("最多使用的频段数", "The most bands the fit uses", l));
-  preview_->setToolTip(Pick("测量、目标和应用拟合频段后的预测结果", "Measurement, target and the predicted result with the fitted bands", l));
   report_->setToolTip(Pick("拟合报告", "The fit's report", l));
 }
 
@@ -436,9 +442,7 @@ bool AutoEqDialog::Fit() {
   s.error = {};
   s.result = FitResult();
   s.overlay = {};
-  preview_->Model() = graph_.Model();
-  preview_->Model().SetSelected(-1);
-  preview_->Model().SetHovered(-1);
+  ResetPreview();
   preview_->ClearMeasurement();
   report_->clear();
   const auto fail = [&](BilingualText why) {
@@ -479,8 +483,7 @@ bool AutoEqDialog::Fit() {
   options.keepExistingBands = keepExisting_->isChecked();
   const int eq = graph_.Model().EqNumber();
   s.setup = AutoEqSetupFor(eq, options);
-  s.result = FitEq(room, target, s.setup, options);
-  s.result.notes.insert(s.result.notes.begin(), notes.begin(), notes.end());
+  s.result = FitEq(room, target, s.setup, options, notes);
   report_->setPlainText(QString::fromStdString(FitReportText(s.result, CurrentLanguage())));
   if (!s.result.ok) return fail(s.result.error);
 

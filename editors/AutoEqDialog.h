@@ -81,6 +81,7 @@ class AutoEqDialog : public QDialog {
   struct State;
   void Build();
   void ApplyTexts();
+  void ResetPreview();  // the graph's bands as they are, in the dialog's language
   void ChoiceChanged();  // marks the fit stale and schedules a new one
   void UpdateBandLimit();
   void ShowProblems();

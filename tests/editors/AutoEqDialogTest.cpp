@@ -69,6 +69,7 @@ class AutoEqDialogTest : public QObject {
     ResetDataModel();
     LoadDefaultImage();
     SetDeviceWriter(&writer_);
+    SetCoefficientWriter(&writer_);  // ResetLinkState in cleanup gives them back to the link
     dialogs_ = ScriptedDialogs();
     SetDialogService(&dialogs_);
     // A hand-set band, so "everything as before" is more than the defaults.
@@ -264,14 +265,23 @@ class AutoEqDialogTest : public QObject {
     if (const QString keep = qEnvironmentVariable("DSPTUNE_GRAPH_PICTURES"); !keep.isEmpty())
       widget.grab().save(keep + "/" + name + ".png");
   }
-  static void KeepPictures(AutoEqDialog& dialog) {
+  void KeepPictures(AutoEqDialog& dialog) {
     if (qEnvironmentVariable("DSPTUNE_GRAPH_PICTURES").isEmpty()) return;
-    dialog.TargetBox().setCurrentIndex(AutoEqDialog::kTargetHouse);
-    dialog.MaxBoost().setValue(3.0);
-    dialog.Fit();
-    dialog.show();
-    QApplication::processEvents();
-    KeepPicture(dialog, "auto-eq-dialog");
+    const auto shoot = [this](AutoEqDialog& d, const char* name) {
+      d.TargetBox().setCurrentIndex(AutoEqDialog::kTargetHouse);
+      d.MaxBoost().setValue(3.0);
+      d.Fit();
+      d.show();
+      QApplication::processEvents();
+      KeepPicture(d, name);
+    };
+    shoot(dialog, "auto-eq-dialog-en");
+    SetCurrentLanguage(kChinese);
+    AutoEqDialog chinese(Graph());
+    UseRoom(chinese);
+    chinese.AddMeasurementFile(Write("partly.txt", Room().replace("20.02 78.20", "twenty 78.20")));
+    shoot(chinese, "auto-eq-dialog-zh");
+    SetCurrentLanguage(kEnglish);
   }
 
   QStringList Offered() { return test::GraphMenuEntries(Graph()); }
