@@ -21,7 +21,6 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -87,8 +86,7 @@ MeasurementFile ReadFile(const QString& path) {
     failed.error = ReadProblem(read);
     return failed;
   }
-  return ParseMeasurement(
-      std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()), name);
+  return ParseMeasurement(std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()), name);
 }
 
 // "name: problem" lines of one file: its error (when it cannot be used) and its bad lines.
@@ -154,6 +152,7 @@ AutoEqDialog::AutoEqDialog(EqGraphPanel& graph, QWidget* parent)
   Build();
   ApplyTexts();
   UpdateBandLimit();
+  UpdateEnabled();
   ShowProblems();
 }
 
@@ -275,8 +274,8 @@ void AutoEqDialog::Build() {
   layout->addLayout(columns, 1);
   layout->addWidget(buttons);
 
-  captions_ = {smoothingLabel, targetKindLabel, bassLabel, cornerLabel, tiltLabel, fileLabel,
-               rangeLabel,     toLabel,         boostLabel, bandsLabel, measurementGroup, targetGroup, fitGroup};
+  captions_ = {smoothingLabel, targetKindLabel, bassLabel,  cornerLabel,      tiltLabel,   fileLabel, rangeLabel,
+               toLabel,        boostLabel,      bandsLabel, measurementGroup, targetGroup, fitGroup};
 
   refit_ = new QTimer(this);
   refit_->setSingleShot(true);
@@ -306,19 +305,27 @@ void AutoEqDialog::ResetPreview() {
   model.SetClientSize(preview_->width(), preview_->height());
   preview_->SetLanguage(CurrentLanguage());
   preview_->SetDisabled(true);  // a picture of the fit: its bands are set here, not dragged
-  preview_->setToolTip(Pick("测量、目标和应用拟合频段后的预测结果", "Measurement, target and the predicted result with the fitted bands", CurrentLanguage()));
+  preview_->setToolTip(Pick("测量、目标和应用拟合频段后的预测结果",
+                            "Measurement, target and the predicted result with the fitted bands", CurrentLanguage()));
 }
 
 void AutoEqDialog::ApplyTexts() {
   const int l = CurrentLanguage();
   setWindowTitle(Pick("根据测量自动均衡 - ", "Auto EQ from measurement - ", l) +
                  Text(EqName(graph_.Model().EqNumber())));
-  const char* const captions[][2] = {
-      {"平滑", "Smoothing"},       {"目标曲线", "Target"},    {"低音提升", "Bass rise"},
-      {"转折频率", "Corner"},      {"倾斜", "Tilt"},          {"目标文件", "Target file"},
-      {"拟合范围", "Fit range"},   {"至", "to"},              {"最大提升", "Boost limit"},
-      {"频段数", "Bands"},         {"测量文件", "Measurements"}, {"目标", "Target"},
-      {"拟合", "Fit"}};
+  const char* const captions[][2] = {{"平滑", "Smoothing"},
+                                     {"目标曲线", "Target"},
+                                     {"低音提升", "Bass rise"},
+                                     {"转折频率", "Corner"},
+                                     {"倾斜", "Tilt"},
+                                     {"目标文件", "Target file"},
+                                     {"拟合范围", "Fit range"},
+                                     {"至", "to"},
+                                     {"最大提升", "Boost limit"},
+                                     {"频段数", "Bands"},
+                                     {"测量文件", "Measurements"},
+                                     {"目标", "Target"},
+                                     {"拟合", "Fit"}};
   for (int i = 0; i < captions_.size(); ++i) {
     const QString text = Pick(captions[i][0], captions[i][1], l);
     if (auto* label = qobject_cast<QLabel*>(captions_[i])) label->setText(text);
@@ -327,7 +334,8 @@ void AutoEqDialog::ApplyTexts() {
   addFile_->setText(Pick("添加…", "Add…", l));
   removeFile_->setText(Pick("移除", "Remove", l));
   chooseTarget_->setText(Pick("选择…", "Choose…", l));
-  keepExisting_->setText(Pick("保留现有频段（只拟合平直的频段）", "Keep the existing bands (fit the flat ones only)", l));
+  keepExisting_->setText(
+      Pick("保留现有频段（只拟合平直的频段）", "Keep the existing bands (fit the flat ones only)", l));
   apply_->setText(Pick("应用", "Apply", l));
   cancel_->setText(Pick("取消", "Cancel", l));
   for (int i = 0; i < smoothing_->count(); ++i) {
@@ -357,8 +365,7 @@ void AutoEqDialog::ApplyTexts() {
   report_->setToolTip(Pick("拟合报告", "The fit's report", l));
 }
 
-void AutoEqDialog::ChoiceChanged() {
-  state_->fitCurrent = false;
+void AutoEqDialog::UpdateEnabled() {
   const bool house = target_->currentIndex() == kTargetHouse, file = target_->currentIndex() == kTargetFile;
   for (QWidget* w : {static_cast<QWidget*>(bassRise_), static_cast<QWidget*>(corner_), static_cast<QWidget*>(tilt_)})
     w->setEnabled(house);
@@ -366,7 +373,23 @@ void AutoEqDialog::ChoiceChanged() {
   chooseTarget_->setEnabled(file);
   removeFile_->setEnabled(!state_->files.empty());
   apply_->setEnabled(!state_->files.empty());
-  refit_->start();
+}
+
+void AutoEqDialog::ChoiceChanged() {
+  state_->fitCurrent = false;
+  UpdateEnabled();
+  if (!state_->files.empty()) {
+    refit_->start();
+    return;
+  }
+  // Nothing to fit yet: no complaint before a file was offered, and no stale picture.
+  refit_->stop();
+  state_->error = {};
+  state_->result = FitResult();
+  ResetPreview();
+  preview_->ClearMeasurement();
+  report_->clear();
+  ShowProblems();
 }
 
 void AutoEqDialog::UpdateBandLimit() {
@@ -429,8 +452,10 @@ bool AutoEqDialog::SetTargetFile(const QString& path) {
     targetFile_->setText(QFileInfo(path).fileName());
     targetFile_->setToolTip(path);
   }
-  if (target_->currentIndex() != kTargetFile) target_->setCurrentIndex(kTargetFile);  // fits anew
-  else ChoiceChanged();
+  if (target_->currentIndex() != kTargetFile)
+    target_->setCurrentIndex(kTargetFile);  // fits anew
+  else
+    ChoiceChanged();
   ShowProblems();
   return ok;
 }

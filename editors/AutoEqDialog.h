@@ -12,7 +12,6 @@
 // The fit runs on the user-interface thread, a short moment after the last change.
 #include <QDialog>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -81,7 +80,8 @@ class AutoEqDialog : public QDialog {
   struct State;
   void Build();
   void ApplyTexts();
-  void ResetPreview();  // the graph's bands as they are, in the dialog's language
+  void ResetPreview();   // the graph's bands as they are, in the dialog's language
+  void UpdateEnabled();  // the controls the current choices use
   void ChoiceChanged();  // marks the fit stale and schedules a new one
   void UpdateBandLimit();
   void ShowProblems();

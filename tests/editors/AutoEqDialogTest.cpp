@@ -14,7 +14,6 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <cmath>
 #include <memory>
 
@@ -43,9 +42,7 @@ std::vector<std::uint8_t> StoredBands() {
   return ReadLiveBytes(EqBandOffset(kEq, 0), FilterBandCount(kEq) * kBandRecordSize);
 }
 
-BandRecord Stored(int band) {
-  return DecodeBandRecord(ReadLiveBytes(EqBandOffset(kEq, band), kBandRecordSize).data());
-}
+BandRecord Stored(int band) { return DecodeBandRecord(ReadLiveBytes(EqBandOffset(kEq, band), kBandRecordSize).data()); }
 
 // Pixels of `color` in the picture (the curves are drawn antialiased: only exact hits count).
 int PixelsOf(const QImage& image, const QColor& color) {
