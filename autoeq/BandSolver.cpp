@@ -9,6 +9,7 @@
 #include <ceres/ceres.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "dsp/Biquad.h"
@@ -17,11 +18,11 @@ namespace dsptune::autoeq_detail {
 namespace {
 
 constexpr double kMinQ = 0.1, kMaxPeakQ = 30.0, kMaxShelfQ = 0.707;
-// Central-difference steps in solver units: small against any change that matters, large
-// against double rounding of the designer's coefficients.
-constexpr double kStep[3] = {1e-5, 1e-4, 1e-5};
+// Difference steps in solver units: small against any change that matters, large against
+// double rounding of the designer's coefficients.
+constexpr double kStep[3] = {1e-6, 1e-5, 1e-6};
 
-void BandDb(const BandProblem& p, int type, const double* x, std::vector<double>& out) {
+void BandDb(const BandProblem& p, int type, const double* x, double* out) {
   const BiquadCoefficients c = DesignBiquad(type, std::exp(x[0]), x[1], std::exp(x[2]), 0.0, kDeviceSampleRate);
   for (std::size_t i = 0; i < p.phi.size(); ++i) out[i] = BiquadMagnitudeDbAtPhi(c, p.phi[i]);
 }
@@ -39,21 +40,30 @@ double BoostPenalty(const BandProblem& p, const std::vector<double>& sum) {
   return e;
 }
 
-// The summed response of the bands minus the wanted curve (and the boost-limit rows). The designer works in double
-// only, so derivatives are numeric: central differences, one band at a time (a band's
-// parameters change only that band's curve, so a step costs one band, not all of them).
+// The summed response of the bands minus the wanted curve, and the boost-limit rows. The
+// designer works in double only, so derivatives are numeric (ceres::NumericDiffCostFunction
+// would step every band to move one): forward differences band by band, since a band's
+// parameters change only that band's curve.
 class BandsCost final : public ceres::CostFunction {
  public:
   BandsCost(const BandProblem& problem, std::vector<int> types) : problem_(problem), types_(std::move(types)) {
     set_num_residuals(int(problem.phi.size()) * (HoldsBoost(problem) ? 2 : 1));
-    for (std::size_t k = 0; k < types_.size(); ++k) mutable_parameter_block_sizes()->push_back(3);
+    for (int type : types_) {
+      mutable_parameter_block_sizes()->push_back(3);
+      double low[3], high[3];
+      BandBounds(problem, type, low, high);
+      high_.push_back({high[0], high[1], high[2]});
+    }
   }
 
   bool Evaluate(double const* const* parameters, double* residuals, double** jacobians) const override {
     const std::size_t n = problem_.phi.size();
-    std::vector<double> curve(n), plus(n), minus(n);
+    const std::size_t bands = types_.size();
+    // Each band's curve is kept for the derivatives, which step one band at a time.
+    std::vector<double> curves(bands * n), stepped(n);
     for (std::size_t i = 0; i < n; ++i) residuals[i] = -problem_.wanted[i];
-    for (std::size_t k = 0; k < types_.size(); ++k) {
+    for (std::size_t k = 0; k < bands; ++k) {
+      double* curve = &curves[k * n];
       BandDb(problem_, types_[k], parameters[k], curve);
       for (std::size_t i = 0; i < n; ++i) residuals[i] += curve[i];
     }
@@ -65,19 +75,20 @@ class BandsCost final : public ceres::CostFunction {
       for (std::size_t i = 0; i < n; ++i)
         residuals[n + i] = w * std::max(0.0, residuals[i] + problem_.wanted[i] + Held(i) - problem_.maxGainDb);
     if (jacobians == nullptr) return true;
-    for (std::size_t k = 0; k < types_.size(); ++k) {
+    for (std::size_t k = 0; k < bands; ++k) {
       double* jacobian = jacobians[k];
       if (jacobian == nullptr) continue;
+      const double* curve = &curves[k * n];
       double x[3] = {parameters[k][0], parameters[k][1], parameters[k][2]};
       for (int j = 0; j < 3; ++j) {
+        // A forward step, away from the nearer bound so the designer stays in its range.
         const double keep = x[j];
-        x[j] = keep + kStep[j];
-        BandDb(problem_, types_[k], x, plus);
-        x[j] = keep - kStep[j];
-        BandDb(problem_, types_[k], x, minus);
+        const double step = keep + kStep[j] > high_[k][std::size_t(j)] ? -kStep[j] : kStep[j];
+        x[j] = keep + step;
+        BandDb(problem_, types_[k], x, stepped.data());
         x[j] = keep;
         for (std::size_t i = 0; i < n; ++i) {
-          const double d = (plus[i] - minus[i]) / (2 * kStep[j]);
+          const double d = (stepped[i] - curve[i]) / step;
           jacobian[i * 3 + std::size_t(j)] = d;
           if (boost) jacobian[(n + i) * 3 + std::size_t(j)] = residuals[n + i] > 0.0 ? w * d : 0.0;
         }
@@ -91,6 +102,7 @@ class BandsCost final : public ceres::CostFunction {
 
   const BandProblem& problem_;
   std::vector<int> types_;
+  std::vector<std::array<double, 3>> high_;  // each band's upper bounds
 };
 
 }  // namespace
@@ -159,7 +171,7 @@ double RefineBands(const BandProblem& p, std::vector<BandParams>& bands, bool ho
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
   options.max_num_iterations = maxIterations;
-  options.function_tolerance = 1e-9;
+  options.function_tolerance = 1e-7;  // relative change of the cost: far below 0.01 dB RMS
   options.gradient_tolerance = 1e-12;
   options.parameter_tolerance = 1e-10;
   options.num_threads = 1;

@@ -1,6 +1,7 @@
 #include "autoeq/DeviceFit.h"
 
 #include <algorithm>
+#include <string>
 
 #include "dsp/Biquad.h"
 #include "editors/model/ChannelChain.h"
@@ -56,6 +57,13 @@ FitSetup AutoEqSetupFor(int eq, const FitOptions& options, int chainChannel) {
     else
       setup.freeSlots.push_back(b);
   }
+  std::string kept;
+  for (const FixedBand& b : setup.fixed) kept += (kept.empty() ? "" : ", ") + std::to_string(b.slot + 1);
+  if (!kept.empty())
+    setup.notes.push_back({"保留已设置的频段" + kept + "不变，只拟合平直的频段",
+                           "bands " + kept + " are kept as set; only the flat bands are fitted"});
+  if (held)
+    setup.notes.push_back({"频段10是分频器的首段，保持不变", "band 10 heads the crossover and stays as it is"});
   if (chainChannel >= 0) {
     const ChainSource source = RoutedChainSource(chainChannel);
     setup.chainName = ChainName(chainChannel, source);

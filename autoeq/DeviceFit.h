@@ -21,6 +21,9 @@ namespace dsptune {
 // crossover (tenth band and its sections). With a chain, `eq` must be that channel's EQ.
 // A bad EQ number, or a chain channel whose EQ is not `eq`, gives a setup with no free
 // slot and a note that says why.
+// The setup's notes say which bands were kept, that a crossover stays, and that a
+// chain's channel EQ is bypassed. Reads the live image: call it where the model is read
+// (the window's thread); FitEq itself touches no global state and may run on a worker.
 FitSetup AutoEqSetupFor(int eq, const FitOptions& options, int chainChannel = -1);
 
 // The band records an import of the fit writes (ApplyFilterImport, HoldsFilterImport):

@@ -6,7 +6,6 @@
 
 #include "autoeq/BandSolver.h"
 #include "dsp/Biquad.h"
-#include "dsp/FilterFile.h"  // FormatFixed
 #include "model/EqBandStore.h"
 
 namespace dsptune {
@@ -20,8 +19,9 @@ constexpr double kWorthABand = 1e-4;
 // Candidate places tried for each new band: the largest deviation areas of the residual.
 constexpr int kPeakCandidates = 3;
 constexpr int kPolishPasses = 4;
-
-std::string Hz(double v) { return FormatFixed(v, v < 100.0 ? 1 : 0); }
+// Optimiser iterations: to compare candidate places, to settle one new band, for the
+// joint refinement after every few bands, and for the final joint refinement.
+constexpr int kScreeningSteps = 5, kBandSteps = 15, kBandsBetweenJointSteps = 4, kFinalSteps = 60;
 
 FitResult Failed(BilingualText error) {
   FitResult r;
@@ -118,27 +118,27 @@ std::vector<BandParams> PlaceBands(const BandProblem& p, const std::vector<doubl
       const std::vector<BandParams> shelves = ShelfCandidates(p, single.wanted, hz);
       candidates.insert(candidates.end(), shelves.begin(), shelves.end());
     }
-    double best = error - worth;
-    BandParams chosen;
-    bool found = false;
+    // A few steps tell the candidates apart; only the best one is taken further.
+    double best = error;
+    std::vector<BandParams> chosen;
     for (const BandParams& c : candidates) {
       std::vector<BandParams> one{c};
-      const double e = autoeq_detail::RefineBands(single, one, false, 30);
+      const double e = autoeq_detail::RefineBands(single, one, false, kScreeningSteps);
       if (e < best) {
         best = e;
-        chosen = one.front();
-        found = true;
+        chosen = one;
       }
     }
-    if (!found) break;
-    bands.push_back(chosen);
-    if (bands.size() % 3 == 0) autoeq_detail::RefineBands(p, bands, false, 30);
+    if (chosen.empty()) break;
+    if (autoeq_detail::RefineBands(single, chosen, false, kBandSteps) > error - worth) break;
+    bands.push_back(chosen.front());
+    if (bands.size() % kBandsBetweenJointSteps == 0) autoeq_detail::RefineBands(p, bands, false, kBandSteps);
     std::fill(current.begin(), current.end(), 0.0);
     for (const BandParams& b : bands)
       autoeq_detail::AddBandDb(p, b.type, std::exp(b.logHz), b.gainDb, std::exp(b.logQ), current);
     error = autoeq_detail::SquaredErrorOfSum(p, current);
   }
-  autoeq_detail::RefineBands(p, bands, false, 100);
+  autoeq_detail::RefineBands(p, bands, false, kFinalSteps);
   return bands;
 }
 
@@ -241,10 +241,10 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   if (!(lo >= kFitMinHz && hi <= kFitMaxHz && lo < hi))
     return Failed({"拟合范围须在20–20000 Hz之内且下限低于上限", "the fit range must lie within 20..20000 Hz, low below high"});
   if (!Covers(measurement, lo, hi))
-    return Failed({"测量只覆盖" + Hz(measurement.LowestHz()) + "–" + Hz(measurement.HighestHz()) + " Hz，未覆盖拟合范围" +
-                       Hz(lo) + "–" + Hz(hi) + " Hz",
-                   "the measurement covers only " + Hz(measurement.LowestHz()) + "-" + Hz(measurement.HighestHz()) +
-                       " Hz, not the fit range " + Hz(lo) + "-" + Hz(hi) + " Hz"});
+    return Failed({"测量只覆盖" + HzText(measurement.LowestHz()) + "–" + HzText(measurement.HighestHz()) + " Hz，未覆盖拟合范围" +
+                       HzText(lo) + "–" + HzText(hi) + " Hz",
+                   "the measurement covers only " + HzText(measurement.LowestHz()) + "-" + HzText(measurement.HighestHz()) +
+                       " Hz, not the fit range " + HzText(lo) + "-" + HzText(hi) + " Hz"});
   const int inside = int(std::count_if(measurement.frequencyHz.begin(), measurement.frequencyHz.end(),
                                        [&](double f) { return f >= lo && f <= hi; }));
   if (inside < kMinMeasurementPoints)
@@ -252,21 +252,21 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
                    "only " + std::to_string(inside) + " measurement points in the fit range; at least " +
                        std::to_string(kMinMeasurementPoints) + " are needed"});
   if (target.kind == TargetKind::kFile && !Covers(target.curve, lo, hi))
-    return Failed({"目标曲线未覆盖拟合范围" + Hz(lo) + "–" + Hz(hi) + " Hz",
-                   "the target curve does not cover the fit range " + Hz(lo) + "-" + Hz(hi) + " Hz"});
+    return Failed({"目标曲线未覆盖拟合范围" + HzText(lo) + "–" + HzText(hi) + " Hz",
+                   "the target curve does not cover the fit range " + HzText(lo) + "-" + HzText(hi) + " Hz"});
   if (setup.freeSlots.empty()) return Failed({"没有可拟合的频段", "no band is free for the fit"});
   const double alignLo = options.alignLowHz > 0.0 ? options.alignLowHz : lo;
   const double alignHi = options.alignHighHz > 0.0 ? options.alignHighHz : hi;
   if (!(alignLo < alignHi) || !Covers(measurement, alignLo, alignHi))
-    return Failed({"对齐范围" + Hz(alignLo) + "–" + Hz(alignHi) + " Hz不在测量范围内",
-                   "the alignment range " + Hz(alignLo) + "-" + Hz(alignHi) + " Hz is not inside the measurement"});
+    return Failed({"对齐范围" + HzText(alignLo) + "–" + HzText(alignHi) + " Hz不在测量范围内",
+                   "the alignment range " + HzText(alignLo) + "-" + HzText(alignHi) + " Hz is not inside the measurement"});
 
   FitResult r;
   r.ok = true;
   r.eq = setup.eq;
   r.lowHz = lo;
   r.highHz = hi;
-  r.maxBoostDb = std::clamp(options.maxBoostDb, 0.0, kFitMaxGainDb);
+  r.maxBoostDb = std::isfinite(options.maxBoostDb) ? std::clamp(options.maxBoostDb, 0.0, kFitMaxGainDb) : 0.0;
   r.chainName = setup.chainName;
   r.targetName = TargetName(target);
   r.notes = preparationNotes;
@@ -312,9 +312,8 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   std::vector<BandRecord> records;
   for (const BandParams& b : bands) records.push_back(Quantised(b, limits));
   PolishRecords(problem, limits, records);
-  // A peaking band that ends at 0 dB plays nothing: the slot stays flat.
-  records.erase(std::remove_if(records.begin(), records.end(),
-                               [](const BandRecord& b) { return b.type == kFilterPeq && b.gainField == 150; }),
+  // A band that ends at 0 dB (peaking or shelf) plays nothing: the slot stays flat.
+  records.erase(std::remove_if(records.begin(), records.end(), [](const BandRecord& b) { return b.gainField == 150; }),
                 records.end());
   std::stable_sort(records.begin(), records.end(),
                    [](const BandRecord& a, const BandRecord& b) { return a.frequency < b.frequency; });

@@ -76,7 +76,8 @@ struct FittedBand {
   std::vector<FitLimit> limits;    // every limit that holds the band
 };
 
-// Curves on the fit grid (dB), for plots and overlays.
+// Curves (dB), for plots and overlays: FitResult::curves on the fit grid (48 points an
+// octave over the fit range), FitCurvesAt on any frequencies.
 struct FitCurves {
   std::vector<double> frequencyHz;
   std::vector<double> measurementDb;  // aligned, with the fixed bands added
@@ -112,6 +113,8 @@ struct FitResult {
 // kMinMeasurementPoints points in it, the setup frees no slot, a file target does not
 // cover it. `preparationNotes` (PrepareMeasurements, a target file's malformed lines)
 // open the result's notes, so the report says everything that was done.
+// Pure: no global state, so it may run on a worker thread (a fit takes a few hundred
+// milliseconds for 15 bands over the audio band).
 FitResult FitEq(const Measurement& measurement, const Target& target, const FitSetup& setup,
                 const FitOptions& options, const std::vector<BilingualText>& preparationNotes = {});
 

@@ -1,5 +1,6 @@
 #include "autoeq/FitReport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/Biquad.h"
@@ -10,7 +11,7 @@ namespace dsptune {
 namespace {
 
 std::string Db(double v) { return FormatFixed(v, 1) + " dB"; }
-std::string Hz(double v) { return FormatFixed(v, v < 100.0 ? 1 : 0) + " Hz"; }
+std::string Hz(double v) { return HzText(v) + " Hz"; }
 
 }  // namespace
 
@@ -42,19 +43,25 @@ std::vector<BilingualText> FitReportLines(const FitResult& r) {
     return lines;
   }
   const BilingualText eq = EqName(r.eq);
-  lines.push_back({"自动均衡：" + eq[kTextChinese] + "，拟合范围" + Hz(r.lowHz) + "–" + Hz(r.highHz),
-                   "auto EQ for " + eq[kTextEnglish] + ", fit range " + Hz(r.lowHz) + "-" + Hz(r.highHz)});
+  lines.push_back({"自动均衡：" + eq[kTextChinese] + "，拟合范围" + HzText(r.lowHz) + "–" + Hz(r.highHz),
+                   "auto EQ for " + eq[kTextEnglish] + ", fit range " + HzText(r.lowHz) + "-" + Hz(r.highHz)});
   if (!r.chainName[kTextEnglish].empty())
     lines.push_back({"包括之前的通道链：" + r.chainName[kTextChinese], "with the chain before it: " + r.chainName[kTextEnglish]});
   lines.push_back({"目标：" + r.targetName[kTextChinese], "target: " + r.targetName[kTextEnglish]});
   for (const BilingualText& note : r.notes) lines.push_back(note);
-  lines.push_back({"对齐：测量在" + Hz(r.alignLowHz) + "–" + Hz(r.alignHighHz) + "的平均电平移动了" + Db(r.alignmentDb),
+  lines.push_back({"对齐：测量在" + HzText(r.alignLowHz) + "–" + Hz(r.alignHighHz) + "的平均电平移动了" + Db(r.alignmentDb),
                    "alignment: measurement moved by " + Db(r.alignmentDb) + " to the target's mean level over " +
-                       Hz(r.alignLowHz) + "-" + Hz(r.alignHighHz)});
+                       HzText(r.alignLowHz) + "-" + Hz(r.alignHighHz)});
   lines.push_back({"与目标的偏差（均方根/最大）：之前" + Db(r.rmsBeforeDb) + " / " + Db(r.maxBeforeDb) + "，之后" +
                        Db(r.rmsAfterDb) + " / " + Db(r.maxAfterDb),
                    "deviation from the target (RMS / largest): before " + Db(r.rmsBeforeDb) + " / " +
                        Db(r.maxBeforeDb) + ", after " + Db(r.rmsAfterDb) + " / " + Db(r.maxAfterDb)});
+  const auto used = std::count_if(r.bands.begin(), r.bands.end(), [](const FittedBand& b) { return b.used; });
+  const std::string boost = r.maxBoostDb > 0.0 ? Db(r.maxBoostDb) : std::string("0 dB");
+  lines.push_back({"使用了" + std::to_string(used) + "个频段（共" + std::to_string(r.bands.size()) + "个），提升上限" + boost +
+                       (r.maxBoostDb > 0.0 ? "" : "（只衰减）"),
+                   "bands used: " + std::to_string(used) + " of " + std::to_string(r.bands.size()) + ", boost limit " +
+                       boost + (r.maxBoostDb > 0.0 ? "" : " (cuts only)")});
   for (const FittedBand& band : r.bands) {
     BilingualText line = FittedBandText(band);
     for (FitLimit limit : band.limits) {

@@ -1,5 +1,7 @@
 #include "autoeq/Measurement.h"
 
+#include "dsp/FilterFile.h"  // FormatGiven
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,6 +12,7 @@ namespace dsptune {
 namespace {
 
 constexpr double kCoverageOctaves = 1.0 / 96.0;
+constexpr double kMaxLevelDb = 1000.0;
 
 std::string_view Trimmed(std::string_view s) {
   const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
@@ -85,13 +88,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Hz(double hz) {
-  std::ostringstream s;
-  s.imbue(std::locale::classic());
-  s << std::round(hz * 10.0) / 10.0;
-  return s.str();
-}
-
 // Half width in octaves of the smoothing window at hz.
 double HalfWindowOctaves(const Smoothing& smoothing, double hz) {
   if (smoothing.kind == SmoothingKind::kOctave) return 0.5 / smoothing.fraction;
@@ -102,6 +98,8 @@ double HalfWindowOctaves(const Smoothing& smoothing, double hz) {
 }
 
 }  // namespace
+
+std::string HzText(double hz) { return FormatGiven(std::round(hz * 10.0) / 10.0, 0); }
 
 MeasurementFile ParseMeasurement(std::string_view text, std::string name) {
   MeasurementFile out;
@@ -130,7 +128,9 @@ MeasurementFile ParseMeasurement(std::string_view text, std::string name) {
     bool ok = SplitFields(line, fields, commaDecimal) && (fields.size() == 2 || fields.size() == 3);
     for (std::size_t i = 0; ok && i < fields.size(); ++i) ok = ReadNumber(fields[i], commaDecimal, values[i]);
     const Measurement& m = out.measurement;
-    if (ok) ok = values[0] > 0.0 && (m.frequencyHz.empty() || values[0] > m.frequencyHz.back());
+    // A level beyond ±kMaxLevelDb is no measurement; it would overflow every power mean.
+    if (ok) ok = values[0] > 0.0 && std::fabs(values[1]) <= kMaxLevelDb &&
+                 (m.frequencyHz.empty() || values[0] > m.frequencyHz.back());
     if (ok) {
       out.measurement.frequencyHz.push_back(values[0]);
       out.measurement.levelDb.push_back(values[1]);
@@ -273,9 +273,9 @@ Measurement PrepareMeasurements(const std::vector<Measurement>& measurements, co
     if (m.Empty())
       notes.push_back({"测量的频率范围互不重叠，无法平均", "the measurements share no frequency range; not averaged"});
     else
-      notes.push_back({"已平均" + n + "个测量（电平按功率平均），范围" + Hz(m.LowestHz()) + "–" + Hz(m.HighestHz()) + " Hz",
-                       "averaged " + n + " measurements (power average of levels) over " + Hz(m.LowestHz()) + "–" +
-                           Hz(m.HighestHz()) + " Hz"});
+      notes.push_back({"已平均" + n + "个测量（电平按功率平均），范围" + HzText(m.LowestHz()) + "–" + HzText(m.HighestHz()) + " Hz",
+                       "averaged " + n + " measurements (power average of levels) over " + HzText(m.LowestHz()) + "-" +
+                           HzText(m.HighestHz()) + " Hz"});
   }
   if (smoothing.kind != SmoothingKind::kNone && !m.Empty()) {
     m = SmoothMeasurement(m, smoothing);

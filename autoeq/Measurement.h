@@ -12,7 +12,8 @@
 //
 // Fields are separated by spaces, tabs, commas or semicolons. A comma is a decimal mark
 // when the fields are otherwise separated (by ';', a tab or spaces); a line of comma-
-// separated fields uses '.' decimals. Frequencies must rise from line to line. CRLF, CR
+// separated fields uses '.' decimals. Frequencies must rise from line to line; a level
+// must lie within ±1000 dB. CRLF, CR
 // or LF line ends and a leading UTF-8 byte-order mark are accepted. A line that cannot be
 // read is skipped and reported by its number; the rest of the file still loads.
 //
@@ -57,6 +58,9 @@ struct MeasurementFile {
   std::vector<MeasurementLineProblem> malformed;  // in line order
   std::vector<BilingualText> notes;             // one per malformed line: "Line 12: cannot read ..."
 };
+
+// A frequency for a report: to 0.1 Hz without trailing zeros ("20", "20.5", "20000").
+std::string HzText(double hz);
 
 // Reads the text of one export. `name` goes into measurement.name.
 MeasurementFile ParseMeasurement(std::string_view text, std::string name = {});

@@ -87,6 +87,8 @@ TEST_F(DeviceFitTest, FreeSlotsAreTheBandsAnImportFillsLessTheCrossoverAndTheKep
       ASSERT_EQ(setup.fixed.size(), 2u);
       EXPECT_EQ(setup.fixed[0].slot, 3);
       EXPECT_EQ(setup.fixed[1].slot, 12);
+      ASSERT_EQ(setup.notes.size(), 1u);
+      EXPECT_EQ(setup.notes[0][kTextEnglish], "bands 4, 13 are kept as set; only the flat bands are fitted");
     } else {
       EXPECT_TRUE(setup.fixed.empty());
     }
