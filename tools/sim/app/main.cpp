@@ -10,8 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "tools/sim/DeviceSimulator.h"
-#include "tools/sim/SimServer.h"
+#include "tools/sim/SimFleet.h"
 
 namespace {
 
@@ -21,9 +20,15 @@ using std::chrono::milliseconds;
 constexpr const char* kHelp =
     "usage: dsptune-sim [options]\n"
     "\n"
-    "Serves one emulated device on 127.0.0.1 until interrupted.\n"
+    "Serves emulated devices on 127.0.0.1 until interrupted, one line\n"
+    "\"dsptune-sim listening on 127.0.0.1:PORT\" per device on standard output.\n"
     "\n"
     "  --port N               TCP port (default 30303; 0 = any free port)\n"
+    "  --devices N            serve N independent devices (default 1, at most 256) on\n"
+    "                         consecutive ports from --port (--port 0: each on a free\n"
+    "                         port); with N > 1 device K (1..N) keeps its --state and\n"
+    "                         --transcript in FILE.K; every other option, faults\n"
+    "                         included, applies to each device\n"
     "  --model NAME           model name answered to 0x80 (default LQ830)\n"
     "  --protocol N           protocol code answered to 0x7F (default 20)\n"
     "  --heartbeat MS         \"$HB$\" interval (default 1000; 0 = none)\n"
@@ -67,8 +72,9 @@ bool ParseNumber(std::string_view text, long long min, long long max, long long&
 }  // namespace
 
 int main(int argc, char** argv) {
-  DeviceOptions device;
-  ServerOptions server;
+  FleetOptions fleet;
+  DeviceOptions& device = fleet.device;
+  ServerOptions& server = fleet.server;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -110,6 +116,9 @@ int main(int argc, char** argv) {
     if (arg == "--port") {
       if (!number(0, 65535)) return 2;
       server.port = std::uint16_t(n);
+    } else if (arg == "--devices") {
+      if (!number(1, kSimMaxDevices)) return 2;
+      fleet.devices = int(n);
     } else if (arg == "--model") {
       if (value.empty() || value.size() > kSimMaxText) return UsageError("model name must be 1..58 characters");
       device.modelName = value;
@@ -162,18 +171,18 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  DeviceSimulator simulator(device);
+  if (!SimFleet::PortsFit(server.port, fleet.devices))
+    return UsageError("--port " + std::to_string(server.port) + " leaves no room for " +
+                      std::to_string(fleet.devices) + " consecutive ports");
+
+  SimFleet devices(fleet);
   std::string error;
-  if (!simulator.OpenFiles(error)) {
+  if (!devices.Start(error)) {
     std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     return 1;
   }
-  SimServer tcp(simulator, server);
-  if (!tcp.Start()) {
-    std::fprintf(stderr, "dsptune-sim: %s\n", tcp.LastError().c_str());
-    return 1;
-  }
-  std::printf("dsptune-sim listening on %s:%u\n", server.bindAddress.c_str(), unsigned(tcp.Port()));
+  for (std::size_t i = 0; i < devices.Size(); ++i)
+    std::printf("dsptune-sim listening on %s:%u\n", server.bindAddress.c_str(), unsigned(devices.Port(i)));
   std::fflush(stdout);
 
   // The state is saved once a second when it changed, so a killed emulator loses at most
@@ -183,11 +192,11 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(milliseconds(100));
     if (std::chrono::steady_clock::now() - lastSave >= std::chrono::seconds(1)) {
       lastSave = std::chrono::steady_clock::now();
-      if (!simulator.SaveStateIfChanged(error)) std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
+      if (!devices.SaveStatesIfChanged(error)) std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     }
   }
-  tcp.Stop();
-  if (!simulator.SaveStateIfChanged(error)) {
+  devices.Stop();
+  if (!devices.SaveStatesIfChanged(error)) {
     std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     return 1;
   }
