@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <set>
 #include <string>
@@ -47,19 +49,22 @@ std::vector<std::string> Lines(const std::string& path) {
   return lines;
 }
 
-// The image byte at kOffset as the device at `port` answers it; -1 when it does not.
-int ReadByte(std::uint16_t port) {
-  Client client(port);
-  if (!client.Connected() || !client.Send(EncodeFrame(Bytes{0x81, 0x30, 0x00, kOffset, 0x01})) || !client.ReadFrames(1))
-    return -1;
-  const Bytes answer = Payloads(client.received).front();
+// One request on a connection kept open: a device serves one client at a time and turns
+// away a second one that arrives before it has seen the first one go.
+Bytes Ask(Client& client, const Bytes& payload) {
+  client.received.clear();
+  if (!client.Connected() || !client.Send(EncodeFrame(payload)) || !client.ReadFrames(1)) return {};
+  return Payloads(client.received).front();
+}
+
+// The image byte at kOffset as the device answers it; -1 when it does not.
+int ReadByte(Client& client) {
+  const Bytes answer = Ask(client, {0x81, 0x30, 0x00, kOffset, 0x01});
   return answer.size() == 6 ? answer[5] : -1;
 }
 
-bool WriteByte(std::uint16_t port, std::uint8_t value) {
-  Client client(port);
-  return client.Connected() && client.Send(EncodeFrame(Bytes{0x81, 0x31, 0x00, kOffset, 0x01, value})) &&
-         client.ReadFrames(1) && Payloads(client.received).front() == Bytes{0x81, 0x31};
+bool WriteByte(Client& client, std::uint8_t value) {
+  return Ask(client, {0x81, 0x31, 0x00, kOffset, 0x01, value}) == Bytes{0x81, 0x31};
 }
 
 std::uint8_t SavedByte(const std::string& statePath) {
@@ -93,10 +98,13 @@ TEST(SimDevices, EachDeviceKeepsItsOwnImageStateAndTranscript) {
   ASSERT_EQ(ports.size(), std::size_t(kDevices));
   EXPECT_EQ(std::set<std::uint16_t>(ports.begin(), ports.end()).size(), ports.size()) << sim.Output();
 
-  for (int i = 0; i < kDevices; ++i) EXPECT_EQ(ReadByte(ports[std::size_t(i)]), images[std::size_t(i)]) << i;
-  ASSERT_TRUE(WriteByte(ports[1], 0x77));
+  std::vector<std::unique_ptr<Client>> clients;
+  for (std::uint16_t port : ports) clients.push_back(std::make_unique<Client>(port));
+  for (int i = 0; i < kDevices; ++i) EXPECT_EQ(ReadByte(*clients[std::size_t(i)]), images[std::size_t(i)]) << i;
+  ASSERT_TRUE(WriteByte(*clients[1], 0x77));
   const std::array<int, kDevices> after = {0x11, 0x77, 0x33};
-  for (int i = 0; i < kDevices; ++i) EXPECT_EQ(ReadByte(ports[std::size_t(i)]), after[std::size_t(i)]) << i;
+  for (int i = 0; i < kDevices; ++i) EXPECT_EQ(ReadByte(*clients[std::size_t(i)]), after[std::size_t(i)]) << i;
+  clients.clear();
 
   EXPECT_EQ(sim.Stop(), 0) << "a clean exit saves every state";
   const std::string read = "81 30 00 64 01";
@@ -108,6 +116,28 @@ TEST(SimDevices, EachDeviceKeepsItsOwnImageStateAndTranscript) {
     EXPECT_EQ(SavedByte(scratch.Path("room.state." + k)), after[std::size_t(i)]) << "device " << k;
   }
   EXPECT_FALSE(std::filesystem::exists(scratch.Path("room.log"))) << "no device writes the bare name";
+}
+
+// The model name the device answers; "" when it answers none.
+std::string ModelName(Client& client) {
+  const Bytes answer = Ask(client, {0x81, 0x80});
+  if (answer.size() < 3) return "";
+  return std::string(answer.begin() + 2, std::find(answer.begin() + 2, answer.end(), 0));
+}
+
+TEST(SimDevices, OptionsAfterDeviceKApplyToThatDeviceOnly) {
+  test::SimProcess sim(DSPTUNE_SIM_PATH,
+                       {"--devices", "3", "--port", "0", "--heartbeat", "0", "--model", "LQ830", "--device", "2",
+                        "--model", "KX900", "--device", "3", "--busy"},
+                       3);
+  ASSERT_TRUE(sim.Started()) << sim.Output();
+  Client first(sim.Ports()[0]), second(sim.Ports()[1]), third(sim.Ports()[2]);
+  EXPECT_EQ(ModelName(first), "LQ830");
+  EXPECT_EQ(ModelName(second), "KX900");
+  ASSERT_TRUE(third.Connected());
+  EXPECT_TRUE(third.WaitClosed());
+  EXPECT_EQ(third.received, Bytes({'I', 'S', 'C', 'O', 'N', 'N', 'E', 'C', 'T', 'E', 'D'}));
+  EXPECT_EQ(ModelName(first), "LQ830") << "the busy device's neighbour still answers";
 }
 
 // A port from the kernel whose next `count - 1` neighbours are free as well; 0 when none
@@ -145,7 +175,8 @@ TEST(SimDevices, GivenAPortTheDevicesListenOnConsecutivePorts) {
     if (!sim.Started()) continue;
     EXPECT_EQ(sim.Ports(), (std::vector<std::uint16_t>{base, std::uint16_t(base + 1), std::uint16_t(base + 2),
                                                         std::uint16_t(base + 3)}));
-    EXPECT_EQ(ReadByte(sim.Ports()[3]), DeviceSimulator().WorkingImage()[kOffset]);
+    Client last(sim.Ports()[3]);
+    EXPECT_EQ(ReadByte(last), DeviceSimulator().WorkingImage()[kOffset]);
     return;
   }
   FAIL() << "no run of four consecutive free ports";

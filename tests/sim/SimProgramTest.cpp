@@ -39,8 +39,9 @@ TEST(SimProgram, VersionAndHelpSayWhatTheOptionsDo) {
   EXPECT_EQ(RunSim("--silent-after").status, 2) << "a missing value is a usage error";
 }
 
-TEST(SimProgram, DeviceCountsOutsideTheRangeAreUsageErrors) {
-  for (const char* args : {"--devices 0", "--devices 257", "--devices two", "--devices 3 --port 65534"}) {
+TEST(SimProgram, DeviceCountsAndNumbersOutsideTheRangeAreUsageErrors) {
+  for (const char* args : {"--devices 0", "--devices 257", "--devices two", "--devices 3 --port 65534",
+                           "--devices 2 --device 3 --busy", "--device 0", "--devices 2 --device 2 --port 1"}) {
     const SimRun run = RunSim(args);
     EXPECT_EQ(run.status, 2) << args << "\n" << run.out;
     EXPECT_EQ(run.out.find("listening"), std::string::npos) << args;

@@ -22,6 +22,7 @@ SimFleet::SimFleet(FleetOptions options) : portsFit_(PortsFit(options.server.por
     ServerOptions server = options.server;
     // A base too close to the top of the range is refused by Start, not wrapped around.
     if (server.port != 0) server.port = std::uint16_t(std::min(int(server.port) + i, 0xFFFF));
+    if (options.adjust) options.adjust(i, device, server);
     Member member;
     member.device = std::make_unique<DeviceSimulator>(std::move(device));
     member.server = std::make_unique<SimServer>(*member.device, std::move(server));

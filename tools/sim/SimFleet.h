@@ -5,6 +5,7 @@
 // transcript); they share nothing but the options they were made from.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct FleetOptions {
   // DeviceFilePath).
   DeviceOptions device;
   ServerOptions server;
+  // Called for each device (0-based index) once its options above are worked out, to
+  // give it options of its own (a fault, another model). May be empty.
+  std::function<void(int index, DeviceOptions& device, ServerOptions& server)> adjust;
 };
 
 class SimFleet {
