@@ -182,5 +182,25 @@ TEST(SimDevices, GivenAPortTheDevicesListenOnConsecutivePorts) {
   FAIL() << "no run of four consecutive free ports";
 }
 
+TEST(SimDevices, AFleetWithAPortTakenDoesNotStartHalfway) {
+  const std::uint16_t base = FreeConsecutivePorts(3);
+  ASSERT_NE(base, 0);
+  // The middle port is taken by another program.
+  const int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(std::uint16_t(base + 1));
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(taken, reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::listen(taken, 1), 0);
+
+  test::SimProcess sim(DSPTUNE_SIM_PATH, {"--devices", "3", "--port", std::to_string(base)}, 3,
+                       std::chrono::seconds(3));
+  EXPECT_FALSE(sim.Started());
+  EXPECT_EQ(sim.Output(), "") << "no device is announced unless all of them listen";
+  EXPECT_EQ(sim.Stop(), 1);
+  ::close(taken);
+}
+
 }  // namespace
 }  // namespace dsptune
