@@ -14,6 +14,7 @@
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
 #include "link/SyncJobs.h"
+#include "model/CompareSlots.h"
 #include "model/EditJournal.h"
 #include "model/EqBandStore.h"
 #include "model/EqLayout.h"

@@ -6,7 +6,7 @@ _dsptune_cli() {
   local cur prev words cword
   _init_completion || return
 
-  local commands="show response eq-import eq-export diff merge info read write get set remote-save remote-load"
+  local commands="show response eq-import eq-export autoeq diff merge info read write get set remote-save remote-load"
   local device="--tcp --hosts --usb --jobs --reply-timeout -q --quiet"
   local command="" i
   for ((i = 1; i < cword; i++)); do
@@ -23,7 +23,7 @@ _dsptune_cli() {
   fi
 
   case $prev in
-    --tcp | --jobs | --reply-timeout | --freq | --gain | --q)
+    --tcp | --jobs | --reply-timeout | --freq | --gain | --q | --range | --bands | --max-boost)
       return ;;
     --hosts)
       _filedir
@@ -46,6 +46,16 @@ _dsptune_cli() {
     --source)
       COMPREPLY=($(compgen -W "mic-a mic-b music" -- "$cur"))
       return ;;
+    --smoothing)
+      COMPREPLY=($(compgen -W "1/1 1/3 1/6 1/12 1/24 1/48 var none" -- "$cur"))
+      return ;;
+    --target)
+      COMPREPLY=($(compgen -W "flat house:" -- "$cur"))
+      _filedir
+      return ;;
+    --plot)
+      _filedir '@(png|svg)'
+      return ;;
     --prefer)
       COMPREPLY=($(compgen -W "mine theirs" -- "$cur"))
       return ;;
@@ -67,6 +77,7 @@ _dsptune_cli() {
     response) options+=" --type --freq --gain --q --eq --chain --source" ;;
     eq-import) options+=" --eq --in -o $device" ;;
     eq-export) options+=" --eq -o $device" ;;
+    autoeq) options+=" --eq --target --range --bands --max-boost --smoothing --chain --keep-bands --in -o --plot --lang $device" ;;
     diff) options+=" --csv --lang $device" ;;
     merge) options+=" -o --prefer" ;;
     info) options+=" $device" ;;
@@ -85,6 +96,7 @@ _dsptune_cli() {
   case $command in
     show | diff | write | response | eq-export | merge) _filedir mode ;;
     eq-import) _filedir txt ;;
+    autoeq) _filedir '@(txt|csv|frd)' ;;
     remote-save | remote-load) _filedir remo ;;
   esac
 } &&

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <optional>
 
+#include "editors/AutoEqDialog.h"
 #include "editors/GraphFileMenu.h"
 
 namespace dsptune {
@@ -265,11 +266,14 @@ void EqGraphPanel::ShowCopyPasteMenu(const QPoint& globalPos) {
   menu.addAction(Pick(kCopyText, model_.Language()))->setData(static_cast<int>(kCopyEq));
   menu.addAction(Pick(kPasteText, model_.Language()))->setData(static_cast<int>(kPasteEq));
   AddGraphFileActions(menu, model_.Language());
+  AddAutoEqActions(menu, *this, model_.Language());
   const QPointer<EqGraphPanel> alive(this);
   const MenuRunner run = menuRunner_;  // outlives the panel if the menu's loop ends it
   QAction* chosen = run ? run(menu, globalPos) : nullptr;
   if (alive.isNull() || chosen == nullptr || !chosen->data().isValid()) return;
-  if (const GraphFileOutcome outcome = RunGraphFileAction(*this, *chosen); outcome != GraphFileOutcome::kNotFileAction) {
+  GraphFileOutcome outcome = RunGraphFileAction(*this, *chosen);
+  if (outcome == GraphFileOutcome::kNotFileAction) outcome = RunAutoEqAction(*this, *chosen);
+  if (outcome != GraphFileOutcome::kNotFileAction) {
     if (outcome == GraphFileOutcome::kEqReplaced && !alive.isNull()) emit CopyPasteRequested(kReloadEq);
     return;
   }
@@ -599,6 +603,7 @@ void EqGraphPanel::paintEvent(QPaintEvent*) {
     PaintBandArea(p);
     PaintSummedCurve(p);
     PaintOverlayCurve(p);
+    PaintMeasurement(p);
     p.restore();
     p.setRenderHint(QPainter::Antialiasing);
     PaintMarkers(p);

@@ -88,6 +88,30 @@ class EqGraphPanel : public QWidget {
   QColor OverlayColor() const { return overlayColor_; }
   QString OverlayCaption() const { return overlayCaption_; }
 
+  // A room measurement laid over the graph by "Auto EQ from measurement…": the measured
+  // response (aligned to the target), the target, and what the room plays through the
+  // shown bands, which is the measured curve plus the summed one and so follows every
+  // hand edit. Curves hold kResponsePoints values in dB on the response grid; NaN where
+  // the measurement has no data. Kept until cleared; drawn only while the graph shows
+  // the EQ it was fitted for. Defined in editors/EqGraphOverlay.cpp.
+  struct Measurement {
+    int eq = -1;
+    std::vector<float> measured, target;
+    double fitLowHz = 0, fitHighHz = 0;  // the fit range, marked on the graph
+    // The bands whose response adds to the measured curve: those the fit set or kept. A
+    // crossover the fit left alone is not part of what the measurement is corrected by.
+    std::vector<int> bands;
+  };
+  static inline const QColor kMeasuredColor{215, 215, 215};
+  static inline const QColor kTargetColor{120, 235, 120};
+  static inline const QColor kResultColor{255, 110, 200};
+  void SetMeasurement(Measurement measurement);  // curves of another length clear it
+  void ClearMeasurement();
+  const Measurement& MeasurementOverlay() const { return measurement_; }
+  bool ShowsMeasurement() const;
+  // The measured curve plus the response of the measurement's bands: what the room will play.
+  std::vector<float> MeasuredResult() const;
+
  signals:
   // The band's parameters changed (drag, Q drag, keys, wheel, type menu) or it was
   // picked with the right button.
@@ -129,6 +153,7 @@ class EqGraphPanel : public QWidget {
   void PaintTitle(QPainter& p) const;
   void PaintBypass(QPainter& p) const;
   void PaintOverlayCurve(QPainter& p) const;
+  void PaintMeasurement(QPainter& p) const;
 
   EqPanelModel model_;
   MenuRunner menuRunner_;
@@ -143,6 +168,7 @@ class EqGraphPanel : public QWidget {
   std::vector<float> overlay_;
   QColor overlayColor_;
   QString overlayCaption_;
+  Measurement measurement_;
 };
 
 }  // namespace dsptune

@@ -206,6 +206,7 @@ bool WriteGraphImage(const EqGraphPanel& panel, const QString& path, QSize size)
   EqGraphPanel twin;
   twin.Model() = panel.Model();
   twin.SetOverlayCurve(panel.OverlayCurve(), panel.OverlayColor(), panel.OverlayCaption());
+  twin.SetMeasurement(panel.MeasurementOverlay());
   twin.resize(layout);
   twin.Model().SetClientSize(layout.width(), layout.height());
   twin.SetPictureScale(scale);

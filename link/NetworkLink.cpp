@@ -25,6 +25,7 @@
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
 #include "link/LinkState.h"
+#include "link/NetworkStreamSplitter.h"
 #include "model/DebugLog.h"
 #include "model/ParameterImage.h"
 
@@ -33,11 +34,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-constexpr std::string_view kHeartbeat = "$HB$";
-constexpr std::string_view kConnectedNotice = "ISCONNECTED";
-// The longest link-control text that may have to wait for the rest of its bytes.
-constexpr std::size_t kMaxHeldControlBytes = kConnectedNotice.size() - 1;
 
 constexpr std::size_t kQueueKeySize = 5;
 constexpr std::size_t kQueueDataSize = 66;
@@ -124,8 +120,17 @@ class NetworkSession {
         fd(socket),
         target(sink),
         replyWaitLimit(replyWait),
-        assembler({[this](std::span<const std::uint8_t> payload) { DispatchPacket(device, payload); },
-                   [this] { ReplyArrived(); }, nullptr, [this] { ++device.Link().garbledReceives; }}) {}
+        splitter({[this](std::span<const std::uint8_t> payload) { DispatchPacket(device, payload); },
+                  [this] { ReplyArrived(); }, [this] { ++device.Link().garbledReceives; },
+                  [this] {
+                    SendRaw(kNetworkHeartbeat);
+                    lastReceiveMs = NowMs();
+                  },
+                  [this] {
+                    device.Link().hostBusy = true;
+                    if (target) target->Post(kMsgHostBusy, 0, 0);  // last-receive time deliberately unchanged
+                  },
+                  [this] { return closed.load(); }}) {}
 
   ~NetworkSession() {
     for (std::thread* t : {&receiveThread, &writerThread, &timeoutThread})
@@ -237,16 +242,8 @@ class NetworkSession {
     WakeAll();
   }
   void ProcessReceived(std::span<const std::uint8_t> read);
-  enum class Control { None, Heartbeat, Notice, Partial };
-  static Control MatchControl(std::span<const std::uint8_t> bytes);
-  bool ConsumeControl(Control control);
-  std::size_t NextRun(std::span<const std::uint8_t> bytes, bool& endsFrame);
 
-  // Receive thread only.
-  FrameAssembler assembler;
-  std::array<std::uint8_t, kMaxHeldControlBytes> held{};
-  std::size_t heldCount = 0;
-  std::size_t frameRemaining = 0;  // bytes still missing from the frame the assembler holds
+  NetworkStreamSplitter splitter;  // receive thread only
 
   std::mutex doneMutex;
   std::condition_variable doneCv;
@@ -400,109 +397,11 @@ NetworkLink& Link() { return CurrentSession().Network(); }
 // ---------------------------------------------------------------------------------------
 // Receive thread
 
-NetworkSession::Control NetworkSession::MatchControl(std::span<const std::uint8_t> bytes) {
-  for (const std::string_view text : {kHeartbeat, kConnectedNotice}) {
-    const std::size_t n = std::min(bytes.size(), text.size());
-    if (n == 0 || !std::equal(bytes.begin(), bytes.begin() + long(n), text.begin(),
-                              [](std::uint8_t b, char c) { return b == static_cast<std::uint8_t>(c); }))
-      continue;
-    if (n < text.size()) return Control::Partial;
-    return text == kHeartbeat ? Control::Heartbeat : Control::Notice;
-  }
-  return Control::None;
-}
-
-// Answers a complete heartbeat or reports the notice; false for anything else.
-bool NetworkSession::ConsumeControl(Control control) {
-  if (control == Control::Heartbeat) {
-    SendRaw(kHeartbeat);
-    lastReceiveMs = NowMs();
-    return true;
-  }
-  if (control == Control::Notice) {
-    device.Link().hostBusy = true;
-    if (target) target->Post(kMsgHostBusy, 0, 0);  // last-receive time deliberately unchanged
-    return true;
-  }
-  return false;
-}
-
-// How many of `bytes` go to the assembler in one piece: never past the end of the frame
-// that starts or continues here, so that the assembler is empty exactly at each frame
-// boundary and a heartbeat or notice behind a frame is seen before the assembler could
-// take it for stray bytes. The assembler's buffer is empty or starts with 0x55 after
-// every feed, which is what the cases below rely on.
-std::size_t NetworkSession::NextRun(std::span<const std::uint8_t> bytes, bool& endsFrame) {
-  endsFrame = false;
-  std::size_t frameBytes = 0;  // total still to come for the frame being fed, if known
-  switch (assembler.Fill()) {
-    case 0:  // boundary: a start byte and a usable length byte give the frame's size
-      if (bytes[0] == kFrameStart && bytes.size() >= 2 && bytes[1] >= 2) frameBytes = bytes[1] + 2u;
-      break;
-    case 1:  // the assembler holds a lone start byte; this byte is the length
-      if (bytes[0] >= 2) frameBytes = bytes[0] + 1u;
-      break;
-    default:
-      frameBytes = frameRemaining;
-      break;
-  }
-  if (frameBytes == 0) {  // a stray byte or a length the assembler rejects: byte by byte
-    frameRemaining = 0;
-    return 1;
-  }
-  const std::size_t run = std::min(frameBytes, bytes.size());
-  frameRemaining = frameBytes - run;
-  endsFrame = frameRemaining == 0;
-  return run;
-}
-
-// Link-control texts are recognised at the start of every read, as the module's own
-// writes arrive there, and also wherever a frame ends inside the byte stream, because
-// TCP may glue a heartbeat behind a frame or split it over two reads. A text cut off at
-// the end of a read is held back (it cannot be the start of a frame) and completed by
-// the next read.
 void NetworkSession::ProcessReceived(std::span<const std::uint8_t> read) {
-  std::array<std::uint8_t, kMaxHeldControlBytes + kAssemblyBufferSize> buffer;
-  std::copy_n(held.begin(), heldCount, buffer.begin());
-  std::copy(read.begin(), read.end(), buffer.begin() + long(heldCount));
-  const std::span<const std::uint8_t> bytes(buffer.data(), heldCount + read.size());
-  heldCount = 0;
-
-  std::size_t pos = 0;
-  // Inside a frame only a complete text at the very start of the read is taken out.
-  if (assembler.Fill() > 0) {
-    const Control c = MatchControl(bytes);
-    if (c == Control::Heartbeat || c == Control::Notice) {
-      ConsumeControl(c);
-      pos = c == Control::Heartbeat ? kHeartbeat.size() : kConnectedNotice.size();
-    }
-  }
-
-  bool fed = false, frameThenMore = false;
-  while (pos < bytes.size() && !closed) {
-    const std::span<const std::uint8_t> rest = bytes.subspan(pos);
-    if (assembler.Fill() == 0) {
-      const Control c = MatchControl(rest);
-      if (ConsumeControl(c)) {
-        pos += c == Control::Heartbeat ? kHeartbeat.size() : kConnectedNotice.size();
-        continue;
-      }
-      if (c == Control::Partial) {
-        heldCount = rest.size();  // shorter than the notice, so it fits
-        std::copy(rest.begin(), rest.end(), held.begin());
-        break;
-      }
-    }
-    bool endsFrame = false;
-    const std::size_t run = NextRun(rest, endsFrame);
-    assembler.FeedReceivedBytes(rest.first(run));
-    fed = true;
-    pos += run;
-    if (endsFrame && pos < bytes.size()) frameThenMore = true;
-  }
-  if (fed) lastReceiveMs = NowMs();
+  const NetworkStreamSplitter::ReadResult result = splitter.Feed(read);
+  if (result.frameBytes) lastReceiveMs = NowMs();
   // More data behind a frame in the same read proves the peer alive.
-  if (frameThenMore) missedHeartbeats = 0;
+  if (result.frameThenMore) missedHeartbeats = 0;
 }
 
 void NetworkSession::ReceiveLoop() {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "model/CompareSlots.h"
 #include "model/EditJournal.h"
 #include "model/ParameterImage.h"
 

@@ -25,6 +25,7 @@ awk '
     line = line sprintf(" k=%s: %s", k, f)
   }
   END { if (line != "") printf "reconcile frames for k changed parameters:%s (target <= k + 1; a write job takes 64)\n", line }' "$out"
+awk '/^BM_AutoEqFit15Bands_median/ { printf "auto EQ fit, 15 bands over 20 Hz-20 kHz at 1/48 octave: %s %s (target <= 500 ms)\n", $4, $5 }' "$out"
 awk '/^BM_AbSwitch.*_median/ { for (i = 1; i <= NF; ++i) if ($i ~ /^ratio_to_round_trips=/) printf "A/B switch %s: %s x the round trips of its frames (target <= 1.50)\n", $1, substr($i, 22) }' "$out"
 
 echo

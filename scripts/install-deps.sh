@@ -6,9 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libhidapi-dev libudev-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
   clang libclang-rt-14-dev lld
   qt6-svg-dev qt6-translations-l10n nlohmann-json3-dev
+  libceres-dev
+  python3-numpy python3-scipy
   desktop-file-utils appstream
   xvfb xauth fonts-noto-cjk
 )

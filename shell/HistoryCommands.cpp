@@ -10,6 +10,7 @@
 
 #include "files/ModeFile.h"
 #include "link/SyncJobs.h"
+#include "model/CompareSlots.h"
 #include "model/EditJournal.h"
 #include "ui/DialogService.h"
 #include "ui/InterfaceLanguage.h"

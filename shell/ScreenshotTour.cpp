@@ -6,6 +6,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include "editors/AutoEqDialog.h"
+#include "editors/EqGraphPanel.h"
 #include "shell/AboutBox.h"
 #include "shell/MachineSettingsDialog.h"
 #include "shell/MainWindow.h"
@@ -101,6 +103,16 @@ void VisitDialogs(MainWindow& window, const std::function<void(QWidget& dialog, 
   AboutBox about(&window);
   about.show();
   show(&about, "about");
+  // The auto EQ dialog of the EQ graph the first page shows.
+  ShowTourPage(window, TourPages().front(), 0);
+  QApplication::processEvents();
+  for (EqGraphPanel* graph : window.findChildren<EqGraphPanel*>()) {
+    if (!graph->isVisible()) continue;
+    AutoEqDialog autoEq(*graph, &window);
+    autoEq.show();
+    show(&autoEq, "auto-eq");
+    break;
+  }
 }
 
 QStringList TakeScreenshotTour(MainWindow& window, const QString& folder) {

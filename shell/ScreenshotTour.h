@@ -24,7 +24,8 @@ const std::vector<TourPage>& TourPages();
 // Shows `page` on `channel` in the window, under its category.
 void ShowTourPage(MainWindow& window, const TourPage& page, int channel);
 // Shows every dialog of the window in turn (features, input source, remote, network,
-// machine settings, about), hands it to `visit` with its name, then hides it.
+// machine settings, about, and the auto EQ of the first page's graph), hands it to
+// `visit` with its name, then hides it.
 void VisitDialogs(MainWindow& window, const std::function<void(QWidget& dialog, const char* name)>& visit);
 
 // Saves the pictures below `folder` (<size>/<language>-<page>.png and

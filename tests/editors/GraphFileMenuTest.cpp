@@ -27,6 +27,7 @@
 #include "model/EqBandStore.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
+#include "tests/editors/PageTestSupport.h"
 #include "tests/model/RecordingWriter.h"
 #include "ui/DialogService.h"
 #include "ui/InterfaceLanguage.h"
@@ -86,18 +87,13 @@ class GraphFileMenuTest : public QObject {
     for (int language : {kEnglish, kChinese}) {
       SetCurrentLanguage(language);
       page_->ApplyTexts();
-      QStringList offered;
-      Graph().SetMenuRunner([&offered](QMenu& menu, const QPoint&) -> QAction* {
-        for (QAction* a : menu.actions())
-          if (!a->isSeparator()) offered << a->text();
-        return nullptr;
-      });
-      RightClickEmptySpot();
+      const QStringList offered = test::GraphMenuEntries(Graph());
       const QStringList want = language == kEnglish
                                    ? QStringList{"Copy EQ", "Paste EQ", "Import filters…", "Export filters…",
-                                                 "Save graph as image…", "Save response as CSV…"}
+                                                 "Save graph as image…", "Save response as CSV…",
+                                                 "Auto EQ from measurement…"}
                                    : QStringList{"复制均衡", "粘贴均衡", "导入滤波器…", "导出滤波器…",
-                                                 "保存图形为图片…", "保存响应为CSV…"};
+                                                 "保存图形为图片…", "保存响应为CSV…", "根据测量自动均衡…"};
       QCOMPARE(offered, want);
     }
   }
@@ -382,20 +378,8 @@ class GraphFileMenuTest : public QObject {
     return y - first;
   }
 
-  void RightClickEmptySpot() {
-    const PlotRect plot = Graph().Model().Plot();
-    QTest::mouseClick(&Graph(), Qt::RightButton, Qt::NoModifier, QPoint(plot.right - 8, plot.top + 6));
-  }
-
   // Chooses the menu entry with this text.
-  void Pick(const QString& text) {
-    Graph().SetMenuRunner([text](QMenu& menu, const QPoint&) -> QAction* {
-      for (QAction* a : menu.actions())
-        if (a->text() == text) return a;
-      return nullptr;
-    });
-    RightClickEmptySpot();
-  }
+  void Pick(const QString& text) { test::PickGraphMenuEntry(Graph(), text); }
 
   QTemporaryDir dir_;
   ScriptedDialogs dialogs_;

@@ -3,10 +3,12 @@
 // the wheel over a widget and switching the interface language with its table file.
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableWidget>
 #include <QTest>
 #include <QWheelEvent>
 
+#include "editors/EqGraphPanel.h"
 #include "ui/LanguageTables.h"
 #include "ui/InterfaceLanguage.h"
 
@@ -35,6 +37,31 @@ inline void Wheel(QWidget* target, int notches) {
 inline void UseLanguage(int language) {
   SetCurrentLanguage(language);
   QVERIFY(WriteCurrentLanguageFile(language));
+}
+
+// The EQ graph's menu, opened with a right click on an empty spot of the plot: the
+// entries it offers, and choosing one by its text.
+inline void RightClickEmptySpot(EqGraphPanel& graph) {
+  const PlotRect plot = graph.Model().Plot();
+  QTest::mouseClick(&graph, Qt::RightButton, Qt::NoModifier, QPoint(plot.right - 8, plot.top + 6));
+}
+inline QStringList GraphMenuEntries(EqGraphPanel& graph) {
+  QStringList offered;
+  graph.SetMenuRunner([&offered](QMenu& menu, const QPoint&) -> QAction* {
+    for (QAction* a : menu.actions())
+      if (!a->isSeparator()) offered << a->text();
+    return nullptr;
+  });
+  RightClickEmptySpot(graph);
+  return offered;
+}
+inline void PickGraphMenuEntry(EqGraphPanel& graph, const QString& text) {
+  graph.SetMenuRunner([text](QMenu& menu, const QPoint&) -> QAction* {
+    for (QAction* a : menu.actions())
+      if (a->text() == text) return a;
+    return nullptr;
+  });
+  RightClickEmptySpot(graph);
 }
 
 }  // namespace dsptune::test

@@ -1,40 +1,26 @@
-// The network link's receive step: the heartbeat "$HB$" and the "ISCONNECTED" notice
-// taken out of the byte stream wherever a read starts or a frame ends, texts split over
-// reads held back and completed, frames handed to the dispatcher. That step lives inside
-// the link's receive thread, so this target drives the real link over loopback: the
-// harness plays the device's network module, accepts the link's connection, writes a
-// stream built from the input in the reads the input chooses (with a short pause between
-// writes, so they mostly arrive as separate reads), then ends the connection and reads
-// back what the link sent until the link has closed its end.
+// The network link's receive step, NetworkStreamSplitter, driven directly: the heartbeat
+// "$HB$" and the "ISCONNECTED" notice taken out of the byte stream wherever a read starts
+// or a frame ends, texts split over reads held back and completed, frames handed on. The
+// input builds a stream and chooses the reads it is cut into.
 //
-// The stream is a sequence of pieces: frames carrying answer 0x05 (counted through the
-// read-job starter), heartbeats, notices, cut-off beginnings of either text, and also
-// stray bytes and frames with any answer. However the stream is cut into reads:
-//  - with neither stray bytes, other answers nor a text inside a frame, every frame is
-//    dispatched once, every heartbeat is echoed once and nothing else is sent, and every
-//    notice is reported once, as the only notification;
-//  - in any stream the link sends only heartbeat echoes and Z-Wave acknowledgement
-//    frames, never more echoes or notices than the stream holds texts, and notifies the
-//    user interface only of what answers cause.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// The stream is a sequence of pieces: frames carrying answer 0x05, heartbeats, notices,
+// cut-off beginnings of either text, and also stray bytes and frames with any answer.
+// However the stream is cut into reads:
+//  - with neither stray bytes, other frames nor a text inside a frame, exactly the
+//    frames, heartbeats and notices of the stream are reported, in stream order;
+//  - in any stream no more heartbeats or notices are reported than the stream holds
+//    texts, no more frames than it holds start bytes, every frame reported carries a
+//    payload a frame can hold, and no more than a text's beginning is held back.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
-#include <thread>
+#include <vector>
 
-#include "link/NetworkLink.h"
+#include "link/NetworkStreamSplitter.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace dsptune;
@@ -42,64 +28,15 @@ using namespace dsptune::fuzz;
 
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+constexpr std::string_view kHeartbeat = kNetworkHeartbeat;
+constexpr std::string_view kNotice = kNetworkBusyNotice;
 
-constexpr std::string_view kHeartbeat = "$HB$";
-constexpr std::string_view kNotice = "ISCONNECTED";
-constexpr int kWaitMs = 2000;  // any wait for the link longer than this means it hangs
-
-// The module's listening socket on 127.0.0.1, at a port the kernel picks.
-class Listener {
- public:
-  Listener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 4) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-      Fail("cannot listen on 127.0.0.1");
-    port_ = ntohs(address.sin_port);
-  }
-  std::uint16_t Port() const { return port_; }
-
-  // The link's connection, or -1 when none arrives in time.
-  int Accept() const {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, kWaitMs) != 1) return -1;
-    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    const int on = 1;
-    if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return fd;
-  }
-
- private:
-  int fd_ = -1;
-  std::uint16_t port_ = 0;
+// One reported item: a frame's payload, or a text (empty payload).
+struct Item {
+  enum Kind { Frame, Heartbeat, Notice } kind;
+  Bytes payload;
+  bool operator==(const Item&) const = default;
 };
-
-Listener& TheListener() {
-  static Listener listener;
-  return listener;
-}
-
-// Everything the link sends until it closes its end; false when it does not within the wait.
-bool ReadUntilEnd(int fd, Bytes& out) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, int(left)) != 1) continue;
-    std::uint8_t buffer[512];
-    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n == 0) return true;
-    if (n < 0) return errno == ECONNRESET;
-    out.insert(out.end(), buffer, buffer + n);
-  }
-}
 
 std::size_t Occurrences(std::span<const std::uint8_t> bytes, std::string_view text) {
   std::size_t n = 0;
@@ -111,8 +48,9 @@ std::size_t Occurrences(std::span<const std::uint8_t> bytes, std::string_view te
 
 struct Stream {
   Bytes bytes;
-  std::size_t frames = 0, heartbeats = 0, notices = 0;
-  bool exact = true;  // the counts above must come out exactly
+  std::vector<Item> items;  // frames of answer 0x05, heartbeats and notices, in order
+  std::size_t heartbeats = 0, notices = 0;
+  bool exact = true;  // `items` must come out exactly
 };
 
 void Append(Bytes& to, std::span<const std::uint8_t> bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
@@ -128,15 +66,17 @@ Stream BuildStream(FuzzedDataProvider& input) {
         const Bytes frame = EncodeFrame(payload);
         if (Occurrences(frame, kHeartbeat) || Occurrences(frame, kNotice)) s.exact = false;
         Append(s.bytes, frame);
-        ++s.frames;
+        s.items.push_back({Item::Frame, payload});
         break;
       }
       case 1:
         Append(s.bytes, kHeartbeat);
+        s.items.push_back({Item::Heartbeat, {}});
         ++s.heartbeats;
         break;
       case 2:
         Append(s.bytes, kNotice);
+        s.items.push_back({Item::Notice, {}});
         ++s.notices;
         break;
       case 3: {
@@ -162,96 +102,43 @@ Stream BuildStream(FuzzedDataProvider& input) {
   return s;
 }
 
-// What the link sent back, taken apart: heartbeat echoes and Z-Wave acknowledgement
-// frames; false when anything else is in it.
-bool CountReplies(std::span<const std::uint8_t> replies, std::size_t& echoes, std::size_t& acks) {
-  const std::uint8_t ack[] = {kDestZWave, kZWaveAck};
-  const Bytes ackFrame = EncodeFrame(ack);
-  echoes = acks = 0;
-  while (!replies.empty()) {
-    if (replies.size() >= kHeartbeat.size() && Occurrences(replies.first(kHeartbeat.size()), kHeartbeat)) {
-      ++echoes;
-      replies = replies.subspan(kHeartbeat.size());
-    } else if (replies.size() >= ackFrame.size() && std::equal(ackFrame.begin(), ackFrame.end(), replies.begin())) {
-      ++acks;
-      replies = replies.subspan(ackFrame.size());
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  SetNetworkPeer("127.0.0.1", TheListener().Port());
-  SetNetworkConnectTimeout(std::chrono::milliseconds(kWaitMs));
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static RecordingSink sink;
   FuzzedDataProvider input(data, size);
   std::vector<std::size_t> reads(input.ConsumeIntegralInRange(1, 6));
   for (std::size_t& n : reads) n = input.ConsumeIntegralInRange<std::size_t>(1, 300);
   const Stream stream = BuildStream(input);
 
-  ResetDataModel();
-  ResetLinkState();
-  LinkState& link = CurrentLink();
-  link.zwaveAckDelay = 0ms;
-  std::atomic<std::size_t> frames{0};
-  link.readJobStarter = [&frames] { ++frames; };
-  sink.Take();
-
-  Expect(OpenNetworkLink(&sink) == 1, "the link did not connect to the loopback listener");
-  const int peer = TheListener().Accept();
-  Expect(peer >= 0, "the link's connection did not arrive");
+  std::vector<Item> found;
+  NetworkStreamSplitter splitter({[&found](std::span<const std::uint8_t> payload) {
+                                    found.push_back({Item::Frame, Bytes(payload.begin(), payload.end())});
+                                  },
+                                  nullptr, nullptr, [&found] { found.push_back({Item::Heartbeat, {}}); },
+                                  [&found] { found.push_back({Item::Notice, {}}); }, nullptr});
   std::span<const std::uint8_t> rest(stream.bytes);
-  for (std::size_t i = 0; !rest.empty() && i < 256; ++i) {
-    const std::size_t n = i == 255 ? rest.size() : std::min(reads[i % reads.size()], rest.size());
-    Expect(::send(peer, rest.data(), n, MSG_NOSIGNAL) == ssize_t(n), "writing to the link failed");
+  for (std::size_t i = 0; !rest.empty(); ++i) {
+    const std::size_t n = std::min(reads[i % reads.size()], rest.size());
+    splitter.Feed(rest.first(n));
     rest = rest.subspan(n);
-    if (!rest.empty()) std::this_thread::sleep_for(50us);
-  }
-  ::shutdown(peer, SHUT_WR);
-  Bytes replies;
-  const bool ended = ReadUntilEnd(peer, replies);
-  CloseNetworkLink(false);
-  ::close(peer);
-  link.readJobStarter = nullptr;
-  Expect(ended, "the link did not close its end after the module's");
-
-  std::size_t echoes = 0, acks = 0;
-  Expect(CountReplies(replies, echoes, acks), "the link sent something other than echoes and acknowledgements",
-         replies);
-  std::size_t notices = 0, closes = 0;
-  for (const Notified& n : sink.Take()) {
-    if (n.kind == Notified::Post && n.message == kMsgHostBusy) {
-      ++notices;
-      continue;
-    }
-    // The module closing its end is reported as a closed link, at most once.
-    if (n.kind == Notified::Post && n.message == kMsgLinkClosed) {
-      Expect(++closes == 1, "the closed link was reported more than once", stream.bytes);
-      continue;
-    }
-    Expect(!stream.exact && ((n.kind == Notified::Send && n.message == kMsgRemoteLearn) ||
-                             n.kind == Notified::ParameterError),
-           "a notification no answer in the stream causes", stream.bytes);
+    Expect(splitter.HeldBytes() < kNotice.size(), "more than a text's beginning held back", stream.bytes);
   }
 
   if (stream.exact) {
-    Expect(frames == stream.frames, "a frame was lost or dispatched twice", stream.bytes);
-    Expect(echoes == stream.heartbeats, "a heartbeat was not echoed exactly once", stream.bytes);
-    Expect(acks == 0, "an acknowledgement for a frame that needs none", stream.bytes);
-    Expect(notices == stream.notices, "a notice was not reported exactly once", stream.bytes);
-  } else {
-    Expect(echoes <= Occurrences(stream.bytes, kHeartbeat), "more echoes than heartbeats", stream.bytes);
-    Expect(notices <= Occurrences(stream.bytes, kNotice), "more notices than the stream holds", stream.bytes);
-    Expect(frames <= std::size_t(std::count(stream.bytes.begin(), stream.bytes.end(), kFrameStart)),
-           "more frames than start bytes", stream.bytes);
+    Expect(found == stream.items, "the frames and texts found differ from the stream's", stream.bytes);
+    return 0;
   }
+  const auto count = [&found](Item::Kind kind) {
+    return std::size_t(std::count_if(found.begin(), found.end(), [kind](const Item& f) { return f.kind == kind; }));
+  };
+  Expect(count(Item::Heartbeat) <= Occurrences(stream.bytes, kHeartbeat), "more heartbeats than the stream holds",
+         stream.bytes);
+  Expect(count(Item::Notice) <= Occurrences(stream.bytes, kNotice), "more notices than the stream holds",
+         stream.bytes);
+  Expect(count(Item::Frame) <= std::size_t(std::count(stream.bytes.begin(), stream.bytes.end(), kFrameStart)),
+         "more frames than start bytes", stream.bytes);
+  for (const Item& f : found)
+    if (f.kind == Item::Frame)
+      Expect(!f.payload.empty() && f.payload.size() <= kMaxFramePayload, "a payload no frame can hold", f.payload);
   return 0;
 }

@@ -183,6 +183,8 @@ TEST_F(EmulatorLinkTest, HeartbeatsAreEchoedAndASecondHostIsReported) {
   // The module tells a client that arrives while another holds it; here the program
   // is the second client.
   CloseNetworkLink(false);
+  // Until the module has seen the program go, it would turn the holder away instead.
+  ASSERT_TRUE(Eventually([&] { return !server_->ClientConnected(); }));
   const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;

@@ -9,6 +9,7 @@
 #include "dsp/Biquad.h"
 #include "model/BandSplit.h"
 #include "model/BigEndian.h"
+#include "model/CompareSlots.h"
 #include "model/DefaultImage.h"
 #include "model/DerivedRecords.h"
 #include "model/EqBandStore.h"

@@ -34,9 +34,18 @@ TEST(SimProgram, VersionAndHelpSayWhatTheOptionsDo) {
   EXPECT_TRUE(std::regex_match(version.out, std::regex("dsptune-sim [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
   const SimRun help = RunSim("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* promised : {"--version", "(0 = from the start; default: never)"})
+  for (const char* promised : {"--version", "(0 = from the start; default: never)", "--devices N"})
     EXPECT_NE(help.out.find(promised), std::string::npos) << promised;
   EXPECT_EQ(RunSim("--silent-after").status, 2) << "a missing value is a usage error";
+}
+
+TEST(SimProgram, DeviceCountsAndNumbersOutsideTheRangeAreUsageErrors) {
+  for (const char* args : {"--devices 0", "--devices 257", "--devices two", "--devices 3 --port 65534",
+                           "--devices 2 --device 3 --busy", "--device 0", "--devices 2 --device 2 --port 1"}) {
+    const SimRun run = RunSim(args);
+    EXPECT_EQ(run.status, 2) << args << "\n" << run.out;
+    EXPECT_EQ(run.out.find("listening"), std::string::npos) << args;
+  }
 }
 
 }  // namespace

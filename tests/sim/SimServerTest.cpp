@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "tests/sim/LoopbackClient.h"
 
 namespace dsptune {
 namespace {
@@ -37,15 +38,6 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// The payloads of the good frames in a byte stream.
-std::vector<Bytes> Payloads(const Bytes& stream) {
-  std::vector<Bytes> out;
-  FrameAssembler assembler(
-      {[&out](std::span<const std::uint8_t> p) { out.emplace_back(p.begin(), p.end()); }, nullptr, nullptr, nullptr});
-  assembler.FeedReceivedBytes(stream);
-  return out;
-}
-
 bool Contains(const Bytes& haystack, const Bytes& needle) {
   return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
@@ -60,61 +52,8 @@ bool Eventually(const std::function<bool()>& condition) {
   return true;
 }
 
-// A raw loopback client: every wait is bounded.
-class Client {
- public:
-  explicit Client(std::uint16_t port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0;
-  }
-  ~Client() { Close(); }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  bool Connected() const { return connected_; }
-  bool Send(const Bytes& bytes) {
-    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
-  }
-
-  // Reads until the bytes received so far satisfy the condition, the peer closes, or the
-  // limit passes. True when the condition holds.
-  bool ReadUntil(const std::function<bool(const Bytes&)>& done, std::chrono::milliseconds limit = kWaitLimit) {
-    const auto deadline = Clock::now() + limit;
-    while (!done(received)) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0 || closed) return false;
-      pollfd pfd{fd_, POLLIN, 0};
-      if (::poll(&pfd, 1, int(std::min<long long>(left, 100))) <= 0) continue;
-      std::uint8_t buffer[512];
-      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-      if (n <= 0) {
-        closed = true;
-        continue;
-      }
-      received.insert(received.end(), buffer, buffer + n);
-    }
-    return true;
-  }
-  bool ReadFrames(std::size_t count) {
-    return ReadUntil([count](const Bytes& b) { return Payloads(b).size() >= count; });
-  }
-  bool WaitClosed() {
-    ReadUntil([](const Bytes&) { return false; }, kWaitLimit);
-    return closed;
-  }
-
-  Bytes received;
-  bool closed = false;
-
- private:
-  int fd_ = -1;
-  bool connected_ = false;
-};
+using test::Client;
+using test::Payloads;
 
 ServerOptions Quiet() {
   ServerOptions options;

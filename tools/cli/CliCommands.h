@@ -32,6 +32,10 @@ int RunEqImport(const Args& args);
 int RunEqExport(const Args& args);
 bool IsChainResponse(const Args& args);
 int RunChainResponse(const Args& args);
+// autoeq MEAS... --eq N: the EQ fitted to measurements, into a mode file or the device
+// (read back to confirm), its report on stdout and, with --plot, its graph. Exits 1 when
+// a file cannot be read or the fit fails (nothing is then written), 2 on bad arguments.
+int RunAutoEq(const Args& args);
 
 // Prints "dsptune-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

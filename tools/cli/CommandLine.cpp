@@ -85,6 +85,11 @@ std::optional<long> ParseCount(const std::string& text, long lowest, long highes
   return n;
 }
 
+std::optional<long> ParseChannel(const std::string& text, long channels) {
+  const bool named = text.size() > 2 && (text[0] == 'C' || text[0] == 'c') && (text[1] == 'H' || text[1] == 'h');
+  return ParseCount(named ? text.substr(2) : text, 1, channels);
+}
+
 bool Quiet(const ParsedArgs& parsed) { return parsed.Has("-q") || parsed.Has("--quiet"); }
 
 }  // namespace dsptune::cli

@@ -49,6 +49,9 @@ std::string Conflict(const ParsedArgs& parsed, std::initializer_list<std::string
 // A whole number lowest..highest, or nullopt.
 std::optional<long> ParseCount(const std::string& text, long lowest, long highest);
 
+// An output channel as typed, "3" or "CH3" (any case): 1..channels, or nullopt.
+std::optional<long> ParseChannel(const std::string& text, long channels);
+
 // Progress lines are for a person watching: -q or --quiet silences them.
 bool Quiet(const ParsedArgs& parsed);
 

@@ -95,6 +95,56 @@ std::vector<CommandDoc> MakeCommandDocs() {
                   "\n"
                   "  --eq N        the equaliser, 0..15\n"
                   "  -o FILE.txt   save the filter set there (default: standard output)\n"});
+  docs.push_back({"autoeq",
+                  {{"autoeq MEAS... --eq N [FIT OPTIONS] [--plot FILE.png|svg] [--in A.mode] -o B.mode",
+                    "fit EQ N to room measurements within the device's limits,\n"
+                    "print the report and save the bands in a mode file"},
+                   {"autoeq MEAS... --eq N [FIT OPTIONS] [--plot FILE.png|svg] DEVICE [-o B.mode]",
+                    "the same into the device's EQ N, read back to confirm"}},
+                  {{"--eq", true},
+                   {"--target", true},
+                   {"--range", true},
+                   {"--bands", true},
+                   {"--max-boost", true},
+                   {"--smoothing", true},
+                   {"--chain", true},
+                   {"--keep-bands"},
+                   {"--in", true},
+                   {"-o", true},
+                   {"--plot", true},
+                   {"--lang", true}},
+                  true,
+                  false,
+                  "Fits equaliser N to room measurements, so that what the room plays through it approaches\n"
+                  "the target, with bands exactly as the device stores them: its types (peaking and the\n"
+                  "shelves), its limits of gain, Q and frequency, and its steps. MEAS is a measurement\n"
+                  "program's text export (frequency, level in dB and optionally phase a line; '*' and '#'\n"
+                  "start comments) or CSV with a header; several files (microphone positions) are\n"
+                  "averaged. Each line that cannot be read is named with its number. The report says the\n"
+                  "deviation from the target before and after, each band set, every limit that held a\n"
+                  "band and a preamp when the result boosts; nothing is written when the fit fails.\n"
+                  "\n"
+                  "  --eq N              the equaliser, 0..15 (with --chain: that channel's EQ)\n"
+                  "  --target T          flat (default), house:BASS_DB,CORNER_HZ,TILT_DB_PER_OCTAVE (a bass\n"
+                  "                      rise below the corner and a tilt per octave) or a target file in\n"
+                  "                      the measurement formats\n"
+                  "  --range LO-HI       the fit range in Hz (default 20-20000; 20-300 for room modes only)\n"
+                  "  --bands K           at most K bands (default: every band the crossover does not hold)\n"
+                  "  --max-boost DB      the highest gain a band gets, 0..15 (default 0: cuts only)\n"
+                  "  --smoothing S       1/1, 1/3, 1/6, 1/12, 1/24, 1/48 octave, var (psychoacoustic,\n"
+                  "                      default) or none\n"
+                  "  --chain CH          an output channel, 1..8 (or CH1..CH8): fits its EQ with its source\n"
+                  "                      path's EQ and its crossover included\n"
+                  "  --keep-bands        keep the bands already set; fit only the flat ones\n"
+                  "  --in A.mode         the mode file to start from (default: the default settings)\n"
+                  "  -o B.mode           where the result is saved; with a device, also a copy of what the\n"
+                  "                      device holds afterwards\n"
+                  "  --plot FILE         measurement, target and predicted result as a graph, FILE.svg or\n"
+                  "                      FILE.png\n"
+                  "  --lang L            the report in English (en, default) or Chinese (zh)\n"
+                  "\n"
+                  "With a device (one --tcp or --usb) the device is read first, the fit starts from the\n"
+                  "bands it holds, and the bands are written to it and read back.\n"});
   docs.push_back({"diff",
                   {{"diff A.mode B.mode [--csv] [--lang en|zh]",
                     "what differs between two mode files, one line each:\n"

@@ -23,6 +23,7 @@
 #include "tools/cli/DeviceSession.h"
 #include "tools/cli/ExitStatus.h"
 #include "tools/cli/InputFiles.h"
+#include "tools/cli/SettingsTarget.h"
 
 namespace dsptune::cli {
 namespace {
@@ -34,11 +35,6 @@ constexpr const char* kExportUsage = "eq-export: usage: eq-export --eq N [FILE.m
 constexpr const char* kChainUsage =
     "response: usage: response --chain CH [--source mic-a|mic-b|music] [FILE.mode] (CH 1..8)";
 
-int FileFailure(const std::string& problem) {
-  std::fprintf(stderr, "dsptune-cli: %s\n", problem.c_str());
-  return kExitFailure;
-}
-
 std::optional<int> EqNumber(const ParsedArgs& parsed) {
   if (!parsed.Has("--eq")) return std::nullopt;
   const auto n = ParseCount(parsed.Value("--eq"), 0, kEqCount - 1);
@@ -47,47 +43,6 @@ std::optional<int> EqNumber(const ParsedArgs& parsed) {
 }
 
 std::string EnglishEqName(int eq) { return EqName(eq)[kTextEnglish]; }
-
-// The settings a file-based command works on: a mode file's, or the defaults. The
-// identity becomes the file's header (the defaults: the supported protocol), so that the
-// file saved from them loads again.
-int LoadSettings(const std::string& path) {
-  DeviceIdentity identity;
-  identity.protocolCode = kSupportedProtocol;
-  if (path.empty()) {
-    LoadDefaultImage();
-  } else {
-    // Taken as stored: the file is edited here, not loaded for a connected model, so
-    // nothing is corrected for one.
-    std::string error;
-    ParameterImageBytes image{};
-    if (ReadModeFileImage(path, image, &error, &identity) != 1)
-      return FileFailure(path + ": " + (error.empty() ? std::string(kModeVersionText) : error));
-    ReplaceImage(image);
-    ApplyImage();
-  }
-  UpdateIdentity([&identity](DeviceIdentity& id) { id = identity; });
-  return kExitSuccess;
-}
-
-int SaveSettings(const std::string& path) {
-  std::string error;
-  if (SaveModeFile(path, &error) == 1) return kExitSuccess;
-  return FileFailure(error.empty() ? path + ": cannot write the mode file" : error);
-}
-
-std::optional<DeviceChoice> OneDevice(const ParsedArgs& parsed, const char* command, int& exitCode) {
-  std::optional<DeviceChoice> choice = DeviceChoiceFrom(parsed, command, exitCode);
-  if (choice && choice->Many()) {
-    exitCode = UsageError(std::string(command) + ": works on one device (one --tcp or --usb)");
-    return std::nullopt;
-  }
-  return choice;
-}
-
-std::optional<HostTarget> HostOf(const DeviceChoice& choice) {
-  return choice.usb ? std::nullopt : std::optional<HostTarget>(choice.hosts[0]);
-}
 
 }  // namespace
 
@@ -120,22 +75,9 @@ int RunEqImport(const Args& args) {
 
   const std::string what = std::to_string(plan.filtersUsed) + (plan.filtersUsed == 1 ? " filter" : " filters") +
                            " into " + EnglishEqName(*eq);
-  if (choice) {
-    DeviceSession session(*choice, HostOf(*choice));
-    if (const int status = session.ConnectAndRead(); status != 0) return status;
-    ApplyFilterImport(plan);
-    // Band writes are not acknowledged one by one: reading the device back is what
-    // shows that it holds them.
-    if (const int status = session.ReadAgain(); status != 0) return status;
-    if (!HoldsFilterImport(plan, *eq)) return FileFailure("the device does not hold the imported bands of " + EnglishEqName(*eq));
-    std::fprintf(stderr, "imported %s of the device\n", what.c_str());
-    return out.empty() ? kExitSuccess : SaveSettings(out);
-  }
-  if (const int status = LoadSettings(in); status != 0) return status;
-  ApplyFilterImport(plan);
-  if (const int status = SaveSettings(out); status != 0) return status;
-  std::fprintf(stderr, "imported %s; saved %s\n", what.c_str(), out.c_str());
-  return kExitSuccess;
+  SettingsTarget target = choice ? SettingsTarget(*choice, out) : SettingsTarget(in, out);
+  if (const int status = target.Open(); status != 0) return status;
+  return target.Store(plan, "imported " + what);
 }
 
 int RunEqExport(const Args& args) {
@@ -153,13 +95,8 @@ int RunEqExport(const Args& args) {
   if (const std::string problem = out.empty() ? "" : OutputFileProblem(out); !problem.empty())
     return FileFailure(problem);
 
-  std::optional<DeviceSession> session;
-  if (choice) {
-    session.emplace(*choice, HostOf(*choice));
-    if (const int status = session->ConnectAndRead(); status != 0) return status;
-  } else if (const int status = LoadSettings(in); status != 0) {
-    return status;
-  }
+  SettingsTarget source = choice ? SettingsTarget(*choice, "") : SettingsTarget(in, "");
+  if (const int status = source.Open(); status != 0) return status;
   const std::string text = ExportEqFilters(*eq);
   if (out.empty()) {
     std::fputs(text.c_str(), stdout);
@@ -180,9 +117,7 @@ bool IsChainResponse(const Args& args) {
 int RunChainResponse(const Args& args) {
   const auto parsed = ParseArgs("response", args, {{"--chain", true}, {"--source", true}});
   if (!parsed) return kExitUsage;
-  std::string ch = parsed->Value("--chain");
-  if (ch.size() > 2 && (ch[0] == 'C' || ch[0] == 'c') && (ch[1] == 'H' || ch[1] == 'h')) ch = ch.substr(2);
-  const auto channel = ParseCount(ch, 1, kOutputChannelCount);
+  const auto channel = ParseChannel(parsed->Value("--chain"), kOutputChannelCount);
   if (!channel || parsed->positional.size() > 1) return UsageError(kChainUsage);
   std::optional<ChainSource> source;
   if (parsed->Has("--source")) {

@@ -63,6 +63,7 @@ int Run(const std::string& command, const Args& args) {
   if (command == "response") return IsChainResponse(args) ? RunChainResponse(args) : RunResponse(args);
   if (command == "eq-import") return RunEqImport(args);
   if (command == "eq-export") return RunEqExport(args);
+  if (command == "autoeq") return RunAutoEq(args);
   if (command == "diff") return RunDiff(args);
   if (command == "merge") return RunMerge(args);
   if (command == "info" || command == "read" || command == "write" || command == "remote-save" ||

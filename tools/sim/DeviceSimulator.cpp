@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "link/CommandSet.h"
 #include "link/FrameCodec.h"
 #include "link/PacketParams.h"
 #include "model/DefaultImage.h"
+#include "tools/sim/SimStateFile.h"
 
 namespace dsptune {
 namespace {
@@ -17,10 +17,6 @@ namespace {
 // A long demo polls the status every 500 ms; the in-memory transcript keeps the latest
 // lines only, the file keeps them all.
 constexpr std::size_t kTranscriptMemoryLines = 65536;
-
-constexpr char kStateMagic[8] = {'D', 'S', 'P', 'T', 'S', 'I', 'M', '1'};
-constexpr std::size_t kStateSize = sizeof kStateMagic + 1 + (1 + kSimModeSlots) * std::size_t(kImageSize) +
-                                   kSimSettingsSize + kSimRemoteTableSize;
 
 constexpr std::uint8_t kPitchBlock = 4, kPitchAddress = 0x15;
 constexpr std::uint8_t kFactoryResetKey = 0xAA;
@@ -117,7 +113,7 @@ void DeviceSimulator::FactoryReset() {
   currentMode_ = 0;
   settings_ = FactorySettings();
   remote_ = FactoryRemoteTable();
-  std::erase_if(queued_, [](const Queued& q) { return q.learn; });
+  DropPendingLearn();
   changed_ = true;
 }
 
@@ -135,60 +131,26 @@ bool DeviceSimulator::OpenFiles(std::string& error) {
 }
 
 bool DeviceSimulator::LoadState(std::string& error) {
-  std::FILE* f = std::fopen(options_.statePath.c_str(), "rb");
-  if (!f) {
-    if (errno == ENOENT) return true;
-    error = "cannot open state file " + options_.statePath + ": " + std::strerror(errno);
-    return false;
+  SimSavedState state;
+  switch (LoadSimState(options_.statePath, state, error)) {
+    case SimStateLoad::kMissing:
+      return true;
+    case SimStateLoad::kFailed:
+      return false;
+    case SimStateLoad::kLoaded:
+      break;
   }
-  std::vector<std::uint8_t> bytes(kStateSize + 1);
-  const std::size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  if (n != kStateSize || !std::equal(std::begin(kStateMagic), std::end(kStateMagic), bytes.begin()) ||
-      bytes[sizeof kStateMagic] >= kSimModeSlots) {
-    error = "state file " + options_.statePath + " is not a simulator state file";
-    return false;
-  }
-  auto it = bytes.begin() + sizeof kStateMagic;
-  currentMode_ = *it++;
-  std::copy_n(it, kImageSize, working_.begin());
-  it += kImageSize;
-  for (auto& slot : slots_) {
-    std::copy_n(it, kImageSize, slot.begin());
-    it += kImageSize;
-  }
-  std::copy_n(it, kSimSettingsSize, settings_.begin());
-  it += kSimSettingsSize;
-  std::copy_n(it, kSimRemoteTableSize, remote_.begin());
+  currentMode_ = state.currentMode;
+  working_ = state.working;
+  slots_ = state.slots;
+  settings_ = state.settings;
+  remote_ = state.remote;
   changed_ = false;
   return true;
 }
 
 bool DeviceSimulator::SaveState(std::string& error) {
-  std::vector<std::uint8_t> bytes(std::begin(kStateMagic), std::end(kStateMagic));
-  bytes.reserve(kStateSize);
-  bytes.push_back(std::uint8_t(currentMode_));
-  bytes.insert(bytes.end(), working_.begin(), working_.end());
-  for (const auto& slot : slots_) bytes.insert(bytes.end(), slot.begin(), slot.end());
-  bytes.insert(bytes.end(), settings_.begin(), settings_.end());
-  bytes.insert(bytes.end(), remote_.begin(), remote_.end());
-
-  // Written beside the target and renamed over it, so a crash mid-write leaves the old
-  // state readable.
-  const std::string temp = options_.statePath + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot write state file " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), options_.statePath.c_str()) != 0) {
-    error = "cannot write state file " + options_.statePath + ": " + std::strerror(errno);
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return SaveSimState(options_.statePath, {currentMode_, working_, slots_, settings_, remote_}, error);
 }
 
 bool DeviceSimulator::SaveStateIfChanged(std::string& error) {
@@ -246,133 +208,186 @@ std::vector<DeviceSimulator::Packet> DeviceSimulator::Handle(std::span<const std
   return Release(Execute(packet, now), now);
 }
 
+// The command handlers, one per command code. A nested class, so the handlers reach the
+// device's state while the header names none of them.
+struct DeviceSimulator::Commands {
+  using Replies = std::vector<Packet>;
+  struct Request {
+    std::uint8_t code;
+    const Params& p;
+    Clock::time_point now;
+  };
+  using Handler = Replies (*)(DeviceSimulator&, const Request&);
+
+  // Commands on one mode slot: checked, applied, and the slot becomes the current mode.
+  template <typename Apply>
+  static Replies OnMode(DeviceSimulator& d, const Request& r, Apply&& apply) {
+    if (!r.p.Has(1)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    if (r.p[0] >= kSimModeSlots) return {Error(kSimErrorOutOfRange, r.code, r.p)};
+    apply(std::size_t(r.p[0]));
+    d.currentMode_ = r.p[0];
+    d.changed_ = true;
+    return {{r.code}};
+  }
+  static Replies SelectMode(DeviceSimulator& d, const Request& r) {
+    return OnMode(d, r, [](std::size_t) {});
+  }
+  static Replies StoreMode(DeviceSimulator& d, const Request& r) {
+    return OnMode(d, r, [&d](std::size_t m) { d.slots_[m] = d.working_; });
+  }
+  static Replies LoadMode(DeviceSimulator& d, const Request& r) {
+    return OnMode(d, r, [&d](std::size_t m) { d.working_ = d.slots_[m]; });
+  }
+  static Replies FactoryMode(DeviceSimulator& d, const Request& r) {
+    return OnMode(d, r, [&d](std::size_t m) {
+      d.slots_[m] = DefaultImage();
+      d.working_ = d.slots_[m];
+    });
+  }
+  static Replies GetMode(DeviceSimulator& d, const Request& r) { return {{r.code, std::uint8_t(d.currentMode_)}}; }
+
+  static Replies WriteDsp(DeviceSimulator& d, const Request& r) {
+    // 09 00 block address n values. Only parameters with a record in the image are
+    // kept; band coefficients (and the SSVC locate selector) go straight to the DSP.
+    const Params& p = r.p;
+    if (!p.Has(4)) return {Error(kSimErrorTooShort, r.code, p)};
+    const std::size_t present = (p.size() - 4) / 4;
+    if (const auto slot = FindImageRecord(d.working_, p[1], p[2])) {
+      const std::size_t n = std::min({std::size_t(p[3]), present, std::size_t(slot->count)});
+      if (n > 0 && StoreBytes(d.working_, kImageSize, slot->valueOffset, p.From(4, 4 * n))) d.changed_ = true;
+    }
+    return {{r.code}};
+  }
+
+  static Replies Status(DeviceSimulator& d, const Request& r) {
+    const DeviceSimulator::Status status = d.BuildStatus(r.now);
+    Packet out{r.code};
+    out.insert(out.end(), status.begin(), status.end());
+    return {out};
+  }
+
+  static Replies ReadImage(DeviceSimulator& d, const Request& r) {
+    const Params& p = r.p;
+    if (!p.Has(3)) return {Error(kSimErrorTooShort, r.code, p)};
+    const int offset = (p[0] << 8) | p[1];
+    const int n = offset >= kImageSize ? 0 : std::min({int(p[2]), kSimMaxChunk, kImageSize - offset});
+    Packet out{r.code, p[0], p[1], std::uint8_t(n)};
+    if (n > 0) out.insert(out.end(), d.working_.begin() + offset, d.working_.begin() + offset + n);
+    return {out};
+  }
+  static Replies WriteImage(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(3)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    if (StoreBytes(d.working_, kImageSize, (r.p[0] << 8) | r.p[1], r.p.From(3, r.p[2]))) d.changed_ = true;
+    return {{r.code}};
+  }
+
+  static Replies LearnKey(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(1)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    const std::uint8_t key = r.p[0];
+    if (key < 1 || key > kLearnKeyCount) return {Error(kSimErrorOutOfRange, r.code, r.p)};
+    // The answer comes when "the user presses the key": a later learn request replaces
+    // a pending one, as the receiver listens for one key at a time.
+    d.DropPendingLearn();
+    d.Enqueue({r.now + d.options_.learnDelay + d.options_.replyLatency,
+               {r.code, kSimLearnAddress, key, LearnedCode(key)},
+               true});
+    return {};
+  }
+  static Replies EndLearn(DeviceSimulator& d, const Request& r) {
+    d.DropPendingLearn();
+    return {{r.code}};
+  }
+  static Replies GetRemoteTable(DeviceSimulator& d, const Request& r) {
+    Packet out{r.code};
+    out.insert(out.end(), d.remote_.begin(), d.remote_.begin() + kSimRemoteReadSize);
+    return {out};
+  }
+  static Replies SetRemoteTable(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(kSimRemoteTableSize)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    std::copy_n(r.p.From(0, kSimRemoteTableSize).begin(), kSimRemoteTableSize, d.remote_.begin());
+    d.changed_ = true;
+    return {{r.code}};
+  }
+
+  static Replies ResetMachine(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(1)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    if (r.p[0] != kFactoryResetKey) return {Error(kSimErrorOutOfRange, r.code, r.p)};
+    d.FactoryReset();
+    d.restart_ = true;
+    return {{r.code}};
+  }
+
+  static Replies DspVersion(DeviceSimulator& d, const Request& r) { return {Text(r.code, d.options_.dspVersion)}; }
+  static Replies ProtocolCode(DeviceSimulator& d, const Request& r) {
+    return {{r.code, std::uint8_t(d.options_.protocolCode)}};
+  }
+  static Replies ModelName(DeviceSimulator& d, const Request& r) { return {Text(r.code, d.options_.modelName)}; }
+  static Replies McuVersion(DeviceSimulator& d, const Request& r) { return {Text(r.code, d.options_.mcuVersion)}; }
+
+  static Replies WriteLive(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(3)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    if (StoreBytes(d.working_, kLiveBlockSize, (r.p[0] << 8) | r.p[1], r.p.From(3, r.p[2]))) d.changed_ = true;
+    return {{r.code}};
+  }
+  static Replies Disconnect(DeviceSimulator& d, const Request&) {
+    // The program is leaving: no answer, and nobody is left to press a key for.
+    d.DropPendingLearn();
+    return {};
+  }
+
+  static Replies SetMachineSettings(DeviceSimulator& d, const Request& r) {
+    if (!r.p.Has(kSimSettingsSize)) return {Error(kSimErrorTooShort, r.code, r.p)};
+    std::copy_n(r.p.From(0, kSimSettingsSize).begin(), kSimSettingsSize, d.settings_.begin());
+    d.changed_ = true;
+    return {{r.code}};
+  }
+  static Replies GetMachineSettings(DeviceSimulator& d, const Request& r) {
+    Packet out{r.code};
+    out.insert(out.end(), d.settings_.begin(), d.settings_.end());
+    return {out};
+  }
+
+  // Any other code (the end of an image write among them) is acknowledged with its code.
+  static Replies Acknowledge(DeviceSimulator&, const Request& r) { return {{r.code}}; }
+
+  static constexpr std::array<Handler, 256> Table() {
+    std::array<Handler, 256> table{};
+    table.fill(&Acknowledge);
+    table[kCmdSelectMode] = &SelectMode;
+    table[kCmdStoreMode] = &StoreMode;
+    table[kCmdLoadMode] = &LoadMode;
+    table[kCmdFactoryMode] = &FactoryMode;
+    table[kCmdGetMode] = &GetMode;
+    table[kCmdWriteDsp] = &WriteDsp;
+    table[kCmdStatus] = &Status;
+    table[kCmdReadImage] = &ReadImage;
+    table[kCmdWriteImage] = &WriteImage;
+    table[kCmdLearnKey] = &LearnKey;
+    table[kCmdEndLearn] = &EndLearn;
+    table[kCmdGetRemoteTable] = &GetRemoteTable;
+    table[kCmdSetRemoteTable] = &SetRemoteTable;
+    table[kCmdResetMachine] = &ResetMachine;
+    table[kCmdDspVersion] = &DspVersion;
+    table[kCmdProtocolCode] = &ProtocolCode;
+    table[kCmdModelName] = &ModelName;
+    table[kCmdMcuVersion] = &McuVersion;
+    table[kCmdWriteLive] = &WriteLive;
+    table[kCmdDisconnect] = &Disconnect;
+    table[kCmdSetMachineSettings] = &SetMachineSettings;
+    table[kCmdGetMachineSettings] = &GetMachineSettings;
+    return table;
+  }
+};
+
 std::vector<DeviceSimulator::Packet> DeviceSimulator::Execute(std::span<const std::uint8_t> packet,
                                                               Clock::time_point now) {
-  const std::uint8_t code = packet[0];
+  static constexpr std::array<Commands::Handler, 256> kHandlers = Commands::Table();
   const Params p = CommandParams(packet);
-  auto mode = [&](auto&& apply) -> std::vector<Packet> {
-    if (!p.Has(1)) return {Error(kSimErrorTooShort, code, p)};
-    if (p[0] >= kSimModeSlots) return {Error(kSimErrorOutOfRange, code, p)};
-    apply(p[0]);
-    currentMode_ = p[0];
-    changed_ = true;
-    return {{code}};
-  };
+  return kHandlers[packet[0]](*this, {packet[0], p, now});
+}
 
-  switch (code) {
-    case kCmdSelectMode:
-      return mode([](int) {});
-    case kCmdStoreMode:
-      return mode([this](int m) { slots_[std::size_t(m)] = working_; });
-    case kCmdLoadMode:
-      return mode([this](int m) { working_ = slots_[std::size_t(m)]; });
-    case kCmdFactoryMode:
-      return mode([this](int m) {
-        slots_[std::size_t(m)] = DefaultImage();
-        working_ = slots_[std::size_t(m)];
-      });
-    case kCmdGetMode:
-      return {{code, std::uint8_t(currentMode_)}};
-
-    case kCmdWriteDsp: {
-      // 09 00 block address n values. Only parameters with a record in the image are
-      // kept; band coefficients (and the SSVC locate selector) go straight to the DSP.
-      if (!p.Has(4)) return {Error(kSimErrorTooShort, code, p)};
-      const std::size_t present = (p.size() - 4) / 4;
-      if (const auto slot = FindImageRecord(working_, p[1], p[2])) {
-        const std::size_t n = std::min({std::size_t(p[3]), present, std::size_t(slot->count)});
-        if (n > 0 && StoreBytes(working_, kImageSize, slot->valueOffset, p.From(4, 4 * n))) changed_ = true;
-      }
-      return {{code}};
-    }
-
-    case kCmdStatus: {
-      const Status status = BuildStatus(now);
-      Packet out{code};
-      out.insert(out.end(), status.begin(), status.end());
-      return {out};
-    }
-
-    case kCmdReadImage: {
-      if (!p.Has(3)) return {Error(kSimErrorTooShort, code, p)};
-      const int offset = (p[0] << 8) | p[1];
-      const int n = offset >= kImageSize ? 0 : std::min({int(p[2]), kSimMaxChunk, kImageSize - offset});
-      Packet out{code, p[0], p[1], std::uint8_t(n)};
-      if (n > 0) out.insert(out.end(), working_.begin() + offset, working_.begin() + offset + n);
-      return {out};
-    }
-    case kCmdWriteImage: {
-      if (!p.Has(3)) return {Error(kSimErrorTooShort, code, p)};
-      if (StoreBytes(working_, kImageSize, (p[0] << 8) | p[1], p.From(3, p[2]))) changed_ = true;
-      return {{code}};
-    }
-    case kCmdEndImageWrite:
-      return {{code}};
-
-    case kCmdLearnKey: {
-      if (!p.Has(1)) return {Error(kSimErrorTooShort, code, p)};
-      const std::uint8_t key = p[0];
-      if (key < 1 || key > kLearnKeyCount) return {Error(kSimErrorOutOfRange, code, p)};
-      // The answer comes when "the user presses the key": a later learn request replaces
-      // a pending one, as the receiver listens for one key at a time.
-      std::erase_if(queued_, [](const Queued& q) { return q.learn; });
-      Enqueue({now + options_.learnDelay + options_.replyLatency, {code, kSimLearnAddress, key, LearnedCode(key)}, true});
-      return {};
-    }
-    case kCmdEndLearn:
-      std::erase_if(queued_, [](const Queued& q) { return q.learn; });
-      return {{code}};
-    case kCmdGetRemoteTable: {
-      Packet out{code};
-      out.insert(out.end(), remote_.begin(), remote_.begin() + kSimRemoteReadSize);
-      return {out};
-    }
-    case kCmdSetRemoteTable:
-      if (!p.Has(kSimRemoteTableSize)) return {Error(kSimErrorTooShort, code, p)};
-      std::copy_n(p.From(0, kSimRemoteTableSize).begin(), kSimRemoteTableSize, remote_.begin());
-      changed_ = true;
-      return {{code}};
-
-    case kCmdResetMachine:
-      if (!p.Has(1)) return {Error(kSimErrorTooShort, code, p)};
-      if (p[0] != kFactoryResetKey) return {Error(kSimErrorOutOfRange, code, p)};
-      FactoryReset();
-      restart_ = true;
-      return {{code}};
-
-    case kCmdDspVersion:
-      return {Text(code, options_.dspVersion)};
-    case kCmdProtocolCode:
-      return {{code, std::uint8_t(options_.protocolCode)}};
-    case kCmdModelName:
-      return {Text(code, options_.modelName)};
-    case kCmdMcuVersion:
-      return {Text(code, options_.mcuVersion)};
-
-    case kCmdWriteLive: {
-      if (!p.Has(3)) return {Error(kSimErrorTooShort, code, p)};
-      if (StoreBytes(working_, kLiveBlockSize, (p[0] << 8) | p[1], p.From(3, p[2]))) changed_ = true;
-      return {{code}};
-    }
-    case kCmdDisconnect:
-      // The program is leaving: no answer, and nobody is left to press a key for.
-      std::erase_if(queued_, [](const Queued& q) { return q.learn; });
-      return {};
-
-    case kCmdSetMachineSettings:
-      if (!p.Has(kSimSettingsSize)) return {Error(kSimErrorTooShort, code, p)};
-      std::copy_n(p.From(0, kSimSettingsSize).begin(), kSimSettingsSize, settings_.begin());
-      changed_ = true;
-      return {{code}};
-    case kCmdGetMachineSettings: {
-      Packet out{code};
-      out.insert(out.end(), settings_.begin(), settings_.end());
-      return {out};
-    }
-
-    default:
-      return {{code}};
-  }
+void DeviceSimulator::DropPendingLearn() {
+  std::erase_if(queued_, [](const Queued& q) { return q.learn; });
 }
 
 bool DeviceSimulator::DropThisReply() {

@@ -127,6 +127,7 @@ class DeviceSimulator {
     Packet packet;
     bool learn = false;
   };
+  struct Commands;  // the handler of each command code (DeviceSimulator.cpp)
 
   void Record(std::span<const std::uint8_t> bytes);
   std::vector<Packet> Handle(std::span<const std::uint8_t> packet, Clock::time_point now);
@@ -135,6 +136,7 @@ class DeviceSimulator {
   std::vector<Packet> Release(std::vector<Packet> replies, Clock::time_point now);
   bool DropThisReply();
   void Enqueue(Queued item);
+  void DropPendingLearn();  // a learn answer still to come is not sent
   void FactoryReset();
   Status BuildStatus(Clock::time_point now) const;
   bool LoadState(std::string& error);

@@ -6,12 +6,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
-#include "tools/sim/DeviceSimulator.h"
-#include "tools/sim/SimServer.h"
+#include "tools/sim/SimFleet.h"
 
 namespace {
 
@@ -21,9 +22,19 @@ using std::chrono::milliseconds;
 constexpr const char* kHelp =
     "usage: dsptune-sim [options]\n"
     "\n"
-    "Serves one emulated device on 127.0.0.1 until interrupted.\n"
+    "Serves emulated devices on 127.0.0.1 until interrupted, one line\n"
+    "\"dsptune-sim listening on 127.0.0.1:PORT\" per device on standard output.\n"
     "\n"
     "  --port N               TCP port (default 30303; 0 = any free port)\n"
+    "  --devices N            serve N independent devices (default 1, at most 256) on\n"
+    "                         consecutive ports from --port (--port 0: each on a free\n"
+    "                         port); with N > 1 device K (1..N) keeps its --state and\n"
+    "                         --transcript in FILE.K; every other option, faults\n"
+    "                         included, applies to each device unless --device says\n"
+    "                         otherwise\n"
+    "  --device K             the options after it, up to the next --device, apply to\n"
+    "                         device K (1..N) only, on top of those before the first\n"
+    "                         --device (not --port; --state and --transcript as given)\n"
     "  --model NAME           model name answered to 0x80 (default LQ830)\n"
     "  --protocol N           protocol code answered to 0x7F (default 20)\n"
     "  --heartbeat MS         \"$HB$\" interval (default 1000; 0 = none)\n"
@@ -64,11 +75,94 @@ bool ParseNumber(std::string_view text, long long min, long long max, long long&
   return ec == std::errc() && ptr == end && !text.empty() && value >= min && value <= max;
 }
 
+// Applies the option at argv[i] (and its value, advancing i past it). 0 when applied, 2
+// after a usage error, 1 when the option is not one of these.
+int ApplyOption(int argc, char** argv, int& i, DeviceOptions& device, ServerOptions& server) {
+  const std::string_view arg = argv[i];
+  if (arg == "--split-bytes") {
+    server.splitBytes = true;
+    return 0;
+  }
+  if (arg == "--stray-bytes") {
+    server.strayBytes = true;
+    return 0;
+  }
+  if (arg == "--busy") {
+    server.busy = true;
+    return 0;
+  }
+  if (arg == "--busy-answering") {
+    server.busyAnswering = true;
+    return 0;
+  }
+  if (i + 1 >= argc) return UsageError("unknown option or missing value: " + std::string(arg));
+  const std::string_view value = argv[i + 1];
+  long long n = 0;
+  constexpr long long kMaxMs = 24LL * 3600 * 1000;
+  constexpr long long kMaxCount = 1000000000;
+  auto number = [&](long long min, long long max) {
+    if (ParseNumber(value, min, max, n)) return true;
+    UsageError("bad value for " + std::string(arg) + ": '" + std::string(value) + "' (expected " +
+               std::to_string(min) + ".." + std::to_string(max) + ")");
+    return false;
+  };
+  if (arg == "--port") {
+    if (!number(0, 65535)) return 2;
+    server.port = std::uint16_t(n);
+  } else if (arg == "--model") {
+    if (value.empty() || value.size() > kSimMaxText) return UsageError("model name must be 1..58 characters");
+    device.modelName = value;
+  } else if (arg == "--protocol") {
+    if (!number(0, 255)) return 2;
+    device.protocolCode = int(n);
+  } else if (arg == "--latency") {
+    if (!number(0, kMaxMs)) return 2;
+    device.replyLatency = milliseconds(n);
+  } else if (arg == "--drop-every") {
+    if (!number(0, kMaxCount)) return 2;
+    device.dropEvery = int(n);
+  } else if (arg == "--silent-after") {
+    if (!number(0, kMaxMs)) return 2;
+    server.silentAfter = milliseconds(n);
+  } else if (arg == "--bad-checksum-every") {
+    if (!number(0, kMaxCount)) return 2;
+    server.badChecksumEvery = int(n);
+  } else if (arg == "--close-after") {
+    if (!number(0, kMaxCount)) return 2;
+    server.closeAfterCommands = int(n);
+  } else if (arg == "--param-error-after") {
+    if (!number(0, kMaxCount)) return 2;
+    device.parameterErrorAfter = int(n);
+  } else if (arg == "--heartbeat") {
+    if (!number(0, kMaxMs)) return 2;
+    server.heartbeatInterval = milliseconds(n);
+  } else if (arg == "--zwave-every") {
+    if (!number(0, kMaxMs)) return 2;
+    server.zwaveInterval = milliseconds(n);
+  } else if (arg == "--restart-time") {
+    if (!number(0, kMaxMs)) return 2;
+    server.restartTime = milliseconds(n);
+  } else if (arg == "--learn-delay") {
+    if (!number(0, kMaxMs)) return 2;
+    device.learnDelay = milliseconds(n);
+  } else if (arg == "--state") {
+    device.statePath = value;
+  } else if (arg == "--transcript") {
+    device.transcriptPath = value;
+  } else {
+    return UsageError("unknown option: " + std::string(arg));
+  }
+  ++i;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  DeviceOptions device;
-  ServerOptions server;
+  FleetOptions fleet;
+  // The argv indexes of the options given after "--device K", by device index (K - 1).
+  std::map<int, std::vector<int>> sections;
+  int section = -1;  // -1: options for every device
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -80,80 +174,36 @@ int main(int argc, char** argv) {
       std::printf("dsptune-sim %s\n", DSPTUNE_VERSION);
       return 0;
     }
-    if (arg == "--split-bytes") {
-      server.splitBytes = true;
+    if (arg == "--devices" || arg == "--device") {
+      long long n = 0;
+      if (i + 1 >= argc || !ParseNumber(argv[i + 1], 1, kSimMaxDevices, n))
+        return UsageError("bad value for " + std::string(arg) + ": expected 1.." + std::to_string(kSimMaxDevices));
+      ++i;
+      if (arg == "--devices") fleet.devices = int(n);
+      else section = int(n) - 1;
       continue;
     }
-    if (arg == "--stray-bytes") {
-      server.strayBytes = true;
+    if (section < 0) {
+      if (const int status = ApplyOption(argc, argv, i, fleet.device, fleet.server)) return status;
       continue;
     }
-    if (arg == "--busy") {
-      server.busy = true;
-      continue;
-    }
-    if (arg == "--busy-answering") {
-      server.busyAnswering = true;
-      continue;
-    }
-    if (i + 1 >= argc) return UsageError("unknown option or missing value: " + std::string(arg));
-    const std::string_view value = argv[++i];
-    long long n = 0;
-    constexpr long long kMaxMs = 24LL * 3600 * 1000;
-    constexpr long long kMaxCount = 1000000000;
-    auto number = [&](long long min, long long max) {
-      if (ParseNumber(value, min, max, n)) return true;
-      UsageError("bad value for " + std::string(arg) + ": '" + std::string(value) + "' (expected " +
-                 std::to_string(min) + ".." + std::to_string(max) + ")");
-      return false;
-    };
-    if (arg == "--port") {
-      if (!number(0, 65535)) return 2;
-      server.port = std::uint16_t(n);
-    } else if (arg == "--model") {
-      if (value.empty() || value.size() > kSimMaxText) return UsageError("model name must be 1..58 characters");
-      device.modelName = value;
-    } else if (arg == "--protocol") {
-      if (!number(0, 255)) return 2;
-      device.protocolCode = int(n);
-    } else if (arg == "--latency") {
-      if (!number(0, kMaxMs)) return 2;
-      device.replyLatency = milliseconds(n);
-    } else if (arg == "--drop-every") {
-      if (!number(0, kMaxCount)) return 2;
-      device.dropEvery = int(n);
-    } else if (arg == "--silent-after") {
-      if (!number(0, kMaxMs)) return 2;
-      server.silentAfter = milliseconds(n);
-    } else if (arg == "--bad-checksum-every") {
-      if (!number(0, kMaxCount)) return 2;
-      server.badChecksumEvery = int(n);
-    } else if (arg == "--close-after") {
-      if (!number(0, kMaxCount)) return 2;
-      server.closeAfterCommands = int(n);
-    } else if (arg == "--param-error-after") {
-      if (!number(0, kMaxCount)) return 2;
-      device.parameterErrorAfter = int(n);
-    } else if (arg == "--heartbeat") {
-      if (!number(0, kMaxMs)) return 2;
-      server.heartbeatInterval = milliseconds(n);
-    } else if (arg == "--zwave-every") {
-      if (!number(0, kMaxMs)) return 2;
-      server.zwaveInterval = milliseconds(n);
-    } else if (arg == "--restart-time") {
-      if (!number(0, kMaxMs)) return 2;
-      server.restartTime = milliseconds(n);
-    } else if (arg == "--learn-delay") {
-      if (!number(0, kMaxMs)) return 2;
-      device.learnDelay = milliseconds(n);
-    } else if (arg == "--state") {
-      device.statePath = value;
-    } else if (arg == "--transcript") {
-      device.transcriptPath = value;
-    } else {
-      return UsageError("unknown option: " + std::string(arg));
-    }
+    if (arg == "--port") return UsageError("--port applies to every device, not after --device");
+    // Checked now, applied once the device's own options are known.
+    DeviceOptions scratchDevice;
+    ServerOptions scratchServer;
+    sections[section].push_back(i);
+    if (const int status = ApplyOption(argc, argv, i, scratchDevice, scratchServer)) return status;
   }
+  for (const auto& [index, options] : sections)
+    if (index >= fleet.devices)
+      return UsageError("--device " + std::to_string(index + 1) + " but only " + std::to_string(fleet.devices) +
+                        " device(s)");
+  fleet.adjust = [&sections, argc, argv](int index, DeviceOptions& device, ServerOptions& server) {
+    const auto found = sections.find(index);
+    if (found == sections.end()) return;
+    for (int i : found->second) ApplyOption(argc, argv, i, device, server);
+  };
+  const ServerOptions& server = fleet.server;
 
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -162,18 +212,18 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  DeviceSimulator simulator(device);
+  if (!SimFleet::PortsFit(server.port, fleet.devices))
+    return UsageError("--port " + std::to_string(server.port) + " leaves no room for " +
+                      std::to_string(fleet.devices) + " consecutive ports");
+
+  SimFleet devices(fleet);
   std::string error;
-  if (!simulator.OpenFiles(error)) {
+  if (!devices.Start(error)) {
     std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     return 1;
   }
-  SimServer tcp(simulator, server);
-  if (!tcp.Start()) {
-    std::fprintf(stderr, "dsptune-sim: %s\n", tcp.LastError().c_str());
-    return 1;
-  }
-  std::printf("dsptune-sim listening on %s:%u\n", server.bindAddress.c_str(), unsigned(tcp.Port()));
+  for (std::size_t i = 0; i < devices.Size(); ++i)
+    std::printf("dsptune-sim listening on %s:%u\n", server.bindAddress.c_str(), unsigned(devices.Port(i)));
   std::fflush(stdout);
 
   // The state is saved once a second when it changed, so a killed emulator loses at most
@@ -183,11 +233,11 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(milliseconds(100));
     if (std::chrono::steady_clock::now() - lastSave >= std::chrono::seconds(1)) {
       lastSave = std::chrono::steady_clock::now();
-      if (!simulator.SaveStateIfChanged(error)) std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
+      if (!devices.SaveStatesIfChanged(error)) std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     }
   }
-  tcp.Stop();
-  if (!simulator.SaveStateIfChanged(error)) {
+  devices.Stop();
+  if (!devices.SaveStatesIfChanged(error)) {
     std::fprintf(stderr, "dsptune-sim: %s\n", error.c_str());
     return 1;
   }
