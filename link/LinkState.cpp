@@ -58,8 +58,9 @@ void SetRemoteTable(const RemoteCodeTable& table) {
     l.remoteKnown.set();
   });
 }
-void ForgetRemoteTable() {
-  WithData([](LinkState& l) {
+void ForgetRemoteTable() { ForgetRemoteTable(CurrentLink()); }
+void ForgetRemoteTable(LinkState& link) {
+  WithData(link, [](LinkState& l) {
     l.remoteTable.fill(0);
     l.remoteKnown.reset();
   });

@@ -97,6 +97,7 @@ void SetRemoteTable(const RemoteCodeTable& table);
 // A link to a device opened: codes of an earlier device must not reach this one, so the
 // table is empty and nothing in it is known.
 void ForgetRemoteTable();
+void ForgetRemoteTable(LinkState& link);
 // The table was sent whole: the device now holds every byte of it.
 void MarkRemoteTableKnown();
 // Keys 1..25 from `fromKey` on whose codes are not known for this device, ascending.

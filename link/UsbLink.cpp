@@ -290,6 +290,7 @@ void SetHidAccess(HidAccess* access) {
 HidAccess& CurrentHidAccess() { return Data().Access(); }
 
 int OpenUsbLink(NotificationSink* target) { return Data().Open(target); }
+int OpenUsbLink(DeviceSession& session, NotificationSink* target) { return session.Usb().Open(target); }
 
 int UsbLink::Open(NotificationSink* target) {
   LinkState& link = owner.Link();
@@ -346,6 +347,7 @@ int UsbLink::Open(NotificationSink* target) {
 }
 
 void CloseUsbLink(bool sendCloseNotice) { Data().Close(sendCloseNotice); }
+void CloseUsbLink(DeviceSession& session, bool sendCloseNotice) { session.Usb().Close(sendCloseNotice); }
 
 void OnUsbRemoved() { Data().Close(false); }
 

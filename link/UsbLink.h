@@ -20,6 +20,8 @@
 
 namespace dsptune {
 
+class DeviceSession;
+
 inline constexpr std::uint16_t kUsbVendorId = 0x2010;
 inline constexpr std::uint16_t kUsbProductId = 0x1031;
 inline constexpr int kMaxUsbInterfaces = 32;  // interfaces examined per open
@@ -27,11 +29,13 @@ inline constexpr int kMaxUsbInterfaces = 32;  // interfaces examined per open
 // 1 when the device was opened and its read thread runs; 0 otherwise, also when a link
 // (USB or network) is already connected.
 int OpenUsbLink(NotificationSink* target);
+int OpenUsbLink(DeviceSession& session, NotificationSink* target);
 
 // Clears the status block; when asked, sends 0x8A (synchronously, through SendPacket)
 // first; then clears connected, stops the read thread and closes the device. No effect
 // when no USB device is open.
 void CloseUsbLink(bool sendCloseNotice);
+void CloseUsbLink(DeviceSession& session, bool sendCloseNotice);
 
 // The device was unplugged: like CloseUsbLink(false).
 void OnUsbRemoved();

@@ -1,6 +1,7 @@
 #include "shell/LinkKeeper.h"
 
 #include "link/LinkState.h"
+#include "link/DeviceSession.h"
 #include "link/OpenLink.h"
 #include "shell/StatusPaneTexts.h"
 #include "ui/InterfaceLanguage.h"
@@ -14,8 +15,11 @@ ReconnectPolicy::Clock::time_point Now() { return ReconnectPolicy::Clock::now();
 
 }  // namespace
 
-LinkKeeper::LinkKeeper(NotificationSink* sink, QObject* parent)
-    : QObject(parent), sink_(sink), opener_([this](LinkKind kind) { return OpenLink(sink_, kind); }) {
+LinkKeeper::LinkKeeper(NotificationSink* sink, QObject* parent, DeviceSession* session)
+    : QObject(parent),
+      session_(session ? *session : CurrentSession()),
+      sink_(sink),
+      opener_([this](LinkKind kind) { return OpenLink(session_, sink_, kind); }) {
   pane_ = new QPushButton;
   pane_->setFlat(true);
   pane_->setCursor(Qt::PointingHandCursor);
@@ -68,7 +72,7 @@ void LinkKeeper::Tick() {
     return;
   }
   // Connected again (by this keeper or otherwise): wait for the read to say how it went.
-  if (!attempting_ && !CurrentLink().connected && policy_.Due(Now()) && (!gate_ || gate_())) Attempt();
+  if (!attempting_ && !session_.Link().connected && policy_.Due(Now()) && (!gate_ || gate_())) Attempt();
   ApplyTexts();
 }
 
@@ -109,7 +113,7 @@ void LinkKeeper::ApplyTexts() {
     return;
   }
   QString text;
-  if (attempting_ || CurrentLink().connected) {
+  if (attempting_ || session_.Link().connected) {
     text = PickText("正在重新连接……", "reconnecting…");
   } else {
     const int seconds = policy_.SecondsLeft(Now());

@@ -21,13 +21,16 @@
 
 namespace dsptune {
 
+class DeviceSession;
+
 class LinkKeeper : public QObject {
   Q_OBJECT
  public:
   // Opens a link of the given kind: 1 when connected (see OpenLink).
   using Opener = std::function<int(LinkKind kind)>;
 
-  LinkKeeper(NotificationSink* sink, QObject* parent = nullptr);
+  // Keeps `session`'s link (nullptr: the current session's).
+  LinkKeeper(NotificationSink* sink, QObject* parent = nullptr, DeviceSession* session = nullptr);
   ~LinkKeeper() override;  // waits for an attempt in flight (at most the connect time-out)
 
   // The status-bar field: hidden while nothing is being retried.
@@ -64,6 +67,7 @@ class LinkKeeper : public QObject {
   void AttemptEnded(int result);
   void JoinAttempt();
 
+  DeviceSession& session_;
   NotificationSink* sink_;
   Opener opener_;
   std::function<bool()> gate_;

@@ -186,8 +186,8 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   setAttribute(Qt::WA_InputMethodEnabled, false);
 
   SetSyncTimeLimit(progress_.SyncTimeout());
-  modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
-  keeper_ = std::make_unique<LinkKeeper>(&bridge_);
+  modes_ = std::make_unique<ModeCommands>(settings_, progress_, this, &session_);
+  keeper_ = std::make_unique<LinkKeeper>(&bridge_, nullptr, &session_);
   history_ = new HistoryCommands(progress_, session_.Data(), this);
   // Nothing is tried while a transfer's dialog is up.
   keeper_->SetAttemptGate([this] { return !progress_.SyncDialogRunning(); });

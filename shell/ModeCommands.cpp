@@ -9,6 +9,7 @@
 
 #include "files/ModeFile.h"
 #include "link/CommandSet.h"
+#include "link/DeviceSession.h"
 #include "link/LinkState.h"
 #include "link/ModeSlots.h"
 #include "model/DeviceModels.h"
@@ -38,11 +39,11 @@ QString FromView(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 }  // namespace
 
-ModeCommands::ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window)
-    : settings_(settings), progress_(progress), window_(window) {}
+ModeCommands::ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window, DeviceSession* session)
+    : session_(session ? *session : CurrentSession()), settings_(settings), progress_(progress), window_(window) {}
 
 void ModeCommands::LoadDeviceMode(int mode) {
-  LinkState& link = CurrentLink();
+  LinkState& link = session_.Link();
   if (!link.connected) return;
   if (link.changedFlag) {
     const QString question = PickText("参数已更改，确定要直接载入模式", "Setting changed ! Are you sure load mode") +
@@ -57,7 +58,7 @@ void ModeCommands::LoadDeviceMode(int mode) {
 }
 
 void ModeCommands::SaveDeviceMode(int mode) {
-  if (!CurrentLink().connected) return;
+  if (!session_.Link().connected) return;
   const QString question =
       PickText("确定要保存至机器模式", "Save to machine mode ") + ModeNumeral(mode) + QLatin1Char('?');
   if (Dialogs().Message(window_, PickText("信息", "Information"), question, QMessageBox::Question,
@@ -70,7 +71,7 @@ void ModeCommands::SaveDeviceMode(int mode) {
 }
 
 void ModeCommands::RestoreFactoryMode(int mode) {
-  if (!CurrentLink().connected) return;
+  if (!session_.Link().connected) return;
   NoteReload({"恢复出厂模式 " + ModeName(mode), "Factory mode " + ModeName(mode)});
   RequestModeReload(kCmdFactoryMode, mode, std::chrono::milliseconds(kLoadSettleMs));
   progress_.RunSyncDialog();
@@ -92,7 +93,7 @@ void ModeCommands::ReportRefusedFile(const QString& path, const std::string& err
 }
 
 bool ModeCommands::WriteFileToDevice(const QString& path) {
-  const ParameterImageBytes before = WorkingSettings();
+  const ParameterImageBytes before = WorkingSettings(session_.Model());
   std::string error;
   if (LoadModeFileToDevice(QFile::encodeName(path).toStdString(), &error) != 1) {
     ReportRefusedFile(path, error);
@@ -115,7 +116,7 @@ void ModeCommands::OpenModeFile(const QString& path) {
                       QMessageBox::Information);
     return;
   }
-  if (!CurrentLink().connected) {
+  if (!session_.Link().connected) {
     if (LoadFileOffline(path)) AddToRecentFiles(path);
     return;
   }
@@ -130,7 +131,7 @@ void ModeCommands::OpenModeFile(const QString& path) {
 }
 
 bool ModeCommands::LoadFileOffline(const QString& path) {
-  const ParameterImageBytes before = WorkingSettings();
+  const ParameterImageBytes before = WorkingSettings(session_.Model());
   std::string error;
   if (dsptune::LoadModeFile(QFile::encodeName(path).toStdString(), &error) != 1) {
     ReportRefusedFile(path, error);
@@ -146,27 +147,27 @@ bool ModeCommands::LoadFileOffline(const QString& path) {
 
 void ModeCommands::RecordFileLoad(const ParameterImageBytes& before, const QString& path) {
   const std::string name = QFileInfo(path).fileName().toStdString();
-  CurrentJournal().RecordSettingsChange(before, WorkingSettings(), {"载入文件 " + name, "Load file " + name});
+  session_.Data().Journal().RecordSettingsChange(before, WorkingSettings(session_.Model()), {"载入文件 " + name, "Load file " + name});
 }
 
 void ModeCommands::NoteReload(const BilingualText& label) {
   reloadAsked_ = true;
-  beforeReload_ = WorkingSettings();
+  beforeReload_ = WorkingSettings(session_.Model());
   reloadLabel_ = label;
 }
 
 void ModeCommands::RecordReloadStep() {
   if (!std::exchange(reloadAsked_, false)) return;
-  CurrentJournal().RecordSettingsChange(beforeReload_, WorkingSettings(), reloadLabel_);
+  session_.Data().Journal().RecordSettingsChange(beforeReload_, WorkingSettings(session_.Model()), reloadLabel_);
 }
 
 void ModeCommands::NoteCurrentFile(const QString& path) {
   currentFile_ = path;
-  fileSettings_ = WorkingSettings();
+  fileSettings_ = WorkingSettings(session_.Model());
 }
 
 bool ModeCommands::CurrentFileModified() const {
-  return !currentFile_.isEmpty() && WorkingSettings() != fileSettings_;
+  return !currentFile_.isEmpty() && WorkingSettings(session_.Model()) != fileSettings_;
 }
 
 void ModeCommands::AddToRecentFiles(const QString& path) {
@@ -175,7 +176,7 @@ void ModeCommands::AddToRecentFiles(const QString& path) {
 }
 
 bool ModeCommands::SaveDeviceAndFile(const QString& path) {
-  if (CurrentLink().connected) SaveIntoDeviceMode(CurrentLink().currentMode);
+  if (session_.Link().connected) SaveIntoDeviceMode(session_.Link().currentMode);
   std::string error;
   if (dsptune::SaveModeFile(QFile::encodeName(path).toStdString(), &error) == 1) {
     NoteCurrentFile(path);
@@ -193,7 +194,7 @@ QString ModeCommands::SuggestedFileName() const {
   QString model = QString::fromStdString(identity.ModelName()).trimmed();
   static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
   model.replace(unsafe, QStringLiteral("-"));
-  return model + QLatin1Char(' ') + QString::fromStdString(ModeName(CurrentLink().currentMode));
+  return model + QLatin1Char(' ') + QString::fromStdString(ModeName(session_.Link().currentMode));
 }
 
 void ModeCommands::SaveModeFile() {
@@ -218,7 +219,7 @@ bool ModeCommands::OpenRecentFile(const QString& path, bool* written) {
     emit recentFilesChanged();
     return false;
   }
-  if (CurrentLink().connected) {
+  if (session_.Link().connected) {
     const bool taken = WriteFileToDevice(path);
     if (written) *written = taken;
     return true;
@@ -231,7 +232,7 @@ bool ModeCommands::OpenRecentFile(const QString& path, bool* written) {
 bool ModeCommands::ConfirmClose() {
   // Edits no device holds are lost on closing unless a file holds them.
   const bool unsaved = HasUnsentEdits() && (currentFile_.isEmpty() || CurrentFileModified());
-  if (!CurrentLink().changedFlag && !unsaved) return true;
+  if (!session_.Link().changedFlag && !unsaved) return true;
   const auto answer = Dialogs().Message(
       window_, PickText("保存?", "Save?"),
       PickText("参数已改动，请问是否需要保存?\r\n提示：保存成电脑文件并同时保存至机器的当前模式",
@@ -246,7 +247,7 @@ bool ModeCommands::ConfirmClose() {
 }
 
 bool ModeCommands::MachineReset() {
-  if (!CurrentLink().connected) return false;
+  if (!session_.Link().connected) return false;
   const QString question = PickText("您确定要将机器复位吗? \n机器复位后请手动重启机器.", "Are you sure reset machine? ");
   // A reset cannot be undone: Enter, or a hasty click on the default, answers No.
   if (Dialogs().Message(window_, QString::fromUtf8("提示"), question, QMessageBox::Question,

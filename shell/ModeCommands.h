@@ -14,6 +14,7 @@ class QWidget;
 namespace dsptune {
 
 class AppSettings;
+class DeviceSession;
 class ProgressWindows;
 
 class ModeCommands : public QObject {
@@ -24,7 +25,8 @@ class ModeCommands : public QObject {
   static constexpr int kSavingNoticeMs = 2500;
   static constexpr int kRestartNoticeMs = 10000;
 
-  ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window);
+  // Works on `session`'s device (nullptr: the current session).
+  ModeCommands(AppSettings& settings, ProgressWindows& progress, QWidget* window, DeviceSession* session = nullptr);
 
   // Device modes (slots 0..3, clamped). Without an open link they do nothing.
   void LoadDeviceMode(int mode);
@@ -85,6 +87,7 @@ class ModeCommands : public QObject {
   void NoteCurrentFile(const QString& path);
   void AddToRecentFiles(const QString& path);
 
+  DeviceSession& session_;
   AppSettings& settings_;
   ProgressWindows& progress_;
   QWidget* window_;
