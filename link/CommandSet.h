@@ -2,24 +2,37 @@
 // Every command the program sends passes through SendPacket, which keeps at most one
 // synchronous command unanswered: it waits for the reply event (auto-reset, set by the
 // dispatcher after every received packet) before it writes.
+//
+// Each command goes to a session's device; the forms without a session send to the
+// current session's (CurrentSession).
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 
 namespace dsptune {
 
+class DeviceSession;
+
 // The packet for the network already starts with the destination byte.
 void SendPacket(std::span<const std::uint8_t> packet, bool synchronous);
+void SendPacket(DeviceSession& session, std::span<const std::uint8_t> packet, bool synchronous);
 
 // A short command (1..60 bytes), prefixed with 0x81 on the network. Synchronous.
 void SendCommand(std::span<const std::uint8_t> bytes);
 void SendCommand(std::initializer_list<std::uint8_t> bytes);
+void SendCommand(DeviceSession& session, std::span<const std::uint8_t> bytes);
+void SendCommand(DeviceSession& session, std::initializer_list<std::uint8_t> bytes);
 // code, offH, offL, length, up to 56 data bytes. Synchronous. False when too long.
 bool SendOffsetWrite(std::uint8_t code, std::uint16_t offset, std::span<const std::uint8_t> data);
+bool SendOffsetWrite(DeviceSession& session, std::uint8_t code, std::uint16_t offset,
+                     std::span<const std::uint8_t> data);
 // 0x09 0x00 block address n values (n = values.size() / 4, at most 13 values).
 void SendDspRecordCommand(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values);
-// Z-Wave bytes wrapped for the current link kind; not synchronous.
+void SendDspRecordCommand(DeviceSession& session, std::uint8_t block, std::uint8_t address,
+                          std::span<const std::uint8_t> values);
+// Z-Wave bytes wrapped for the link's kind; not synchronous.
 void SendZWave(std::span<const std::uint8_t> zwaveBytes);
+void SendZWave(DeviceSession& session, std::span<const std::uint8_t> zwaveBytes);
 
 // Command codes.
 enum CommandCode : std::uint8_t {

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/CommandSet.h"
+#include "link/DeviceSession.h"
 #include "link/LinkState.h"
 #include "link/PacketParams.h"
 #include "link/TransferLedger.h"
@@ -28,22 +29,22 @@ void CopyText(std::array<char, N>& field, const Params& p) {
   for (std::size_t i = 0; i < limit && p[i] != 0; ++i) field[i] = static_cast<char>(p[i]);
 }
 
-void HandleLiveData(const Params& p) {
+void HandleLiveData(DataModel& model, const Params& p) {
   if (!p.Has(3)) return;
   const int offset = (p[0] << 8) | p[1];
   const std::span<const std::uint8_t> data = p.From(3, p[2]);
   if (offset < kSsvcLevelsOffset) {
     if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xFF) {
       static const std::array<std::uint8_t, kSsvcLevelsOffset> zeros{};
-      StoreLiveBytes(0, zeros);
+      StoreLiveBytes(model, 0, zeros);
     } else {
-      StoreLiveBytes(offset, data);
+      StoreLiveBytes(model, offset, data);
     }
   } else if (offset == kSsvcLevelsOffset || offset == kSubDecayLevelOffset) {
-    StoreLiveBytes(offset, data);
+    StoreLiveBytes(model, offset, data);
   } else if (offset == kSsvcSettingsOffset) {
-    StoreLiveBytes(offset, data);
-    ApplySsvcSettingsRecordToEditor();
+    StoreLiveBytes(model, offset, data);
+    ApplySsvcSettingsRecordToEditor(model);
   }
 }
 
@@ -53,7 +54,7 @@ void HandleParameterError(const Params& p, LinkState& link) {
   if (NotificationSink* sink = link.sink.load()) sink->ShowParameterError(FormatParameterError(code, p[1], p[2]));
 }
 
-void HandleStatus(const Params& p, LinkState& link) {
+void HandleStatus(const Params& p, LinkState& link, DataModel& model) {
   const auto data = p.From(0, kStatusBlockSize);
   {
     std::lock_guard lock(link.dataMutex);
@@ -61,7 +62,7 @@ void HandleStatus(const Params& p, LinkState& link) {
   }
   if (data.size() > 7) {
     const int pitch = (data[7] >> 4) - 5;
-    UpdateEditorValues([pitch](EditorValues& ev) { ev.musicPitch = pitch; });
+    UpdateEditorValues(model, [pitch](EditorValues& ev) { ev.musicPitch = pitch; });
   }
 }
 
@@ -108,8 +109,11 @@ const char* StreamFormatName(int index) {
   return index >= 0 && index < 9 ? kNames[index] : "";
 }
 
-void DispatchPacket(std::span<const std::uint8_t> packet) {
-  LinkState& link = CurrentLink();
+void DispatchPacket(std::span<const std::uint8_t> packet) { DispatchPacket(CurrentSession(), packet); }
+
+void DispatchPacket(DeviceSession& session, std::span<const std::uint8_t> packet) {
+  LinkState& link = session.Link();
+  DataModel& model = session.Model();
   if (packet.size() < 2) {
     link.replyEvent.Set();
     return;
@@ -119,7 +123,7 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
   switch (code) {
     case kCmdLoadMode:
     case kCmdFactoryMode:
-      RecordAnswer(packet);
+      session.Ledger().Record(packet);
       link.replyEvent.Set();
       DebugLog("Start thread:SynchronizeData\n");
       if (link.readJobStarter) link.readJobStarter();
@@ -134,17 +138,17 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
       HandleParameterError(p, link);
       break;
     case kCmdStatus:
-      HandleStatus(p, link);
+      HandleStatus(p, link, model);
       break;
     case kCmdZWave:
       if (p.Has(2) && p[1] != kZWaveAck) {
         std::this_thread::sleep_for(link.zwaveAckDelay);
         const std::uint8_t ack = kZWaveAck;
-        SendZWave(std::span(&ack, 1));
+        SendZWave(session, std::span(&ack, 1));
       }
       break;
     case kCmdReadImage:
-      // Image chunks go to the read job's staging copy (RecordAnswer above); the image
+      // Image chunks go to the read job's staging copy (the ledger, above); the image
       // itself changes only when a complete read is committed.
       break;
     case kCmdLearnKey:
@@ -154,19 +158,19 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
       HandleRemoteTable(p, link);
       break;
     case kCmdDspVersion:
-      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.dspVersion, p); });
+      UpdateIdentity(model, [&](DeviceIdentity& id) { CopyText(id.dspVersion, p); });
       break;
     case kCmdProtocolCode:
-      if (p.Has(1)) UpdateIdentity([&](DeviceIdentity& id) { id.protocolCode = p[0]; });
+      if (p.Has(1)) UpdateIdentity(model, [&](DeviceIdentity& id) { id.protocolCode = p[0]; });
       break;
     case kCmdModelName:
-      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.modelName, p); });
+      UpdateIdentity(model, [&](DeviceIdentity& id) { CopyText(id.modelName, p); });
       break;
     case kCmdMcuVersion:
-      UpdateIdentity([&](DeviceIdentity& id) { CopyText(id.mcuVersion, p); });
+      UpdateIdentity(model, [&](DeviceIdentity& id) { CopyText(id.mcuVersion, p); });
       break;
     case kCmdLiveData:
-      HandleLiveData(p);
+      HandleLiveData(model, p);
       break;
     case kCmdGetMachineSettings: {
       const auto data = p.From(0, kMachineSettingsSize);
@@ -179,7 +183,7 @@ void DispatchPacket(std::span<const std::uint8_t> packet) {
       break;
   }
   // Counted once the answer is in the model: a job woken by the count reads it at once.
-  RecordAnswer(packet);
+  session.Ledger().Record(packet);
   link.replyEvent.Set();
 }
 

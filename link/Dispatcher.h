@@ -9,6 +9,10 @@
 
 namespace dsptune {
 
+class DeviceSession;
+
+// Into a session's model and link state; the form without one into the current session's.
+void DispatchPacket(DeviceSession& session, std::span<const std::uint8_t> packet);
 void DispatchPacket(std::span<const std::uint8_t> packet);
 
 // Formats the parameter-error text for code, command 1, command 2.

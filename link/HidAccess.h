@@ -76,8 +76,8 @@ class HidAccess {
   virtual std::uint64_t NodeStamp(const std::string& path);
 };
 
-// The access the USB link uses. Null restores the hidapi backend, which is created on
-// first use. The object must outlive every link opened through it; switch only while no
+// The access the current session's USB link uses. Null restores the hidapi backend,
+// which is created on first use. The object must outlive every link opened through it; switch only while no
 // USB link is open. The hot-plug watcher's checks may use it at any time: once
 // SetHidAccess returns they have let go of the previous one.
 void SetHidAccess(HidAccess* access);

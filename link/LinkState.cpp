@@ -1,47 +1,24 @@
 #include "link/LinkState.h"
 
 #include <algorithm>
-#include <memory>
+#include <utility>
 
-#include "link/CommandSet.h"
-#include "model/ParameterImage.h"
+#include "link/DeviceSession.h"
 
 namespace dsptune {
 namespace {
 
-// The model's writes become device commands through the current link.
-class LinkDeviceWriter final : public DeviceWriter {
- public:
-  void SendDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) override {
-    SendDspRecordCommand(block, address, values);
-  }
-  void SendLiveBytes(std::uint16_t offset, std::span<const std::uint8_t> bytes) override {
-    SendOffsetWrite(kCmdWriteLive, offset, bytes);
-  }
-  void SetCoalescingAllowed(bool allowed) override { CurrentLink().coalescingAllowed = allowed; }
-  // A closed link drops every write (link/CommandSet.cpp).
-  bool Delivers() const override {
-    const LinkState& link = CurrentLink();
-    return link.connected && link.transport.load() != nullptr;
-  }
-};
-
-LinkDeviceWriter& Writer() {
-  static LinkDeviceWriter writer;
-  return writer;
-}
-
-std::unique_ptr<LinkState>& LinkSlot() {
-  static std::unique_ptr<LinkState> link;
-  return link;
-}
-
-// Runs f on the current link's device answers under their lock.
+// Runs f on a link's device answers under their lock.
 template <typename F>
-auto WithData(F&& f) {
-  LinkState& l = CurrentLink();
+auto WithData(LinkState& l, F&& f) {
   std::lock_guard lock(l.dataMutex);
   return f(l);
+}
+
+// The same on the current session's link.
+template <typename F>
+auto WithData(F&& f) {
+  return WithData(CurrentLink(), std::forward<F>(f));
 }
 
 }  // namespace
@@ -52,27 +29,16 @@ LinkState::LinkState() {
   deviceSettings[6] = 99;
 }
 
-LinkState& CurrentLink() {
-  auto& slot = LinkSlot();
-  if (!slot) {
-    slot = std::make_unique<LinkState>();
-    SetDeviceWriter(&Writer());
-    SetCoefficientWriter(&Writer());
-  }
-  return *slot;
-}
+LinkState& CurrentLink() { return CurrentSession().Link(); }
 
-void ResetLinkState() {
-  LinkSlot() = std::make_unique<LinkState>();
-  SetDeviceWriter(&Writer());
-  SetCoefficientWriter(&Writer());
-}
+void ResetLinkState() { CurrentSession().ResetLink(); }
 
 StatusBlock StatusBlockSnapshot() {
   return WithData([](LinkState& l) { return l.statusBlock; });
 }
-void ClearStatusBlock() {
-  WithData([](LinkState& l) { l.statusBlock.fill(0); });
+void ClearStatusBlock() { ClearStatusBlock(CurrentLink()); }
+void ClearStatusBlock(LinkState& link) {
+  WithData(link, [](LinkState& l) { l.statusBlock.fill(0); });
 }
 MachineSettings DeviceSettingsSnapshot() {
   return WithData([](LinkState& l) { return l.deviceSettings; });

@@ -1,9 +1,9 @@
 #pragma once
 // Everything the device link shares between the user interface, the job threads and
 // the receive thread: which link is up, the reply pacing, the send-mode switches and
-// the device's answers that are not part of the parameter image. One LinkState is
-// current for the process; CurrentLink() reaches it and ResetLinkState() gives tests
-// a fresh one.
+// the device's answers that are not part of the parameter image. Each device session
+// (link/DeviceSession.h) has one; CurrentLink() reaches the current session's and
+// ResetLinkState() gives tests a fresh one.
 #include <array>
 #include <atomic>
 #include <bitset>
@@ -78,13 +78,16 @@ class LinkState {
   RemoteKnownBytes remoteKnown{};
 };
 
+// The current session's link state (CurrentSession().Link()).
 LinkState& CurrentLink();
-// Fresh link state, installed as the model's device writer. Not while threads use the old one.
+// Fresh link state for the current session, its link installed as the model's device
+// writer. Not while threads use the old one.
 void ResetLinkState();
 
 // ---- copies of the device answers, taken under the data lock ----
 StatusBlock StatusBlockSnapshot();
 void ClearStatusBlock();
+void ClearStatusBlock(LinkState& link);
 MachineSettings DeviceSettingsSnapshot();
 MachineSettings EditedSettingsSnapshot();
 void SetEditedSettings(const MachineSettings& settings);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/CommandSet.h"
+#include "link/DeviceSession.h"
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
 #include "link/LinkState.h"
@@ -114,18 +115,19 @@ struct QueueEntry {
 // joined) and by the threads themselves, so it outlives whichever lets go last.
 class NetworkSession {
  public:
-  NetworkSession(int socket, NotificationSink* sink, std::chrono::milliseconds replyWait)
-      : fd(socket),
+  NetworkSession(DeviceSession& owner, int socket, NotificationSink* sink, std::chrono::milliseconds replyWait)
+      : device(owner),
+        fd(socket),
         target(sink),
         replyWaitLimit(replyWait),
-        splitter({[](std::span<const std::uint8_t> payload) { DispatchPacket(payload); },
-                  [this] { ReplyArrived(); }, [] { ++CurrentLink().garbledReceives; },
+        splitter({[this](std::span<const std::uint8_t> payload) { DispatchPacket(device, payload); },
+                  [this] { ReplyArrived(); }, [this] { ++device.Link().garbledReceives; },
                   [this] {
                     SendRaw(kNetworkHeartbeat);
                     lastReceiveMs = NowMs();
                   },
                   [this] {
-                    CurrentLink().hostBusy = true;
+                    device.Link().hostBusy = true;
                     if (target) target->Post(kMsgHostBusy, 0, 0);  // last-receive time deliberately unchanged
                   },
                   [this] { return closed.load(); }}) {}
@@ -164,7 +166,7 @@ class NetworkSession {
       std::lock_guard lock(queueMutex);
       if (closed) return;
       const auto same = std::find_if(queue.begin(), queue.end(), [&](const QueueEntry& e) { return e.key == entry.key; });
-      if (same != queue.end() && CurrentLink().coalescingAllowed) {
+      if (same != queue.end() && device.Link().coalescingAllowed) {
         same->data = entry.data;  // keeps its place in the queue
         same->length = entry.length;
       } else if (queue.size() < kMaxQueuedPackets) {
@@ -214,6 +216,7 @@ class NetworkSession {
   void WriterLoop();
   void TimeoutLoop();
 
+  DeviceSession& device;  // the device this connection reaches
   const int fd;
   NotificationSink* const target;
   const std::chrono::milliseconds replyWaitLimit;
@@ -250,20 +253,12 @@ class NetworkSession {
 // The session whose thread this is; closes and opens from such a thread must not join.
 thread_local const NetworkSession* tlsLinkSession = nullptr;
 
+}  // namespace
+
+// One session's network link: its current connection and those closed but not joined yet.
 class NetworkLink final : public PacketTransport {
  public:
-  static NetworkLink& Instance() {
-    static NetworkLink link;
-    return link;
-  }
-
-  NetworkLink() {
-    // The statics the link threads use must outlive this object, whose destructor joins
-    // them at program end: constructing them first makes them be destroyed after it.
-    CurrentModel();
-    CurrentLink();
-    SetDebugLogSink(SetDebugLogSink({}));
-  }
+  explicit NetworkLink(DeviceSession& device) : device_(device) {}
 
   ~NetworkLink() override {
     std::lock_guard lifecycle(lifecycleMutex_);
@@ -295,10 +290,10 @@ class NetworkLink final : public PacketTransport {
   bool CloseSession(const std::shared_ptr<NetworkSession>& s) {
     std::lock_guard lock(stateMutex_);
     if (s->closed.exchange(true)) return false;
-    LinkState& link = CurrentLink();
+    LinkState& link = device_.Link();
     if (s == current_ && link.transport.load() == this) {
       link.connected = false;
-      ClearStatusBlock();
+      ClearStatusBlock(link);
     }
     s->missedHeartbeats = 0;
     ::shutdown(s->fd, SHUT_RDWR);
@@ -306,7 +301,7 @@ class NetworkLink final : public PacketTransport {
       std::lock_guard queueLock(s->queueMutex);
       // Edits still queued (or sent and not answered) may never reach the device: the
       // next read compares the device with the model before it replaces anything.
-      if (!s->queue.empty() || s->inFlight) MarkUnsentEdits();
+      if (!s->queue.empty() || s->inFlight) MarkUnsentEdits(device_.Model());
       s->queue.clear();
     }
     s->wake.notify_all();
@@ -376,6 +371,10 @@ class NetworkLink final : public PacketTransport {
     }
   }
 
+  // Whether the calling thread is one of this link's own.
+  bool OnLinkThread() const { return tlsLinkSession && &tlsLinkSession->device == &device_; }
+
+  DeviceSession& device_;
   std::mutex lifecycleMutex_;  // opens and closes from outside the link threads; joins
   std::mutex stateMutex_;      // current_ and the close transition; held only briefly
   std::shared_ptr<NetworkSession> current_;
@@ -387,7 +386,13 @@ class NetworkLink final : public PacketTransport {
   std::chrono::milliseconds connectTimeout_{3000};
 };
 
-NetworkLink& Link() { return NetworkLink::Instance(); }
+SessionPart<NetworkLink> MakeNetworkLink(DeviceSession& session) {
+  return {new NetworkLink(session), [](NetworkLink* link) { delete link; }};
+}
+
+namespace {
+NetworkLink& Link() { return CurrentSession().Network(); }
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Receive thread
@@ -408,7 +413,7 @@ void NetworkSession::ReceiveLoop() {
     if (n <= 0) {
       if (closed) break;  // the link's own close woke the read
       DebugLog("NetRecv Error \n");
-      LinkState& link = CurrentLink();
+      LinkState& link = device.Link();
       link.statusPollingAllowed = false;
       readThreadEnded = true;
       link.replyEvent.Set();
@@ -418,8 +423,9 @@ void NetworkSession::ReceiveLoop() {
   }
   if (readThreadEnded) {
     // The peer is gone. Only the thread that actually closed the link reports it.
-    const std::shared_ptr<NetworkSession> self = Link().Current();
-    if (self.get() == this && Link().CloseSession(self) && target) target->Post(kMsgLinkClosed, 0, 0);
+    NetworkLink& owner = device.Network();
+    const std::shared_ptr<NetworkSession> self = owner.Current();
+    if (self.get() == this && owner.CloseSession(self) && target) target->Post(kMsgLinkClosed, 0, 0);
   }
 }
 
@@ -457,12 +463,14 @@ void NetworkSession::WriterLoop() {
 
 // ---------------------------------------------------------------------------------------
 
+namespace {
 void RunLinkThread(const std::shared_ptr<NetworkSession>& s, void (NetworkSession::*loop)(), const char* endLine) {
   tlsLinkSession = s.get();
   (s.get()->*loop)();
   DebugLog(endLine);
   s->ThreadEnded();
 }
+}  // namespace
 
 void NetworkSession::TimeoutLoop() {
   auto tick = Clock::now();
@@ -474,16 +482,17 @@ void NetworkSession::TimeoutLoop() {
     }
     if (NowMs() - lastReceiveMs > kSilenceLimit.count() && ++missedHeartbeats > kMaxMissedTicks) {
       // Only the thread that actually closed the link reports it, so the message comes once.
-      const std::shared_ptr<NetworkSession> self = Link().Current();
-      if (self.get() == this) CurrentLink().closedForSilence = true;  // before a job can see the close
-      if (self.get() == this && Link().CloseSession(self) && target) target->Post(kMsgHostTimeout, 0, 0);
+      NetworkLink& owner = device.Network();
+      const std::shared_ptr<NetworkSession> self = owner.Current();
+      if (self.get() == this) device.Link().closedForSilence = true;  // before a job can see the close
+      if (self.get() == this && owner.CloseSession(self) && target) target->Post(kMsgHostTimeout, 0, 0);
       break;
     }
   }
 }
 
 int NetworkLink::Open(NotificationSink* target, const std::function<void()>& handOver) {
-  if (tlsLinkSession) {
+  if (OnLinkThread()) {
     DebugLog("OpenNetworkLink refused on a link thread\n");
     return 0;
   }
@@ -525,8 +534,8 @@ int NetworkLink::Open(NotificationSink* target, const std::function<void()>& han
   const timeval sendTimeout{std::chrono::duration_cast<std::chrono::seconds>(kSendTimeout).count(), 0};
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
 
-  LinkState& link = CurrentLink();
-  auto s = std::make_shared<NetworkSession>(fd, target, link.replyTimeout);
+  LinkState& link = device_.Link();
+  auto s = std::make_shared<NetworkSession>(device_, fd, target, link.replyTimeout);
   {
     std::lock_guard lock(stateMutex_);
     current_ = s;
@@ -562,7 +571,7 @@ int NetworkLink::Open(NotificationSink* target, const std::function<void()>& han
 }
 
 void NetworkLink::Close(bool sendCloseNotice) {
-  if (tlsLinkSession) {
+  if (OnLinkThread()) {
     // A link thread cannot wait for the writer (or join itself): the notice goes straight
     // out and the joins are left to the next open or close from outside.
     const std::shared_ptr<NetworkSession> s = Current();
@@ -576,9 +585,9 @@ void NetworkLink::Close(bool sendCloseNotice) {
   }
   std::lock_guard lifecycle(lifecycleMutex_);
   if (const std::shared_ptr<NetworkSession> s = Current(); s && !s->closed) {
-    LinkState& link = CurrentLink();
+    LinkState& link = device_.Link();
     if (sendCloseNotice && link.kind == LinkKind::Network && link.transport.load() == this) {
-      SendCommand({kCmdDisconnect});
+      SendCommand(device_, {kCmdDisconnect});
       DrainForClose(*s);
     }
     CloseSession(s);
@@ -587,9 +596,10 @@ void NetworkLink::Close(bool sendCloseNotice) {
   Reap(kJoinWait);
 }
 
-}  // namespace
-
 void SetNetworkPeer(const std::string& address, std::uint16_t port) { Link().SetPeer(address, port); }
+void SetNetworkPeer(DeviceSession& session, const std::string& address, std::uint16_t port) {
+  session.Network().SetPeer(address, port);
+}
 std::string NetworkPeerAddress() { return Link().PeerAddress(); }
 std::uint16_t NetworkPeerPort() { return Link().PeerPort(); }
 void SetNetworkConnectTimeout(std::chrono::milliseconds timeout) { Link().SetConnectTimeout(timeout); }
@@ -597,7 +607,11 @@ void SetNetworkConnectTimeout(std::chrono::milliseconds timeout) { Link().SetCon
 int OpenNetworkLink(NotificationSink* target, const std::function<void()>& handOver) {
   return Link().Open(target, handOver);
 }
+int OpenNetworkLink(DeviceSession& session, NotificationSink* target, const std::function<void()>& handOver) {
+  return session.Network().Open(target, handOver);
+}
 void CloseNetworkLink(bool sendCloseNotice) { Link().Close(sendCloseNotice); }
+void CloseNetworkLink(DeviceSession& session, bool sendCloseNotice) { session.Network().Close(sendCloseNotice); }
 
 void EnqueuePacket(std::span<const std::uint8_t> packet) { Link().EnqueuePacket(packet); }
 

@@ -7,8 +7,10 @@
 // An open link runs three threads: receive (heartbeat, notice, frames to DispatchPacket),
 // writer (one queued packet per device reply, at most one reply wait of the link's
 // reply time-out per packet) and time-out (closes the link after about 3.6 s without
-// data and posts kMsgHostTimeout). Opening installs the link as CurrentLink().transport
-// with kind Network, connected and queued-send mode on.
+// data and posts kMsgHostTimeout). Each device session has its own network link
+// (link/DeviceSession.h); the functions below act on the current session's. Opening
+// installs the link as the session's Link().transport with kind Network, connected and
+// queued-send mode on.
 //
 // Closing is safe from any thread. A close from outside the link's own threads also
 // joins them (waiting at most about a second: a thread stuck in a notification that
@@ -25,6 +27,8 @@
 
 namespace dsptune {
 
+class DeviceSession;
+
 inline constexpr std::uint16_t kDefaultNetworkPort = 30303;
 
 // Where OpenNetworkLink connects: dotted IPv4 text and TCP port. Nothing is checked here;
@@ -32,6 +36,7 @@ inline constexpr std::uint16_t kDefaultNetworkPort = 30303;
 void SetNetworkPeer(const std::string& address, std::uint16_t port = kDefaultNetworkPort);
 std::string NetworkPeerAddress();
 std::uint16_t NetworkPeerPort();
+void SetNetworkPeer(DeviceSession& session, const std::string& address, std::uint16_t port = kDefaultNetworkPort);
 
 // How long OpenNetworkLink waits for the connection to be accepted (3 s unless changed).
 void SetNetworkConnectTimeout(std::chrono::milliseconds timeout);
@@ -46,12 +51,14 @@ void SetNetworkConnectTimeout(std::chrono::milliseconds timeout);
 // (ECONNREFUSED, ETIMEDOUT after the connect time-out, EINVAL for an address that does
 // not parse ...), never 1 (see NetworkOpenResult). Anything but 1 is a failure.
 int OpenNetworkLink(NotificationSink* target, const std::function<void()>& handOver = {});
+int OpenNetworkLink(DeviceSession& session, NotificationSink* target, const std::function<void()>& handOver = {});
 
 // Sends the disconnect command 0x8A first when asked (and waits, bounded, until the
 // writer has put it and any edits queued before it on the wire), then closes the link.
 // Also joins the threads of links that closed on their own. No other effect when no
 // link is open.
 void CloseNetworkLink(bool sendCloseNotice);
+void CloseNetworkLink(DeviceSession& session, bool sendCloseNotice);
 
 // Puts a packet (destination byte first, at most 66 bytes) on the send queue. A pending
 // packet with the same first 5 bytes is overwritten in place while

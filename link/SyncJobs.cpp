@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "link/CommandSet.h"
+#include "link/DeviceSession.h"
 #include "link/LinkState.h"
 #include "model/DebugLog.h"
 #include "model/DeviceModels.h"
@@ -31,49 +32,16 @@ constexpr auto kEndPause = 50ms;
 // Reply time-outs without any answer after which a transfer gives up.
 constexpr int kSilenceLimit = 4;
 
-// One worker thread runs the jobs in order. It is created when a job is requested and
-// leaves when nothing waits; the next request joins the finished thread and starts a
-// new one. Nothing is detached: ShutdownSyncJobs and the destructor join the worker.
-std::mutex& ProgressMutex() {
-  static std::mutex m;
-  return m;
-}
-SyncProgressObserver& ProgressObserver() {
-  static SyncProgressObserver observer;
-  return observer;
-}
+}  // namespace
 
-// Tells the observer, if any, that a chunk went out (called on the job thread).
-void ReportChunk(int job, int chunk) {
-  SyncProgressObserver observer;
-  {
-    std::lock_guard lock(ProgressMutex());
-    observer = ProgressObserver();
-  }
-  if (observer) observer(job, chunk + 1, kImageChunkCount);
-}
-
-std::mutex& ResultMutex() {
-  static std::mutex m;
-  return m;
-}
-SyncResult& LastResult() {
-  static SyncResult result;
-  return result;
-}
-std::atomic<std::chrono::milliseconds::rep>& TimeLimitMs() {
-  static std::atomic<std::chrono::milliseconds::rep> ms{kDefaultSyncJobTimeLimit.count()};
-  return ms;
-}
-
-ParameterImageBytes& AwaitingChoice() {
-  static ParameterImageBytes image{};
-  return image;
-}
-
-class JobRunner {
+// One worker thread runs one session's jobs in order. It is created when a job is
+// requested and leaves when nothing waits; the next request joins the finished thread
+// and starts a new one. Nothing is detached: ShutdownSyncJobs and the destructor join the
+// worker.
+class SyncJobRunner {
  public:
-  ~JobRunner() { Shutdown(); }
+  explicit SyncJobRunner(DeviceSession& session) : session_(session) {}
+  ~SyncJobRunner() { Shutdown(); }
 
   void Request(JobKind kind) {
     std::thread finished;
@@ -119,12 +87,12 @@ class JobRunner {
   // A job goes on only while the link is up, no other host holds the module, the job's
   // time is not up and no shutdown asks it to stop.
   bool MayContinue() const {
-    const LinkState& link = CurrentLink();
+    const LinkState& link = session_.Link();
     return link.connected && !link.hostBusy && !OutOfTime() && !stopping_;
   }
 
   bool OutOfTime() const {
-    const std::chrono::milliseconds limit(TimeLimitMs().load());
+    const std::chrono::milliseconds limit(timeLimitMs_.load());
     return limit.count() > 0 && std::chrono::steady_clock::now() - jobStart_ >= limit;
   }
 
@@ -133,7 +101,8 @@ class JobRunner {
   // silent or garbled device would otherwise hold the user for minutes.
   bool Proceed() const {
     if (!MayContinue()) return false;
-    return std::chrono::steady_clock::now() - LastAnswerTime() < kSilenceLimit * CurrentLink().replyTimeout;
+    const auto quiet = std::chrono::steady_clock::now() - session_.Ledger().LastAnswer();
+    return quiet < kSilenceLimit * session_.Link().replyTimeout;
   }
 
  private:
@@ -155,20 +124,20 @@ class JobRunner {
 
   void BeginJob() {
     jobStart_ = std::chrono::steady_clock::now();
-    ClearStatusBlock();
-    CurrentLink().statusPollingAllowed = false;
+    ClearStatusBlock(session_.Link());
+    session_.Link().statusPollingAllowed = false;
     std::this_thread::sleep_for(kStartPause);
-    const LinkState& link = CurrentLink();
+    const LinkState& link = session_.Link();
     garbledAtStart_ = link.garbledReceives.load();
   }
 
   // A job stopped by a shutdown does not notify: the window it would notify is closing.
   void EndJob(const SyncResult& result, const char* logLine) {
-    LinkState& link = CurrentLink();
-    BeginLedger(LedgerMode::Idle);  // late image answers must not land anywhere
+    LinkState& link = session_.Link();
+    session_.Ledger().Begin(LedgerMode::Idle);  // late image answers must not land anywhere
     {
-      std::lock_guard lock(ResultMutex());
-      LastResult() = result;
+      std::lock_guard lock(resultMutex_);
+      lastResult_ = result;
     }
     if (result.outcome != SyncOutcome::Done)
       DebugLog(std::string("Sync job failed: ") + SyncOutcomeText(result.outcome) + "\n");
@@ -176,7 +145,7 @@ class JobRunner {
       if (NotificationSink* sink = link.sink.load())
         sink->Post(kMsgSyncDone, result.job, static_cast<std::intptr_t>(result.outcome));
     }
-    ClearStatusBlock();
+    ClearStatusBlock(link);
     link.statusPollingAllowed = true;
     if (!stopping_) DebugLog(logLine);
   }
@@ -185,21 +154,21 @@ class JobRunner {
   // A link that closed is named as such, unless it was the link's own silence check
   // that closed it: then the device had simply stopped answering.
   SyncOutcome Failure() const {
-    const LinkState& link = CurrentLink();
+    const LinkState& link = session_.Link();
     if (link.hostBusy) return SyncOutcome::DeviceBusy;
     if (!link.connected && !link.closedForSilence) return SyncOutcome::LinkLost;
     if (OutOfTime()) return SyncOutcome::TimedOut;
     const bool garbled = link.garbledReceives.load() != garbledAtStart_;
-    if (AnswerCount() == 0) return garbled ? SyncOutcome::GarbledStream : SyncOutcome::DeviceSilent;
+    if (session_.Ledger().Answers() == 0) return garbled ? SyncOutcome::GarbledStream : SyncOutcome::DeviceSilent;
     if (!link.connected) return SyncOutcome::LinkLost;
     return garbled ? SyncOutcome::GarbledStream : SyncOutcome::Incomplete;
   }
 
   // A wait that ran out means that answer is not coming: the next send need not wait
   // for it a second time.
-  static void GiveUpOnReply() {
-    NoteReplyTimedOut();
-    CurrentLink().replyEvent.Set();
+  void GiveUpOnReply() {
+    session_.Ledger().ReplyTimedOut();
+    session_.Link().replyEvent.Set();
   }
 
   // Waits for the answers to `codes`; asks again for the missing ones, up to
@@ -208,13 +177,13 @@ class JobRunner {
   bool AwaitAnswers(std::initializer_list<std::uint8_t> codes) {
     const std::span<const std::uint8_t> all(codes.begin(), codes.size());
     for (int attempt = 0;; ++attempt) {
-      if (WaitForAnswers(all, CurrentLink().replyTimeout)) return true;
+      if (session_.Ledger().WaitForAnswers(all, session_.Link().replyTimeout)) return true;
       if (attempt == kSyncRetries || !Proceed()) return false;
       GiveUpOnReply();
       for (std::uint8_t code : codes) {
-        if (WasAnswered(code)) continue;
+        if (session_.Ledger().Answered(code)) continue;
         if (!Proceed()) return false;
-        SendCommand({code});
+        SendCommand(session_, {code});
       }
     }
   }
@@ -226,10 +195,10 @@ class JobRunner {
   bool AwaitChunks(Ask ask) {
     int last = kImageChunkCount - 1;
     for (int attempt = 0;; ++attempt) {
-      if (WaitForChunks(CurrentLink().replyTimeout, last)) return true;
+      if (session_.Ledger().WaitForChunks(session_.Link().replyTimeout, last)) return true;
       if (attempt == kSyncRetries || !Proceed()) return false;
-      if (!ChunksAccounted().test(std::size_t(last))) GiveUpOnReply();
-      const ChunkSet have = ChunksAccounted();
+      if (!session_.Ledger().Chunks().test(std::size_t(last))) GiveUpOnReply();
+      const ChunkSet have = session_.Ledger().Chunks();
       for (int i = 0; i < kImageChunkCount; ++i) {
         if (have.test(std::size_t(i))) continue;
         if (!Proceed()) return false;
@@ -239,14 +208,14 @@ class JobRunner {
     }
   }
 
-  static void AskChunk(int i) {
+  void AskChunk(int i) {
     const ImageChunk c = ImageChunkAt(i);
-    SendCommand({kCmdReadImage, std::uint8_t(c.offset >> 8), std::uint8_t(c.offset), c.length});
+    SendCommand(session_, {kCmdReadImage, std::uint8_t(c.offset >> 8), std::uint8_t(c.offset), c.length});
   }
 
-  static void SendChunk(const ParameterImageBytes& image, int i) {
+  void SendChunk(const ParameterImageBytes& image, int i) const {
     const ImageChunk c = ImageChunkAt(i);
-    SendOffsetWrite(kCmdWriteImage, c.offset, std::span(image).subspan(c.offset, c.length));
+    SendOffsetWrite(session_, kCmdWriteImage, c.offset, std::span(image).subspan(c.offset, c.length));
   }
 
   void RunReadJob() {
@@ -254,18 +223,18 @@ class JobRunner {
     SyncResult result;
     result.job = 0;
     result.outcome = ReadSequence(result.awaitingChoice);
-    result.chunksConfirmed = int(ChunksAccounted().count());
+    result.chunksConfirmed = int(session_.Ledger().Chunks().count());
     EndJob(result, "End thread: Delay Read SynchronizeData\n");
   }
 
   void SendIdentityQueries() {
-    SendCommand({kCmdModelName});
-    SendCommand({kCmdProtocolCode});
+    SendCommand(session_, {kCmdModelName});
+    SendCommand(session_, {kCmdProtocolCode});
   }
 
   void SendVersionQueries() {
-    SendCommand({kCmdMcuVersion});
-    SendCommand({kCmdDspVersion});
+    SendCommand(session_, {kCmdMcuVersion});
+    SendCommand(session_, {kCmdDspVersion});
   }
 
   static constexpr std::uint8_t kIdentityCodes[] = {kCmdModelName, kCmdProtocolCode, kCmdMcuVersion, kCmdDspVersion};
@@ -280,51 +249,51 @@ class JobRunner {
       AskChunk(i);
       if (progressJob == 0) ReportChunk(0, i);
     }
-    return AwaitChunks(AskChunk);
+    return AwaitChunks([this](int i) { AskChunk(i); });
   }
 
   // The order of sends is the device's: identity, mode, image, settings, remote table.
   // The answers are counted as they come; the image reaches the model only once every
   // one of them is in.
   SyncOutcome ReadSequence(bool& awaitingChoice) {
-    LinkState& link = CurrentLink();
+    LinkState& link = session_.Link();
     link.queuedSendMode = false;
-    BeginLedger(LedgerMode::Read);
+    session_.Ledger().Begin(LedgerMode::Read);
     SendIdentityQueries();
     if (!Proceed()) return Failure();
     SendVersionQueries();
     if (!Proceed() || !AwaitIdentity()) return Failure();
-    DeviceIdentity identity = IdentitySnapshot();
+    DeviceIdentity identity = IdentitySnapshot(session_.Model());
     if (!IsKnownModel(identity.ModelName()) && identity.protocolCode != kSupportedProtocol) {
-      ForgetAnswers(kIdentityCodes);  // the second round's answers are the ones that count
+      session_.Ledger().Forget(kIdentityCodes);  // the second round's answers are the ones that count
       SendIdentityQueries();
       if (!Proceed()) return Failure();
       SendVersionQueries();
       if (!Proceed() || !AwaitIdentity()) return Failure();
-      identity = IdentitySnapshot();
+      identity = IdentitySnapshot(session_.Model());
     }
     // A foreign device is not read.
     if (!IdentityAccepted(identity)) return SyncOutcome::IdentityMismatch;
-    SendCommand({kCmdGetMode});
+    SendCommand(session_, {kCmdGetMode});
     if (!Proceed()) return Failure();
     if (!ReadAllChunks(0) || !AwaitAnswers({kCmdGetMode})) return Failure();
-    SendCommand({kCmdGetMachineSettings});
+    SendCommand(session_, {kCmdGetMachineSettings});
     if (!Proceed()) return Failure();
-    SendCommand({kCmdGetRemoteTable});
+    SendCommand(session_, {kCmdGetRemoteTable});
     if (!AwaitAnswers({kCmdGetMachineSettings, kCmdGetRemoteTable})) return Failure();
-    const ParameterImageBytes image = StagedImage();
+    const ParameterImageBytes image = session_.Ledger().Staged();
     // Edits made while no device listened are never overwritten silently. The settings
     // the device confirmed before stay the base of that choice; the reconcile step
     // notes these once it has used them.
-    if (HasUnsentEdits() && image != WorkingSettings()) {
-      std::lock_guard lock(ResultMutex());
-      AwaitingChoice() = image;
+    if (HasUnsentEdits(session_.Model()) && image != WorkingSettings(session_.Model())) {
+      std::lock_guard lock(resultMutex_);
+      awaitingChoice_ = image;
       awaitingChoice = true;
     } else {
-      StoreImageBytes(0, image);
-      ApplyImage();
-      NoteConfirmedSettings(image);
-      ClearUnsentEdits();
+      StoreImageBytes(session_.Model(), 0, image);
+      ApplyImage(session_.Model());
+      NoteConfirmedSettings(session_.Model(), image);
+      ClearUnsentEdits(session_.Model());
       link.changedFlag = false;
     }
     link.queuedSendMode = true;
@@ -336,24 +305,24 @@ class JobRunner {
     BeginJob();
     SyncResult result;
     result.job = 1;
-    const ParameterImageBytes image = ImageSnapshot();
+    const ParameterImageBytes image = ImageSnapshot(session_.Model());
     result.outcome = WriteSequence(image);
-    result.chunksConfirmed = int(ChunksAccounted().count());
+    result.chunksConfirmed = int(session_.Ledger().Chunks().count());
     if (result.outcome == SyncOutcome::Done && verify) {
       result.outcome = VerifySequence(image, result.differingBytes);
     }
-    LinkState& link = CurrentLink();
+    LinkState& link = session_.Link();
     link.queuedSendMode = true;
     std::this_thread::sleep_for(kEndPause);
     if (result.outcome == SyncOutcome::Done) {
       link.changedFlag = false;
-      NoteConfirmedSettings(image);
+      NoteConfirmedSettings(session_.Model(), image);
       // The device holds the image as it was when the job took it.
-      if (WorkingSettings() == image) ClearUnsentEdits();
+      if (WorkingSettings(session_.Model()) == image) ClearUnsentEdits(session_.Model());
     } else {
       // The device may hold part of the image, or a copy that reads back different: the
       // working settings are not known to be on it.
-      MarkUnsentEdits();
+      MarkUnsentEdits(session_.Model());
     }
     EndJob(result, "End thread: SynchronizeWriteThreadProc\n");
   }
@@ -361,27 +330,71 @@ class JobRunner {
   // Every chunk must be acknowledged before the end-of-write goes out, and the
   // end-of-write itself must be answered.
   SyncOutcome WriteSequence(const ParameterImageBytes& image) {
-    CurrentLink().queuedSendMode = false;
-    BeginLedger(LedgerMode::Write);
+    session_.Link().queuedSendMode = false;
+    session_.Ledger().Begin(LedgerMode::Write);
     for (int i = 0; i < kImageChunkCount; ++i) {
       if (!Proceed()) return Failure();  // as in the read job: no time-outs spent on a dropped link
       SendChunk(image, i);
       ReportChunk(1, i);
     }
-    if (!AwaitChunks([&image](int i) { SendChunk(image, i); })) return Failure();
-    SendCommand({kCmdEndImageWrite});
+    if (!AwaitChunks([this, &image](int i) { SendChunk(image, i); })) return Failure();
+    SendCommand(session_, {kCmdEndImageWrite});
     if (!Proceed() || !AwaitAnswers({kCmdEndImageWrite})) return Failure();
     return SyncOutcome::Done;
   }
 
   SyncOutcome VerifySequence(const ParameterImageBytes& written, int& differing) {
-    BeginLedger(LedgerMode::Read);
+    session_.Ledger().Begin(LedgerMode::Read);
     if (!ReadAllChunks(-1)) return Failure();
-    const ParameterImageBytes back = StagedImage();
+    const ParameterImageBytes back = session_.Ledger().Staged();
     differing = 0;
     for (std::size_t i = 0; i < back.size(); ++i) differing += back[i] != written[i];
     return differing == 0 ? SyncOutcome::Done : SyncOutcome::VerifyMismatch;
   }
+
+  // Tells the observer, if any, that a chunk went out (called on the job thread).
+  void ReportChunk(int job, int chunk) {
+    SyncProgressObserver observer;
+    {
+      std::lock_guard lock(progressMutex_);
+      observer = progressObserver_;
+    }
+    if (observer) observer(job, chunk + 1, kImageChunkCount);
+  }
+
+ public:
+  void SetProgressObserver(SyncProgressObserver observer) {
+    std::lock_guard lock(progressMutex_);
+    progressObserver_ = std::move(observer);
+  }
+  SyncResult LastResult() {
+    std::lock_guard lock(resultMutex_);
+    return lastResult_;
+  }
+  ParameterImageBytes AwaitingChoice() {
+    std::lock_guard lock(resultMutex_);
+    return awaitingChoice_;
+  }
+  void SetTimeLimit(std::chrono::milliseconds limit) {
+    timeLimitMs_ = std::max<std::chrono::milliseconds::rep>(0, limit.count());
+  }
+  std::chrono::milliseconds TimeLimit() const { return std::chrono::milliseconds(timeLimitMs_.load()); }
+  std::atomic<bool> verifyAfterWrite{false};
+
+  // Makes the link start a read job when the device reports a mode reload.
+  void Install() {
+    session_.Link().readJobStarter = [this] { Request(JobKind::Read); };
+  }
+
+ private:
+  DeviceSession& session_;
+  std::mutex progressMutex_;
+  SyncProgressObserver progressObserver_;
+  std::mutex resultMutex_;
+  SyncResult lastResult_;
+  // The device's settings as the last read that ended with awaitingChoice found them.
+  ParameterImageBytes awaitingChoice_{};
+  std::atomic<std::chrono::milliseconds::rep> timeLimitMs_{kDefaultSyncJobTimeLimit.count()};
 
   std::mutex mutex_;
   std::condition_variable idle_;
@@ -393,41 +406,30 @@ class JobRunner {
   std::chrono::steady_clock::time_point jobStart_{};  // when the running job began
 };
 
-JobRunner& Runner() {
-  // The link and the model are created first so that they outlive the runner, whose
-  // destructor may still let a job finish.
-  CurrentLink();
-  CurrentModel();
-  static JobRunner runner;
-  return runner;
+SessionPart<SyncJobRunner> MakeSyncJobRunner(DeviceSession& session) {
+  return {new SyncJobRunner(session), [](SyncJobRunner* runner) { delete runner; }};
 }
-
-}  // namespace
-
-void StartReadJob() { Runner().Request(JobKind::Read); }
 
 namespace {
-std::atomic<bool>& VerifySwitch() {
-  static std::atomic<bool> on{false};
-  return on;
-}
+SyncJobRunner& Runner() { return CurrentSession().Jobs(); }
 }  // namespace
 
-void StartWriteJob() { Runner().Request(VerifySwitch() ? JobKind::WriteVerified : JobKind::Write); }
-void SetVerifyAfterWrite(bool on) { VerifySwitch() = on; }
-void SetSyncJobTimeLimit(std::chrono::milliseconds limit) { TimeLimitMs() = std::max<std::chrono::milliseconds::rep>(0, limit.count()); }
-std::chrono::milliseconds SyncJobTimeLimit() { return std::chrono::milliseconds(TimeLimitMs().load()); }
-bool VerifyAfterWrite() { return VerifySwitch(); }
-
-SyncResult LastSyncResult() {
-  std::lock_guard lock(ResultMutex());
-  return LastResult();
+void StartReadJob() { StartReadJob(CurrentSession()); }
+void StartReadJob(DeviceSession& session) { session.Jobs().Request(JobKind::Read); }
+void StartWriteJob() { StartWriteJob(CurrentSession()); }
+void StartWriteJob(DeviceSession& session) {
+  SyncJobRunner& runner = session.Jobs();
+  runner.Request(runner.verifyAfterWrite ? JobKind::WriteVerified : JobKind::Write);
 }
+void SetVerifyAfterWrite(bool on) { Runner().verifyAfterWrite = on; }
+void SetSyncJobTimeLimit(std::chrono::milliseconds limit) { Runner().SetTimeLimit(limit); }
+std::chrono::milliseconds SyncJobTimeLimit() { return Runner().TimeLimit(); }
+bool VerifyAfterWrite() { return Runner().verifyAfterWrite; }
 
-ParameterImageBytes DeviceSettingsAwaitingChoice() {
-  std::lock_guard lock(ResultMutex());
-  return AwaitingChoice();
-}
+SyncResult LastSyncResult() { return Runner().LastResult(); }
+SyncResult LastSyncResult(DeviceSession& session) { return session.Jobs().LastResult(); }
+
+ParameterImageBytes DeviceSettingsAwaitingChoice() { return Runner().AwaitingChoice(); }
 
 const char* SyncOutcomeText(SyncOutcome outcome) {
   switch (outcome) {
@@ -444,18 +446,17 @@ const char* SyncOutcomeText(SyncOutcome outcome) {
   return "unknown";
 }
 
-void InstallSyncJobs() {
-  Runner();
-  CurrentLink().readJobStarter = [] { StartReadJob(); };
-}
+void InstallSyncJobs() { Runner().Install(); }
+void InstallSyncJobs(DeviceSession& session) { session.Jobs().Install(); }
 
 void ShutdownSyncJobs() { Runner().Shutdown(); }
+void ShutdownSyncJobs(DeviceSession& session) { session.Jobs().Shutdown(); }
 
 bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout) { return Runner().WaitIdle(timeout); }
-
-void SetSyncProgressObserver(SyncProgressObserver observer) {
-  std::lock_guard lock(ProgressMutex());
-  ProgressObserver() = std::move(observer);
+bool WaitForSyncJobsIdle(DeviceSession& session, std::chrono::milliseconds timeout) {
+  return session.Jobs().WaitIdle(timeout);
 }
+
+void SetSyncProgressObserver(SyncProgressObserver observer) { Runner().SetProgressObserver(std::move(observer)); }
 
 }  // namespace dsptune

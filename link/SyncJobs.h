@@ -22,7 +22,8 @@
 // Message 1002 carries the outcome in lParam (SyncOutcome; 0 is success), and
 // LastSyncResult() tells the details.
 //
-// Jobs run one at a time on a single worker thread. A request that arrives while a job
+// Each device session has its own job runner; the functions below act on the current
+// session's (link/DeviceSession.h). Jobs run one at a time on a single worker thread. A request that arrives while a job
 // runs is queued and runs after it; a request for a job of the same kind that is already
 // waiting is merged into the waiting one (at most one read and one write wait), because
 // the waiting job reads or sends the state as it is when it starts anyway.
@@ -33,10 +34,14 @@
 
 namespace dsptune {
 
+class DeviceSession;
+
 // Queue a read job; returns at once. Dropped while ShutdownSyncJobs runs.
 void StartReadJob();
+void StartReadJob(DeviceSession& session);
 // Queue a write job; returns at once. Dropped while ShutdownSyncJobs runs.
 void StartWriteJob();
+void StartWriteJob(DeviceSession& session);
 // When on, every write job reads the image back after the end-of-write and compares
 // it with what it wrote; a difference fails the job. Off by default.
 void SetVerifyAfterWrite(bool on);
@@ -68,6 +73,7 @@ struct SyncResult {
 };
 // The result of the job that ended last.
 SyncResult LastSyncResult();
+SyncResult LastSyncResult(DeviceSession& session);
 // The device's settings as the last read that ended with awaitingChoice found them.
 ParameterImageBytes DeviceSettingsAwaitingChoice();
 // A short English description of an outcome, for logs and the command line.
@@ -77,6 +83,7 @@ const char* SyncOutcomeText(SyncOutcome outcome);
 // (responses 0x05 and 0x06). Call when a link opens, before its receive thread starts
 // (the dispatcher reads the starter without a lock), and after any ResetLinkState.
 void InstallSyncJobs();
+void InstallSyncJobs(DeviceSession& session);
 
 // Drops waiting jobs, makes the running one stop at its next connected check (within one
 // reply time-out) and joins the worker. A job stopped this way restores the status poll
@@ -84,9 +91,11 @@ void InstallSyncJobs();
 // away. Jobs may be started again afterwards. Call before ResetLinkState or
 // ResetDataModel, and before the notification sink goes away. Not from a job's thread.
 void ShutdownSyncJobs();
+void ShutdownSyncJobs(DeviceSession& session);
 
 // True when no job runs or waits within the timeout.
 bool WaitForSyncJobsIdle(std::chrono::milliseconds timeout);
+bool WaitForSyncJobsIdle(DeviceSession& session, std::chrono::milliseconds timeout);
 
 // Image transfers: chunks 0..61 of 56 bytes, chunk 62 of 46 bytes at offset 3472.
 // Called on the job thread after each image chunk is sent: job 0 read, 1 write; chunk 1..total.

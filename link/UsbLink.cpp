@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/CommandSet.h"
+#include "link/DeviceSession.h"
 #include "link/Dispatcher.h"
 #include "link/FrameCodec.h"
 #include "link/HidAccess.h"
@@ -29,17 +30,6 @@ using namespace std::chrono_literals;
 // close's wait for it.
 constexpr int kReadTimeoutMs = 100;
 constexpr auto kReaderExitWait = 1000ms;
-
-std::atomic<HidAccess*>& AccessSlot() {
-  static std::atomic<HidAccess*> slot{nullptr};
-  return slot;
-}
-
-// Held by SetHidAccess and by the hot-plug checks while they use the access.
-std::mutex& AccessUseMutex() {
-  static std::mutex m;
-  return m;
-}
 
 // One opened device and its read thread.
 struct Session {
@@ -70,24 +60,30 @@ struct Session {
   bool OnReaderThread() const { return reader.get_id() == std::this_thread::get_id(); }
 };
 
+}  // namespace
+
 // What SendPacket calls on a USB link. It has already waited for the reply.
 class UsbTransport final : public PacketTransport {
  public:
-  int WriteReport(std::span<const std::uint8_t> packet) override {
-    return dsptune::WriteReport(packet, false) == int(kReportSize) ? 1 : 0;
-  }
+  explicit UsbTransport(UsbLink& usb) : usb_(usb) {}
+  int WriteReport(std::span<const std::uint8_t> packet) override;
   int SendDirect(std::span<const std::uint8_t>) override { return 0; }
   void EnqueuePacket(std::span<const std::uint8_t>) override {}
   bool Writable() const override;
+
+ private:
+  UsbLink& usb_;
 };
 
-struct UsbLinkData {
-  // The link state is created first, so it is destroyed after this.
-  UsbLinkData() { CurrentLink(); }
+// One session's USB link: the opened device, its read thread and the HID access used to
+// find it.
+class UsbLink {
+ public:
+  explicit UsbLink(DeviceSession& device) : owner(device) {}
 
-  // Only reached when the program ends with the link still open: stop and join every
-  // read thread, because a joinable std::thread must not be destroyed.
-  ~UsbLinkData() {
+  // Reached when the device session ends with the link still open: stop and join every read
+  // thread, because a joinable std::thread must not be destroyed.
+  ~UsbLink() {
     exiting = true;
     if (session) retired.push_back(std::move(session));
     for (auto& s : retired) {
@@ -96,6 +92,15 @@ struct UsbLinkData {
     }
   }
 
+  int Open(NotificationSink* target);
+  void Close(bool sendCloseNotice);
+  int WriteReport(std::span<const std::uint8_t> packet, bool synchronous);
+  HidAccess& Access() {
+    HidAccess* access = accessSlot;
+    return access ? *access : HidapiAccess();
+  }
+
+  DeviceSession& owner;
   std::mutex mutex;  // open, close and removal, one at a time
   std::unique_ptr<Session> session;
   // Sessions whose read thread had not ended when their link closed (it closed its own
@@ -110,21 +115,32 @@ struct UsbLinkData {
   // Set when the read thread stopped on a read error; writes are refused until the next open.
   std::atomic<bool> readThreadEnded{false};
 
-  UsbTransport transport;
+  UsbTransport transport{*this};
 
   std::mutex problemMutex;
   UsbOpenProblem problem;
+
+  // The HID access this link uses (nullptr: the hidapi backend); tests install a fake.
+  std::atomic<HidAccess*> accessSlot{nullptr};
+  // Held by SetHidAccess and by the hot-plug checks while they use the access.
+  std::mutex accessUseMutex;
 };
 
-UsbLinkData& Data() {
-  static UsbLinkData data;
-  return data;
+SessionPart<UsbLink> MakeUsbLink(DeviceSession& session) {
+  return {new UsbLink(session), [](UsbLink* usb) { delete usb; }};
+}
+
+int UsbTransport::WriteReport(std::span<const std::uint8_t> packet) {
+  return usb_.WriteReport(packet, false) == int(kReportSize) ? 1 : 0;
 }
 
 bool UsbTransport::Writable() const {
-  const UsbLinkData& data = Data();
-  return CurrentLink().connected && data.deviceOpen && !data.readThreadEnded;
+  return usb_.owner.Link().connected && usb_.deviceOpen && !usb_.readThreadEnded;
 }
+
+namespace {
+
+UsbLink& Data() { return CurrentSession().Usb(); }
 
 std::string HexLine(const char* head, const std::uint8_t* bytes, std::size_t first, std::size_t last) {
   std::string line(head);
@@ -144,7 +160,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
          });
 }
 
-void ReadUsbThreadProc(Session* session, LinkState* link, UsbLinkData* data) {
+void ReadUsbThreadProc(Session* session, LinkState* link, UsbLink* data) {
   std::array<std::uint8_t, kReportSize> buffer{};
   while (link->connected && !session->stop) {
     buffer.fill(0);
@@ -163,14 +179,14 @@ void ReadUsbThreadProc(Session* session, LinkState* link, UsbLinkData* data) {
       std::lock_guard lock(link->linkLock);
       DebugLog(HexLine("Read:", buffer.data(), 1, kReportSize - 1));
     }
-    DispatchPacket(buffer);
+    DispatchPacket(data->owner, buffer);
   }
   if (!data->exiting) DebugLog("End thread: ReadUsbThreadProc \n");
   session->MarkExited();
 }
 
 // Joins the retired read threads that have ended. Call with data.mutex held.
-void ReapRetired(UsbLinkData& data) {
+void ReapRetired(UsbLink& data) {
   std::erase_if(data.retired, [](std::unique_ptr<Session>& s) {
     if (s->OnReaderThread() || !s->HasExited()) return false;
     if (s->reader.joinable()) s->reader.join();
@@ -179,7 +195,7 @@ void ReapRetired(UsbLinkData& data) {
 }
 
 // Clears connected, stops the read thread and closes the device. Call with data.mutex held.
-void ShutDown(UsbLinkData& data, LinkState& link) {
+void ShutDown(UsbLink& data, LinkState& link) {
   std::unique_ptr<Session> session = std::move(data.session);
   link.connected = false;
   session->stop = true;
@@ -244,47 +260,47 @@ std::unique_ptr<HidDevice> TryInterface(HidAccess& access, const HidInterfaceInf
   return nullptr;
 }
 
-void SetProblem(UsbLinkData& data, UsbOpenProblem problem) {
+void SetProblem(UsbLink& data, UsbOpenProblem problem) {
   std::lock_guard lock(data.problemMutex);
   data.problem = std::move(problem);
 }
 
-void CloseUsb(bool sendCloseNotice) {
-  UsbLinkData& data = Data();
+}  // namespace
+
+void UsbLink::Close(bool sendCloseNotice) {
+  UsbLink& data = *this;
   std::lock_guard lock(data.mutex);
   ReapRetired(data);
   if (!data.session) return;
-  LinkState& link = CurrentLink();
-  ClearStatusBlock();
+  LinkState& link = owner.Link();
+  ClearStatusBlock(link);
   if (sendCloseNotice) {
     const std::uint8_t notice[] = {kCmdDisconnect};
-    SendPacket(notice, true);
+    SendPacket(owner, notice, true);
   }
   ShutDown(data, link);
 }
 
-}  // namespace
-
 void SetHidAccess(HidAccess* access) {
-  std::lock_guard lock(AccessUseMutex());
-  AccessSlot() = access;
+  UsbLink& usb = Data();
+  std::lock_guard lock(usb.accessUseMutex);
+  usb.accessSlot = access;
 }
 
-HidAccess& CurrentHidAccess() {
-  HidAccess* access = AccessSlot();
-  return access ? *access : HidapiAccess();
-}
+HidAccess& CurrentHidAccess() { return Data().Access(); }
 
-int OpenUsbLink(NotificationSink* target) {
-  LinkState& link = CurrentLink();
-  UsbLinkData& data = Data();
+int OpenUsbLink(NotificationSink* target) { return Data().Open(target); }
+
+int UsbLink::Open(NotificationSink* target) {
+  LinkState& link = owner.Link();
+  UsbLink& data = *this;
   std::lock_guard lock(data.mutex);
   ReapRetired(data);
   if (link.connected) return 0;
   // An earlier session that lost connected to someone else still holds its device.
   if (data.session) ShutDown(data, link);
 
-  HidAccess& access = CurrentHidAccess();
+  HidAccess& access = Access();
   const std::vector<HidInterfaceInfo> interfaces = access.Enumerate();
   const std::vector<HidInterfaceInfo> candidates = SearchOrder(interfaces);
   UsbOpenProblem problem;
@@ -329,18 +345,18 @@ int OpenUsbLink(NotificationSink* target) {
   return 1;
 }
 
-void CloseUsbLink(bool sendCloseNotice) { CloseUsb(sendCloseNotice); }
+void CloseUsbLink(bool sendCloseNotice) { Data().Close(sendCloseNotice); }
 
-void OnUsbRemoved() { CloseUsb(false); }
+void OnUsbRemoved() { Data().Close(false); }
 
 bool IsOurDevicePath(const std::string& removedPath) {
-  UsbLinkData& data = Data();
+  UsbLink& data = Data();
   std::lock_guard lock(data.mutex);
   return data.session && SameTextIgnoringCase(data.session->path, removedPath);
 }
 
 std::string OpenUsbDevicePath() {
-  UsbLinkData& data = Data();
+  UsbLink& data = Data();
   std::lock_guard lock(data.mutex);
   return data.session ? data.session->path : std::string();
 }
@@ -351,21 +367,27 @@ bool MayBeUsbDevice(const HidInterfaceInfo& info) {
 }
 
 std::vector<std::string> UsbDeviceCandidates() {
-  std::lock_guard lock(AccessUseMutex());
+  UsbLink& usb = Data();
+  std::lock_guard lock(usb.accessUseMutex);
   std::vector<std::string> paths;
-  for (const HidInterfaceInfo& info : CurrentHidAccess().Enumerate())
+  for (const HidInterfaceInfo& info : usb.Access().Enumerate())
     if (MayBeUsbDevice(info)) paths.push_back(info.path);
   return paths;
 }
 
 std::uint64_t UsbNodeStamp(const std::string& path) {
-  std::lock_guard lock(AccessUseMutex());
-  return CurrentHidAccess().NodeStamp(path);
+  UsbLink& usb = Data();
+  std::lock_guard lock(usb.accessUseMutex);
+  return usb.Access().NodeStamp(path);
 }
 
 int WriteReport(std::span<const std::uint8_t> packet, bool synchronous) {
-  LinkState& link = CurrentLink();
-  UsbLinkData& data = Data();
+  return Data().WriteReport(packet, synchronous);
+}
+
+int UsbLink::WriteReport(std::span<const std::uint8_t> packet, bool synchronous) {
+  LinkState& link = owner.Link();
+  UsbLink& data = *this;
   if (!link.connected) return 0;
   if (data.readThreadEnded) {
     DebugLog("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
@@ -387,7 +409,7 @@ int WriteReport(std::span<const std::uint8_t> packet, bool synchronous) {
 }
 
 UsbOpenProblem LastUsbOpenProblem() {
-  UsbLinkData& data = Data();
+  UsbLink& data = Data();
   std::lock_guard lock(data.problemMutex);
   return data.problem;
 }

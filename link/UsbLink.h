@@ -4,8 +4,9 @@
 // report per packet with it (report id 2 on output) and runs a read thread that hands
 // every input report to DispatchPacket.
 //
-// Opening installs the link as CurrentLink().transport with kind Usb, sets connected
-// and the notification sink. Open, close and removal may be called from any thread,
+// Each device session has its own USB link (link/DeviceSession.h); the functions below
+// act on the current session's. Opening installs the link as the session's
+// Link().transport with kind Usb, sets connected and the notification sink. Open, close and removal may be called from any thread,
 // including the read thread itself; the read thread is joined before its device is
 // closed, except when the read thread closes its own link: then it is joined by the
 // next open or at process exit.

@@ -1,5 +1,7 @@
 #include "model/CompareSlots.h"
 
+#include "model/DeviceData.h"
+
 namespace dsptune {
 namespace {
 
@@ -64,9 +66,6 @@ void CompareSlots::Clear() {
   live_ = -1;
 }
 
-CompareSlots& CurrentCompareSlots() {
-  static CompareSlots slots;
-  return slots;
-}
+CompareSlots& CurrentCompareSlots() { return CurrentDeviceData().Compare(); }
 
 }  // namespace dsptune

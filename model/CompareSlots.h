@@ -31,6 +31,7 @@ class CompareSlots {
   int live_ = -1;
 };
 
+// The current device's A/B slots (DeviceData::Compare).
 CompareSlots& CurrentCompareSlots();
 
 }  // namespace dsptune

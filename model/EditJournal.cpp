@@ -1,21 +1,14 @@
 #include "model/EditJournal.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bitset>
 #include <utility>
 
+#include "model/DeviceData.h"
 #include "model/WritePlan.h"
 
 namespace dsptune {
 namespace {
-
-// The journal the model reports to: the model cannot tell, and a journal going away must
-// not uninstall another one.
-std::atomic<EditJournal*>& InstalledJournal() {
-  static std::atomic<EditJournal*> journal{nullptr};
-  return journal;
-}
 
 // Runs of differing bytes closer than this are kept as one change: a change costs more
 // than the few equal bytes it would skip.
@@ -165,18 +158,25 @@ std::size_t StepBytes(const EditStep& step) {
 
 EditJournal::EditJournal() : clock_([] { return Clock::now(); }) {}
 
+// A journal going away must not uninstall another observer.
 EditJournal::~EditJournal() {
-  EditJournal* self = this;
-  if (installed_ && InstalledJournal().compare_exchange_strong(self, nullptr)) SetEditObserver(nullptr);
-}
-
-void EditJournal::Install() {
+  DeviceData* device = nullptr;
   {
     std::lock_guard lock(mutex_);
-    installed_ = true;
+    device = installedOn_;
   }
-  InstalledJournal() = this;
-  SetEditObserver(this);
+  EditObserver* self = this;
+  if (device) device->editObserver.compare_exchange_strong(self, nullptr);
+}
+
+void EditJournal::Install() { Install(CurrentDeviceData()); }
+
+void EditJournal::Install(DeviceData& device) {
+  {
+    std::lock_guard lock(mutex_);
+    installedOn_ = &device;
+  }
+  device.editObserver = this;
 }
 
 void EditJournal::SetClock(std::function<Clock::time_point()> clock) {
@@ -394,13 +394,6 @@ std::size_t EditJournal::MemoryBytes() const {
   return bytes;
 }
 
-EditJournal& CurrentJournal() {
-  static EditJournal& journal = []() -> EditJournal& {
-    static EditJournal made;
-    made.Install();
-    return made;
-  }();
-  return journal;
-}
+EditJournal& CurrentJournal() { return CurrentDeviceData().Journal(); }
 
 }  // namespace dsptune

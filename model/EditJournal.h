@@ -53,8 +53,9 @@ class EditJournal final : public EditObserver {
   EditJournal();
   ~EditJournal() override;  // uninstalls itself when installed
 
-  // Makes this journal the model's edit observer.
+  // Makes this journal the edit observer of a device (the current one when none is named).
   void Install();
+  void Install(DeviceData& device);
   // Time source, for tests.
   void SetClock(std::function<Clock::time_point()> clock);
   // Where a whole-image write goes when the planner finds it cheaper than single writes
@@ -115,10 +116,10 @@ class EditJournal final : public EditObserver {
   Clock::time_point lastEdit_{};
   bool haveLastEdit_ = false;
   bool replaying_ = false;
-  bool installed_ = false;
+  DeviceData* installedOn_ = nullptr;
 };
 
-// The process's history, installed as the model's edit observer on first use.
+// The current device's history (DeviceData::Journal).
 EditJournal& CurrentJournal();
 
 // An explicit step for the length of a scope.

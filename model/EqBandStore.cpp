@@ -1,20 +1,18 @@
 #include "model/EqBandStore.h"
 
 #include <algorithm>
-#include <atomic>
 #include <string_view>
 #include <vector>
 
 #include "dsp/Biquad.h"
 #include "model/BigEndian.h"
 #include "model/DebugLog.h"
+#include "model/DeviceData.h"
 #include "model/EqLayout.h"
 #include "model/ParameterImage.h"
 
 namespace dsptune {
 namespace {
-
-std::atomic<int> g_copySource{-1};
 
 constexpr std::uint16_t kMicFreqs[] = {25, 40, 63, 100, 160, 250, 400, 630, 1000, 1600, 2500, 4000, 6300, 10000, 16000};
 constexpr std::uint16_t kEffectFreqs[] = {50, 100, 200, 400, 800, 1600, 3200};
@@ -122,7 +120,7 @@ int CopyEq(int src, int dst) {
   return 1;
 }
 
-int CopySourceEq() { return g_copySource; }
-void SetCopySourceEq(int eq) { g_copySource = eq; }
+int CopySourceEq() { return CurrentDeviceData().copySource; }
+void SetCopySourceEq(int eq) { CurrentDeviceData().copySource = eq; }
 
 }  // namespace dsptune

@@ -1,29 +1,29 @@
 #include "model/ParameterImage.h"
 
-#include <atomic>
-
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "model/BigEndian.h"
 #include "model/DefaultImage.h"
+#include "model/DeviceData.h"
 #include "model/RecordFormulas.h"
 #include "model/SaturatingCast.h"
 
 namespace dsptune {
 namespace {
 
-std::unique_ptr<DataModel>& ModelSlot() {
-  static std::unique_ptr<DataModel> model;
-  return model;
-}
-
-// Runs f on the current model under its lock and returns what f returns.
+// Runs f on a model under its lock and returns what f returns.
 template <typename F>
-auto Locked(F&& f) {
-  DataModel& m = CurrentModel();
+auto Locked(DataModel& m, F&& f) {
   std::lock_guard lock(m.mutex);
   return f(m);
+}
+
+// The same on the current device's model.
+template <typename F>
+auto Locked(F&& f) {
+  return Locked(CurrentModel(), std::forward<F>(f));
 }
 
 // The writer for an edit, noting in the model when no device will receive it. Called
@@ -121,43 +121,29 @@ std::vector<std::uint8_t> ReadClipped(const std::array<std::uint8_t, N>& source,
 
 }  // namespace
 
-DataModel::DataModel() {
+DataModel::DataModel(DeviceData* owner) : device(owner) {
   image = DefaultImage();
   ApplyImageLocked(*this);
 }
 
-DataModel& CurrentModel() {
-  auto& slot = ModelSlot();
-  if (!slot) slot = std::make_unique<DataModel>();
-  return *slot;
+DataModel& CurrentModel() { return CurrentDeviceData().Model(); }
+
+void ResetDataModel() { CurrentDeviceData().ResetModel(); }
+
+void SetDeviceWriter(DeviceWriter* writer) { SetDeviceWriter(CurrentModel(), writer); }
+void SetDeviceWriter(DataModel& m, DeviceWriter* writer) {
+  Locked(m, [&](DataModel& locked) { locked.writer = writer; });
 }
 
-void ResetDataModel() { ModelSlot() = std::make_unique<DataModel>(); }
-
-void SetDeviceWriter(DeviceWriter* writer) {
-  Locked([&](DataModel& m) { m.writer = writer; });
-}
+void SetCoefficientWriter(DeviceWriter* writer) { CurrentDeviceData().coefficientWriter = writer; }
 
 namespace {
-std::atomic<DeviceWriter*>& CoefficientWriter() {
-  static std::atomic<DeviceWriter*> writer{nullptr};
-  return writer;
-}
-}  // namespace
-
-void SetCoefficientWriter(DeviceWriter* writer) { CoefficientWriter() = writer; }
-
-namespace {
-std::atomic<EditObserver*>& Observer() {
-  static std::atomic<EditObserver*> observer{nullptr};
-  return observer;
-}
-
 // Copies `bytes` over `target` at `offset` (the caller has checked the range) and tells
-// the observer, if any, what changed. Called with the model lock held.
+// the model's observer, if any, what changed. Called with the model lock held.
 template <std::size_t N>
-void StoreObserved(std::array<std::uint8_t, N>& target, int offset, std::span<const std::uint8_t> bytes) {
-  EditObserver* observer = Observer().load();
+void StoreObserved(const DataModel& m, std::array<std::uint8_t, N>& target, int offset,
+                   std::span<const std::uint8_t> bytes) {
+  EditObserver* observer = m.device ? m.device->editObserver.load() : nullptr;
   if (!observer) {
     std::copy(bytes.begin(), bytes.end(), target.begin() + offset);
     return;
@@ -170,10 +156,11 @@ void StoreObserved(std::array<std::uint8_t, N>& target, int offset, std::span<co
 }
 }  // namespace
 
-void SetEditObserver(EditObserver* observer) { Observer() = observer; }
+void SetEditObserver(EditObserver* observer) { CurrentDeviceData().editObserver = observer; }
 
 void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values) {
-  if (DeviceWriter* writer = CoefficientWriter().load()) writer->SendBandCoefficients(block, address, values);
+  if (DeviceWriter* writer = CurrentDeviceData().coefficientWriter.load())
+    writer->SendBandCoefficients(block, address, values);
 }
 
 void LoadDefaultImage() {
@@ -184,16 +171,20 @@ void LoadDefaultImage() {
   });
 }
 
-void ApplyImage() { Locked(ApplyImageLocked); }
+void ApplyImage() { ApplyImage(CurrentModel()); }
+void ApplyImage(DataModel& m) { Locked(m, ApplyImageLocked); }
 
-bool HasUnsentEdits() {
-  return Locked([](DataModel& m) { return m.unsentEdits; });
+bool HasUnsentEdits() { return HasUnsentEdits(CurrentModel()); }
+bool HasUnsentEdits(DataModel& model) {
+  return Locked(model, [](DataModel& m) { return m.unsentEdits; });
 }
-void MarkUnsentEdits() {
-  Locked([](DataModel& m) { m.unsentEdits = true; });
+void MarkUnsentEdits() { MarkUnsentEdits(CurrentModel()); }
+void MarkUnsentEdits(DataModel& model) {
+  Locked(model, [](DataModel& m) { m.unsentEdits = true; });
 }
-void ClearUnsentEdits() {
-  Locked([](DataModel& m) {
+void ClearUnsentEdits() { ClearUnsentEdits(CurrentModel()); }
+void ClearUnsentEdits(DataModel& model) {
+  Locked(model, [](DataModel& m) {
     m.unsentEdits = false;
     if (m.fileOrigin && WorkingBytes(m) != m.fileOrigin->settings) m.fileOrigin->leftForDevice = true;
   });
@@ -214,8 +205,9 @@ std::optional<IdentityBlock> FileHeaderFor(const ParameterImageBytes& settings) 
 std::optional<ParameterImageBytes> ConfirmedSettings() {
   return Locked([](DataModel& m) { return m.confirmed; });
 }
-void NoteConfirmedSettings(const ParameterImageBytes& settings) {
-  Locked([&](DataModel& m) { m.confirmed = settings; });
+void NoteConfirmedSettings(const ParameterImageBytes& settings) { NoteConfirmedSettings(CurrentModel(), settings); }
+void NoteConfirmedSettings(DataModel& model, const ParameterImageBytes& settings) {
+  Locked(model, [&](DataModel& m) { m.confirmed = settings; });
 }
 
 void CommitLiveBlock() {
@@ -234,7 +226,7 @@ void WriteDspRecord(std::uint8_t block, std::uint8_t address, std::span<const st
     if (e && e->valueOffset >= 0) {
       // Never past the record's own values: a longer write would run into the next record.
       const std::size_t room = std::size_t(e->count) * 4;
-      StoreObserved(m.image, e->valueOffset, values.first(std::min(values.size(), room)));
+      StoreObserved(m, m.image, e->valueOffset, values.first(std::min(values.size(), room)));
       if (e->uiSlot >= 0 && values.size() >= 4)
         m.ui[std::size_t(e->uiSlot)] = WordToUiValue(e->kind, GetU32(values.data()));
     }
@@ -253,7 +245,7 @@ void SetParameter(std::uint8_t block, std::uint8_t address, std::int32_t uiValue
     if (!e || e->uiSlot < 0 || e->valueOffset < 0) return;
     m.ui[std::size_t(e->uiSlot)] = uiValue;
     PutU32(word.data(), UiValueToWord(e->kind, uiValue));
-    StoreObserved(m.image, e->valueOffset, word);
+    StoreObserved(m, m.image, e->valueOffset, word);
     writer = NoteDelivery(m);
   }
   if (writer) writer->SendDspRecord(block, address, word);
@@ -266,7 +258,7 @@ bool WriteLiveBytes(int offset, std::span<const std::uint8_t> bytes) {
   DeviceWriter* writer = nullptr;
   {
     std::lock_guard lock(m.mutex);
-    StoreObserved(m.live, offset, bytes);
+    StoreObserved(m, m.live, offset, bytes);
     writer = NoteDelivery(m);
   }
   if (writer) writer->SendLiveBytes(std::uint16_t(offset), bytes);
@@ -278,8 +270,9 @@ void AllowSendCoalescing(bool allowed) {
   if (writer) writer->SetCoalescingAllowed(allowed);
 }
 
-ParameterImageBytes ImageSnapshot() {
-  return Locked([](DataModel& m) { return m.image; });
+ParameterImageBytes ImageSnapshot() { return ImageSnapshot(CurrentModel()); }
+ParameterImageBytes ImageSnapshot(DataModel& model) {
+  return Locked(model, [](DataModel& m) { return m.image; });
 }
 
 LiveBlockBytes LiveBlockSnapshot() {
@@ -304,32 +297,38 @@ EditorValues EditorSnapshot() {
   return Locked([](DataModel& m) { return m.editor; });
 }
 
-DeviceIdentity IdentitySnapshot() {
-  return Locked([](DataModel& m) { return m.identity; });
+DeviceIdentity IdentitySnapshot() { return IdentitySnapshot(CurrentModel()); }
+DeviceIdentity IdentitySnapshot(DataModel& model) {
+  return Locked(model, [](DataModel& m) { return m.identity; });
 }
 
-void StoreImageBytes(int offset, std::span<const std::uint8_t> bytes) {
-  Locked([&](DataModel& m) { CopyClipped(m.image, offset, bytes); });
+void StoreImageBytes(int offset, std::span<const std::uint8_t> bytes) { StoreImageBytes(CurrentModel(), offset, bytes); }
+void StoreImageBytes(DataModel& model, int offset, std::span<const std::uint8_t> bytes) {
+  Locked(model, [&](DataModel& m) { CopyClipped(m.image, offset, bytes); });
 }
 
-void StoreLiveBytes(int offset, std::span<const std::uint8_t> bytes) {
-  Locked([&](DataModel& m) { CopyClipped(m.live, offset, bytes); });
+void StoreLiveBytes(int offset, std::span<const std::uint8_t> bytes) { StoreLiveBytes(CurrentModel(), offset, bytes); }
+void StoreLiveBytes(DataModel& model, int offset, std::span<const std::uint8_t> bytes) {
+  Locked(model, [&](DataModel& m) { CopyClipped(m.live, offset, bytes); });
 }
 
 void ReplaceImage(const ParameterImageBytes& image) {
   Locked([&](DataModel& m) { m.image = image; });
 }
 
-void UpdateEditorValues(const std::function<void(EditorValues&)>& change) {
-  Locked([&](DataModel& m) { change(m.editor); });
+void UpdateEditorValues(const std::function<void(EditorValues&)>& change) { UpdateEditorValues(CurrentModel(), change); }
+void UpdateEditorValues(DataModel& model, const std::function<void(EditorValues&)>& change) {
+  Locked(model, [&](DataModel& m) { change(m.editor); });
 }
 
-void UpdateIdentity(const std::function<void(DeviceIdentity&)>& change) {
-  Locked([&](DataModel& m) { change(m.identity); });
+void UpdateIdentity(const std::function<void(DeviceIdentity&)>& change) { UpdateIdentity(CurrentModel(), change); }
+void UpdateIdentity(DataModel& model, const std::function<void(DeviceIdentity&)>& change) {
+  Locked(model, [&](DataModel& m) { change(m.identity); });
 }
 
-void ApplySsvcSettingsRecordToEditor() {
-  Locked([](DataModel& m) { ApplySsvcRecord(&m.live[kSsvcSettingsOffset], m.editor.ssvc); });
+void ApplySsvcSettingsRecordToEditor() { ApplySsvcSettingsRecordToEditor(CurrentModel()); }
+void ApplySsvcSettingsRecordToEditor(DataModel& model) {
+  Locked(model, [](DataModel& m) { ApplySsvcRecord(&m.live[kSsvcSettingsOffset], m.editor.ssvc); });
 }
 
 }  // namespace dsptune

@@ -1,10 +1,10 @@
 #pragma once
 // The device's whole configuration: the 3518-byte parameter image, the live block
 // (the editors' working copy of bytes 0..1421) and one UI value per parameter-table
-// entry, plus the editor values derived from the image. One DataModel instance is
-// current for the process; the free functions below act on it, so the application,
-// the command-line tool, the emulator and every test share the same code while each
-// test can start from a fresh model.
+// entry, plus the editor values derived from the image. Each device has its own
+// DataModel, held by its DeviceData (model/DeviceData.h). The operations below that take
+// a DataModel act on that device; those without one act on the current device's model
+// (CurrentDeviceData), until every caller is handed its device.
 //
 // Every function here is safe to call from any thread: the link's receive thread
 // copies device answers in while the user interface reads.
@@ -73,9 +73,14 @@ class EditObserver {
   virtual void OnEdit(int offset, std::span<const std::uint8_t> before, std::span<const std::uint8_t> after) = 0;
 };
 
+class DeviceData;
+
 class DataModel {
  public:
-  DataModel();
+  explicit DataModel(DeviceData* device = nullptr);
+
+  // The device these settings belong to: its edit observer sees every edit.
+  DeviceData* const device;
 
   // All state is guarded by this mutex; the free functions take it.
   std::mutex mutex;
@@ -100,13 +105,21 @@ class DataModel {
   std::optional<FileOrigin> fileOrigin;
 };
 
-// The current model. Created on first use.
+// The device the operations without a DataModel act on: the process's default device
+// unless a session made its own current (SetCurrentDeviceData). A step on the way to
+// handing every caller its device; new code takes the DeviceData or DataModel it works on.
+DeviceData& CurrentDeviceData();
+// nullptr: the process's default device again.
+void SetCurrentDeviceData(DeviceData* device);
+
+// The current device's model.
 DataModel& CurrentModel();
-// Replaces the current model with a fresh one (identity and image at their start values,
-// no writer). Not to be called while other threads use the model.
+// Replaces the current device's model with a fresh one (identity and image at their
+// start values, no writer). Not to be called while other threads use the model.
 void ResetDataModel();
 // Installs the writer that the model's write operations send through (nullptr: none).
 void SetDeviceWriter(DeviceWriter* writer);
+void SetDeviceWriter(DataModel& m, DeviceWriter* writer);
 // Where EQ band coefficients go. They are not part of the image, so they have a writer
 // of their own that outlives ResetDataModel: a test that records the model's writes
 // still has its coefficients reach the link. The link installs itself here.
@@ -120,6 +133,7 @@ void SendBandCoefficients(std::uint8_t block, std::uint8_t address, std::span<co
 // ---- the data model's operations ----
 void LoadDefaultImage();
 void ApplyImage();
+void ApplyImage(DataModel& m);
 void CommitLiveBlock();
 // Copies count x 4 bytes into the image when the table links (block, address), then sends 0x09.
 void WriteDspRecord(std::uint8_t block, std::uint8_t address, std::span<const std::uint8_t> values, int count);
@@ -139,10 +153,13 @@ int EqBandOffset(int eq, int band);
 // brings device and model into agreement (a read that replaces the model, a write job,
 // the reconcile step).
 bool HasUnsentEdits();
+bool HasUnsentEdits(DataModel& m);
 void MarkUnsentEdits();
+void MarkUnsentEdits(DataModel& m);
 // Also ends a file's claim on the working settings (FileHeaderFor) when they are not
 // the file's settings: the device holds them now.
 void ClearUnsentEdits();
+void ClearUnsentEdits(DataModel& m);
 // The settings the device is known to hold: the image of the last read that completed or
 // of the last write job it acknowledged chunk by chunk. Kept beside the unsent edits for
 // the session, so that a reconnect can tell the user's edits from changes made on the
@@ -150,6 +167,7 @@ void ClearUnsentEdits();
 // transfer of this model.
 std::optional<ParameterImageBytes> ConfirmedSettings();
 void NoteConfirmedSettings(const ParameterImageBytes& settings);
+void NoteConfirmedSettings(DataModel& m, const ParameterImageBytes& settings);
 
 // ---- the identity a mode file names for the settings it holds ----
 // Settings read from a mode file keep naming the file's identity block (the model and
@@ -164,22 +182,29 @@ std::optional<IdentityBlock> FileHeaderFor(const ParameterImageBytes& settings);
 
 // ---- readers (copies taken under the lock) ----
 ParameterImageBytes ImageSnapshot();
+ParameterImageBytes ImageSnapshot(DataModel& m);
 LiveBlockBytes LiveBlockSnapshot();
 std::vector<std::uint8_t> ReadImageBytes(int offset, int length);
 std::vector<std::uint8_t> ReadLiveBytes(int offset, int length);
 std::int32_t UiValue(std::uint8_t block, std::uint8_t address);  // 0 when there is no slot
 EditorValues EditorSnapshot();
 DeviceIdentity IdentitySnapshot();
+DeviceIdentity IdentitySnapshot(DataModel& m);
 
 // ---- writers without a device send (device answers, file loads, editor bookkeeping) ----
 // Copies into the image, cut at the image end; offsets outside it are ignored.
 void StoreImageBytes(int offset, std::span<const std::uint8_t> bytes);
+void StoreImageBytes(DataModel& m, int offset, std::span<const std::uint8_t> bytes);
 // Copies into the live block, cut at its end; offsets outside it are ignored.
 void StoreLiveBytes(int offset, std::span<const std::uint8_t> bytes);
+void StoreLiveBytes(DataModel& m, int offset, std::span<const std::uint8_t> bytes);
 void ReplaceImage(const ParameterImageBytes& image);
 void UpdateEditorValues(const std::function<void(EditorValues&)>& change);
+void UpdateEditorValues(DataModel& m, const std::function<void(EditorValues&)>& change);
 void UpdateIdentity(const std::function<void(DeviceIdentity&)>& change);
+void UpdateIdentity(DataModel& m, const std::function<void(DeviceIdentity&)>& change);
 // Decodes the SSVC settings record of the live block into the SSVC editor values.
 void ApplySsvcSettingsRecordToEditor();
+void ApplySsvcSettingsRecordToEditor(DataModel& m);
 
 }  // namespace dsptune

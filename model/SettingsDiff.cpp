@@ -96,8 +96,9 @@ SettingsDifference Describe(const ImageItem& item, std::span<const std::uint8_t>
 
 }  // namespace
 
-ParameterImageBytes WorkingSettings() {
-  DataModel& m = CurrentModel();
+ParameterImageBytes WorkingSettings() { return WorkingSettings(CurrentModel()); }
+
+ParameterImageBytes WorkingSettings(DataModel& m) {
   std::lock_guard lock(m.mutex);  // image and live block from the same moment
   ParameterImageBytes settings = m.image;
   std::copy(m.live.begin(), m.live.end(), settings.begin());

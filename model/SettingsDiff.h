@@ -45,6 +45,7 @@ struct SettingsDifference {
 // The current model's settings as a mode file would store them (the live block over the
 // image's first 1422 bytes). The model itself is not changed.
 ParameterImageBytes WorkingSettings();
+ParameterImageBytes WorkingSettings(DataModel& m);
 
 // Every item whose bytes differ between `first` and `second`, in image order.
 std::vector<SettingsDifference> DiffSettings(const ParameterImageBytes& first, const ParameterImageBytes& second);

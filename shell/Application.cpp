@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "link/DeviceSession.h"
 #include "link/LinkState.h"
 #include "ui/AppSettings.h"
 #include "shell/MainWindow.h"
@@ -102,7 +103,11 @@ bool Application::InitInstance(int& exitCode) {
   settings_ = std::make_unique<AppSettings>();
   progress_ = std::make_unique<ProgressWindows>();
   bridge_ = std::make_unique<QtNotificationBridge>();
-  frame_ = std::make_unique<MainWindow>(*settings_, *progress_, *bridge_, MainWindow::FirstPage::kAfterFirstFrame);
+  session_ = std::make_unique<DeviceSession>();
+  // The pages and dialogs still reach the device through the current session.
+  SetCurrentSession(session_.get());
+  frame_ = std::make_unique<MainWindow>(*settings_, *progress_, *bridge_, MainWindow::FirstPage::kAfterFirstFrame,
+                                        nullptr, session_.get());
   progress_->SetWindow(frame_.get());
   connect(instance_.get(), &SingleInstance::activationRequested, frame_.get(), [this](const QStringList& arguments) {
     StartOptions handed;
@@ -154,6 +159,7 @@ void Application::TakeScreenshots() {
 
 void Application::ExitInstance() {
   frame_.reset();
+  session_.reset();
   RemoveCurrentLanguageFile();
   progress_.reset();
   bridge_.reset();

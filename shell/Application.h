@@ -9,6 +9,7 @@
 namespace dsptune {
 
 class AppSettings;
+class DeviceSession;
 class MainWindow;
 class ProgressWindows;
 class QtNotificationBridge;
@@ -50,6 +51,9 @@ class Application : public QObject {
   std::unique_ptr<AppSettings> settings_;
   std::unique_ptr<ProgressWindows> progress_;
   std::unique_ptr<QtNotificationBridge> bridge_;
+  // The device the window works on; it goes after the window and before the bridge its
+  // links notify.
+  std::unique_ptr<DeviceSession> session_;
   std::unique_ptr<MainWindow> frame_;
 };
 

@@ -11,6 +11,7 @@
 #include "files/ModeFile.h"
 #include "link/SyncJobs.h"
 #include "model/CompareSlots.h"
+#include "model/DeviceData.h"
 #include "model/EditJournal.h"
 #include "ui/DialogService.h"
 #include "ui/InterfaceLanguage.h"
@@ -26,19 +27,19 @@ int TextLanguage() { return CurrentLanguage() == kEnglish ? kTextEnglish : kText
 
 }  // namespace
 
-HistoryCommands::HistoryCommands(ProgressWindows& progress, QWidget* window)
-    : QObject(window), progress_(progress), window_(window) {
+HistoryCommands::HistoryCommands(ProgressWindows& progress, DeviceData& device, QWidget* window)
+    : QObject(window), progress_(progress), device_(device), window_(window) {
   pane_ = new QLabel;
   pane_->hide();
   // A step whose settings are cheaper to send whole goes out as a write job; the
   // journal has already put them in the model.
-  CurrentJournal().SetFullWriteSender([this](const ParameterImageBytes&) {
+  device_.Journal().SetFullWriteSender([this](const ParameterImageBytes&) {
     StartWriteJob();
     QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
   });
 }
 
-HistoryCommands::~HistoryCommands() { CurrentJournal().SetFullWriteSender(nullptr); }
+HistoryCommands::~HistoryCommands() { device_.Journal().SetFullWriteSender(nullptr); }
 
 void HistoryCommands::AddTo(QMenu* menu) {
   undo_ = menu->addAction(QString());
@@ -71,7 +72,7 @@ void HistoryCommands::AddTo(QMenu* menu) {
 
 void HistoryCommands::ApplyTexts() {
   if (!undo_) return;
-  const EditJournal& journal = CurrentJournal();
+  const EditJournal& journal = device_.Journal();
   const int language = TextLanguage();
   const QString undoText = QString::fromStdString(journal.UndoText(language));
   const QString redoText = QString::fromStdString(journal.RedoText(language));
@@ -79,7 +80,7 @@ void HistoryCommands::ApplyTexts() {
   redo_->setText(PickText("重做", "Redo") + (redoText.isEmpty() ? QString() : QLatin1Char(' ') + redoText));
   undo_->setEnabled(journal.CanUndo());
   redo_->setEnabled(journal.CanRedo());
-  const CompareSlots& compare = CurrentCompareSlots();
+  const CompareSlots& compare = device_.Compare();
   for (int slot = 0; slot < 2; ++slot) {
     store_[slot]->setText(PickText("存为 %1", "Store as %1").arg(kSlotNames[slot]));
     save_[slot]->setText(PickText("将 %1 保存为文件…", "Save %1 as file…").arg(kSlotNames[slot]));
@@ -99,17 +100,17 @@ void HistoryCommands::AfterReplay(bool changed) {
 
 // Disabled entries do not stop their shortcuts from reaching here when the texts were
 // last set before an edit: each command checks for itself.
-void HistoryCommands::Undo() { AfterReplay(CurrentJournal().Undo()); }
-void HistoryCommands::Redo() { AfterReplay(CurrentJournal().Redo()); }
+void HistoryCommands::Undo() { AfterReplay(device_.Journal().Undo()); }
+void HistoryCommands::Redo() { AfterReplay(device_.Journal().Redo()); }
 
 void HistoryCommands::StoreAs(int slot) {
-  CurrentCompareSlots().Store(slot);
+  device_.Compare().Store(slot);
   progress_.ShowInfoPopup(PickText("已存为 %1", "Stored as %1").arg(kSlotNames[slot]), kNoticeMs);
   ApplyTexts();
 }
 
 void HistoryCommands::SwitchSlots() {
-  if (!CurrentCompareSlots().Switch()) {
+  if (!device_.Compare().Switch()) {
     progress_.ShowInfoPopup(PickText("请先存入 A 和 B", "Store A and B first"), kNoticeMs);
     return;
   }
@@ -117,12 +118,12 @@ void HistoryCommands::SwitchSlots() {
 }
 
 void HistoryCommands::SaveSlot(int slot) {
-  if (!CurrentCompareSlots().Has(slot)) return;
+  if (!device_.Compare().Has(slot)) return;
   const QString path = Dialogs().SaveFileName(window_, PickText("另存为", "Save As"), QString::fromLatin1(kSlotNames[slot]),
                                               QStringLiteral("mode"), QStringLiteral("Mode Files (*.mode)"));
   if (path.isEmpty()) return;
   std::string error;
-  if (SaveSettingsFile(QFile::encodeName(path).toStdString(), CurrentCompareSlots().Settings(slot), &error) != 1)
+  if (SaveSettingsFile(QFile::encodeName(path).toStdString(), device_.Compare().Settings(slot), &error) != 1)
     Dialogs().Message(window_, QString::fromUtf8(kCantWriteTitle.data(), qsizetype(kCantWriteTitle.size())),
                       QString::fromStdString(error), QMessageBox::Warning);
 }
@@ -132,10 +133,10 @@ void HistoryCommands::DeviceRead() {
   const QString identity = QString::fromStdString(id.ModelName() + '\n' + id.McuVersion() + '\n' + id.DspVersion());
   const bool differs = !identity_.isEmpty() && identity != identity_;
   identity_ = identity;
-  EditJournal& journal = CurrentJournal();
+  EditJournal& journal = device_.Journal();
   if (!differs || (!journal.CanUndo() && !journal.CanRedo())) return;
   journal.Clear();
-  CurrentCompareSlots().Clear();
+  device_.Compare().Clear();
   progress_.ShowInfoPopup(PickText("已连接另一台设备，撤销记录已清除", "Another device: the undo history was cleared"),
                           kNoticeMs);
   ApplyTexts();

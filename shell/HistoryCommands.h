@@ -14,12 +14,15 @@ class QWidget;
 
 namespace dsptune {
 
+class DeviceData;
+
 class ProgressWindows;
 
 class HistoryCommands : public QObject {
   Q_OBJECT
  public:
-  HistoryCommands(ProgressWindows& progress, QWidget* window);
+  // The history and A/B slots shown are `device`'s.
+  HistoryCommands(ProgressWindows& progress, DeviceData& device, QWidget* window);
   ~HistoryCommands() override;
 
   // Adds the entries to the menu and their shortcuts to the window.
@@ -48,6 +51,7 @@ class HistoryCommands : public QObject {
   void AfterReplay(bool changed);
 
   ProgressWindows& progress_;
+  DeviceData& device_;
   QWidget* window_;
   QLabel* pane_;
   QAction* undo_ = nullptr;

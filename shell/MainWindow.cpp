@@ -19,6 +19,7 @@
 #include "editors/FeaturesDialog.h"
 #include "editors/InputSourceDialog.h"
 #include "files/ModeFile.h"
+#include "link/DeviceSession.h"
 #include "link/HostResolve.h"
 #include "link/LinkState.h"
 #include "link/NetworkLink.h"
@@ -135,8 +136,13 @@ struct MainWindow::RibbonTexts {
 };
 
 MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
-                       FirstPage firstPage, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), progress_(progress), bridge_(bridge), texts_(std::make_unique<RibbonTexts>()) {
+                       FirstPage firstPage, QWidget* parent, DeviceSession* session)
+    : QMainWindow(parent),
+      session_(session ? *session : CurrentSession()),
+      settings_(settings),
+      progress_(progress),
+      bridge_(bridge),
+      texts_(std::make_unique<RibbonTexts>()) {
   // The view comes first: it loads the defaults and the stored language before the
   // ribbon is built in that language.
   makers_[static_cast<int>(LinkedDialog::Remote)] = {
@@ -182,7 +188,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   SetSyncTimeLimit(progress_.SyncTimeout());
   modes_ = std::make_unique<ModeCommands>(settings_, progress_, this);
   keeper_ = std::make_unique<LinkKeeper>(&bridge_);
-  history_ = new HistoryCommands(progress_, this);
+  history_ = new HistoryCommands(progress_, session_.Data(), this);
   // Nothing is tried while a transfer's dialog is up.
   keeper_->SetAttemptGate([this] { return !progress_.SyncDialogRunning(); });
   connect(keeper_.get(), &LinkKeeper::reconnected, this, &MainWindow::OnReconnected);
@@ -307,9 +313,9 @@ void MainWindow::BuildRibbon() {
         item->setCheckable(true);
         connect(item, &QAction::triggered, modes_.get(), [this, command, mode] { (modes_.get()->*command)(mode); });
       }
-      connect(m, &QMenu::aboutToShow, m, [m] {
+      connect(m, &QMenu::aboutToShow, m, [this, m] {
         const QList<QAction*> items = m->actions();
-        for (int mode = 0; mode < items.size(); ++mode) items[mode]->setChecked(mode == CurrentLink().currentMode);
+        for (int mode = 0; mode < items.size(); ++mode) items[mode]->setChecked(mode == session_.Link().currentMode);
       });
       b->setMenu(m);
       b->setMinimumWidth(84);  // room for the menu arrow beside the text
@@ -431,7 +437,7 @@ void MainWindow::UpdateEqControls() {
 }
 
 void MainWindow::RefreshStatusPanes() {
-  const LinkState& link = CurrentLink();
+  const LinkState& link = session_.Link();
   QString text;
   QColor colour;
   if (link.connected) {
@@ -487,7 +493,7 @@ void MainWindow::ShowUsbPermissionProblem(QString& paneText) {
 }
 
 void MainWindow::OnFirstUsbAttempt() {
-  if (CurrentLink().connected) return;
+  if (session_.Link().connected) return;
   if (OpenLink(&bridge_, LinkKind::Usb) == 1) {
     OnDeviceConnected(kConnectNoticeMs);
     return;
@@ -501,7 +507,7 @@ void MainWindow::OnFirstUsbAttempt() {
 int MainWindow::OpenNetwork(const QString& host, int port) {
   keeper_->Stop();  // the user's own connect replaces any retrying
   view_->FirstUsbAttemptTimer().stop();
-  LinkState& link = CurrentLink();
+  LinkState& link = session_.Link();
   const std::string workingAddress = NetworkPeerAddress();
   const std::uint16_t workingPort = NetworkPeerPort();
   if (!link.connected) link.kind = LinkKind::Network;
@@ -509,7 +515,7 @@ int MainWindow::OpenNetwork(const QString& host, int port) {
   // The working link (of either kind) stays until the new one is open: a mistyped
   // address must not cost the device the user is working with.
   const int result = OpenLink(&bridge_, LinkKind::Network, [this] {
-    if (CurrentLink().connected && CurrentLink().kind == LinkKind::Usb) CloseUsbLink(false);
+    if (session_.Link().connected && session_.Link().kind == LinkKind::Usb) CloseUsbLink(false);
     view_->StopLinkTimers();
   });
   // A lost working link is brought back from where it was, not from the failed address.
@@ -563,7 +569,7 @@ void MainWindow::SetDialogMaker(LinkedDialog which, DialogMaker maker) {
 QDialog* MainWindow::LinkedDialogOf(LinkedDialog which) const { return linkedDialogs_[static_cast<int>(which)].data(); }
 
 void MainWindow::ShowLinkedDialog(LinkedDialog which) {
-  if (which == LinkedDialog::Remote && !CurrentLink().connected) return;
+  if (which == LinkedDialog::Remote && !session_.Link().connected) return;
   const DialogMaker& hooks = makers_[static_cast<int>(which)];
   QPointer<QDialog>& dialog = linkedDialogs_[static_cast<int>(which)];
   if (!dialog) {
@@ -588,7 +594,7 @@ void MainWindow::ShowNetworkDialog() {
 }
 
 void MainWindow::OnDeviceConnected(int noticeMs) {
-  CurrentLink().sink = &bridge_;
+  session_.Link().sink = &bridge_;
   linkLossShown_ = false;
   identityRejected_ = false;
   everConnected_ = true;  // also when the link drops again before the panes next refresh
@@ -601,18 +607,18 @@ void MainWindow::OnDeviceConnected(int noticeMs) {
   progress_.RunSyncDialog(QString());
   // The end of synchronisation runs inside the dialog's loop; when it closed the link
   // (a foreign device) there is nothing to poll.
-  if (CurrentLink().connected) view_->StartLinkTimers();
+  if (session_.Link().connected) view_->StartLinkTimers();
 }
 
 void MainWindow::OnUsbArrival() {
-  if (CurrentLink().connected) return;
+  if (session_.Link().connected) return;
   if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
   DropDeviceDialogs();
   OnDeviceConnected(kArrivalNoticeMs);
 }
 
 void MainWindow::OnUsbRemoval(const QString& path) {
-  const LinkState& link = CurrentLink();
+  const LinkState& link = session_.Link();
   if (link.connected && link.kind == LinkKind::Network) return;
   if (!IsOurDevicePath(path.toStdString())) return;
   OnUsbRemoved();
@@ -624,11 +630,11 @@ void MainWindow::OnUsbRemoval(const QString& path) {
 }
 
 void MainWindow::OnLinkClosed() {
-  const LinkKind kind = CurrentLink().kind;
+  const LinkKind kind = session_.Link().kind;
   if (kind == LinkKind::Usb) {
-    if (!CurrentLink().connected) return;  // already closed (removal, Disconnect)
+    if (!session_.Link().connected) return;  // already closed (removal, Disconnect)
     CloseUsbLink(false);
-  } else if (CurrentLink().connected) {
+  } else if (session_.Link().connected) {
     return;  // a newer link is up already
   }
   view_->StopLinkTimers();
@@ -657,7 +663,7 @@ void MainWindow::Disconnect() {
   view_->StopLinkTimers();
   progress_.CloseSyncDialog();
   linkLossShown_ = true;  // the user's own doing: nothing to announce
-  if (CurrentLink().connected) CloseActiveLink(true);
+  if (session_.Link().connected) CloseActiveLink(true);
   RefreshStatusPanes();
 }
 
@@ -667,7 +673,7 @@ void MainWindow::SetSyncTimeLimit(int milliseconds) {
 }
 
 void MainWindow::MachineReset() {
-  const LinkKind kind = CurrentLink().kind;
+  const LinkKind kind = session_.Link().kind;
   if (!modes_->MachineReset()) return;
   // The device drops its settings and the link: nothing the window shows is on it any
   // more. Its defaults are what it comes back with; the read after the reconnect has
@@ -678,7 +684,7 @@ void MainWindow::MachineReset() {
   writeWhenBack_ = false;
   LoadDefaultImage();
   ClearUnsentEdits();
-  CurrentLink().changedFlag = false;
+  session_.Link().changedFlag = false;
   view_->RefreshOpenEditors();
   view_->RefreshMasterControls();
   keeper_->LinkLost(kind);
@@ -689,7 +695,7 @@ void MainWindow::MachineReset() {
 }
 
 void MainWindow::CloseActiveLink(bool sendNotice) {
-  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(sendNotice);
+  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(sendNotice);
   else CloseUsbLink(sendNotice);
 }
 
@@ -711,7 +717,7 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
       history_->DeviceRead();
       const bool writeAgain = std::exchange(writeWhenBack_, false);
       if (result.job == 0 && result.awaitingChoice) {
-        if (writeAgain && CurrentLink().connected) {
+        if (writeAgain && session_.Link().connected) {
           // The user already chose to write again after the failed write.
           CommitLiveBlock();
           StartWriteJob();
@@ -765,7 +771,7 @@ void MainWindow::OpenStartupModeFile() {
 // A read that failed changed nothing; a write that failed may have left part of the
 // image on the device, so the user is offered to write it again.
 void MainWindow::OnSyncFailed(const SyncResult& result) {
-  const bool connected = CurrentLink().connected;
+  const bool connected = session_.Link().connected;
   // Already told: the busy notice, or the lost link's own message.
   if (result.outcome == SyncOutcome::DeviceBusy) return;
   const bool lossAnnounced = linkLossShown_ && !connected;
@@ -773,7 +779,7 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
   if (result.job == 0 && readAfterReconnect_ && keeper_->Retrying()) {
     // A reconnect attempt that could not read the device: the status bar already counts
     // down to the next one, and a box per attempt would bury the window.
-    if (CurrentLink().connected) CloseActiveLink(true);
+    if (session_.Link().connected) CloseActiveLink(true);
     view_->StopLinkTimers();
     return;
   }
@@ -784,12 +790,12 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
     if (connected && Dialogs().Message(this, PickText("错误", "Error"),
                                        SyncFailureText(result) + PickText("\n是否重新读取？", "\nRead again?"),
                                        QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
-        CurrentLink().connected) {
+        session_.Link().connected) {
       StartReadJob();
       progress_.RunSyncDialog();
       return;
     }
-    if (CurrentLink().connected) CloseActiveLink(true);
+    if (session_.Link().connected) CloseActiveLink(true);
     view_->StopLinkTimers();
     if (!connected && !lossAnnounced)
       Dialogs().Message(this, PickText("错误", "Error"), SyncFailureText(result), QMessageBox::Critical);
@@ -833,7 +839,7 @@ void MainWindow::OnHostBusy() {
   progress_.CloseSyncDialog();
   linkLossShown_ = true;  // the busy notice says it; the link's close need not again
   view_->StopLinkTimers();
-  if (CurrentLink().kind == LinkKind::Network) CloseNetworkLink(false);
+  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(false);
   keeper_->LinkLost(LinkKind::Network);
   const bool announce = keeper_->DeviceBusy();
   RefreshStatusPanes();
@@ -845,9 +851,9 @@ void MainWindow::OnHostBusy() {
 // the link is closed, which stops the job, and brought back as after a loss.
 void MainWindow::OnSyncTimedOut() {
   linkLossShown_ = true;  // the time-out message said it; the job's end need not again
-  const LinkKind kind = CurrentLink().kind;
+  const LinkKind kind = session_.Link().kind;
   view_->StopLinkTimers();
-  if (CurrentLink().connected) CloseActiveLink(false);
+  if (session_.Link().connected) CloseActiveLink(false);
   keeper_->LinkLost(kind);
   RefreshStatusPanes();
 }
@@ -869,11 +875,11 @@ void MainWindow::Reconcile() {
   // back; only the values chosen as mine are sent.
   const auto record = [&] {
     if (merged == mine) return;
-    CurrentJournal().RecordSettingsChange(mine, merged, asks && choice == ReconcileChoice::KeepDevice
+    session_.Data().Journal().RecordSettingsChange(mine, merged, asks && choice == ReconcileChoice::KeepDevice
                                                             ? BilingualText{"保留设备的设置", "Keep the device's"}
                                                             : BilingualText{"采用设备的更改", "Take the device's changes"});
   };
-  if (merged != device && CurrentLink().connected) {
+  if (merged != device && session_.Link().connected) {
     const WritePlan plan = PlanWrites(device, merged);
     if (plan.fullWriteCheaper) {
       // The write job clears the unsent mark once the device has acknowledged it all.
@@ -887,14 +893,14 @@ void MainWindow::Reconcile() {
     SendPlan(plan, merged);
     record();
     ClearUnsentEdits();
-    CurrentLink().changedFlag = true;
+    session_.Link().changedFlag = true;
     return;
   }
   LoadSettings(merged);
   record();
   // A link lost while the user chose keeps the chosen values as edits still to send.
   if (merged == device) ClearUnsentEdits();
-  CurrentLink().changedFlag = false;
+  session_.Link().changedFlag = false;
 }
 
 void MainWindow::SwitchLanguage() {
@@ -975,14 +981,14 @@ void MainWindow::ApplyTips() {
   bypass_->setToolTip(RibbonTip(RibbonCommand::EqBypass));
   resetEq_->setToolTip(RibbonTip(RibbonCommand::ResetEq));
   t.machineSettings->setToolTip(RibbonTip(RibbonCommand::MachineSettings));
-  deviceCommandsConnected_ = !CurrentLink().connected;  // the next update sets every device tip
+  deviceCommandsConnected_ = !session_.Link().connected;  // the next update sets every device tip
   UpdateDeviceCommands();
 }
 
 // Commands that only mean something with a device are greyed while none is connected,
 // and their tooltips say why.
 void MainWindow::UpdateDeviceCommands() {
-  const bool connected = CurrentLink().connected;
+  const bool connected = session_.Link().connected;
   if (connected == deviceCommandsConnected_) return;
   deviceCommandsConnected_ = connected;
   RibbonTexts& t = *texts_;
@@ -1019,7 +1025,7 @@ void MainWindow::OpenHandedOver(const QString& host, int port, const QString& fi
   }
   if (file.isEmpty()) return;
   const bool remoteCodes = IsRemoteCodeFile(file);
-  if (progress_.SyncDialogRunning() || (remoteCodes && !CurrentLink().connected)) {
+  if (progress_.SyncDialogRunning() || (remoteCodes && !session_.Link().connected)) {
     // Opened once the read in progress, or the next connection's, has ended: remote
     // codes only mean something to a device.
     startupModeFile_ = file;
@@ -1055,7 +1061,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   view_->StopLinkTimers();
   paneRefresh_.stop();
-  if (CurrentLink().connected) CloseActiveLink(true);
+  if (session_.Link().connected) CloseActiveLink(true);
   ShutdownSyncJobs();
   event->accept();
 }

@@ -22,6 +22,7 @@ namespace dsptune {
 struct SyncResult;
 
 class AppSettings;
+class DeviceSession;
 class HistoryCommands;
 class LinkKeeper;
 class ProgressWindows;
@@ -41,8 +42,11 @@ class MainWindow : public QMainWindow {
   // just after the window's first frame, so the window appears at once on a slow machine;
   // tests and tools that use the page straight away have it made in the constructor.
   enum class FirstPage { kInConstructor, kAfterFirstFrame };
+  // The window works on `session` (nullptr: the current session). Until every page is
+  // handed the session, it must also be the current one (SetCurrentSession).
   MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotificationBridge& bridge,
-             FirstPage firstPage = FirstPage::kInConstructor, QWidget* parent = nullptr);
+             FirstPage firstPage = FirstPage::kInConstructor, QWidget* parent = nullptr,
+             DeviceSession* session = nullptr);
   ~MainWindow() override;
 
   MainView& View() { return *view_; }
@@ -154,6 +158,7 @@ class MainWindow : public QMainWindow {
   void ShowRecentFiles();
   void ShowStatusNotice(QString (*text)(), int milliseconds);
 
+  DeviceSession& session_;
   AppSettings& settings_;
   ProgressWindows& progress_;
   QtNotificationBridge& bridge_;

@@ -333,8 +333,8 @@ TEST_F(SyncJobsTest, DroppedLinkStopsTheJobAtOnceAndStillNotifies) {
     std::intptr_t syncKind;
   };
   const Row rows[] = {
-      {"read", StartReadJob, 0x30, 0},
-      {"write", StartWriteJob, 0x31, 1},
+      {"read", [] { StartReadJob(); }, 0x30, 0},
+      {"write", [] { StartWriteJob(); }, 0x31, 1},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "link/DeviceSession.h"
 #include "tools/cli/CliCommands.h"
 #include "tools/cli/CommandLine.h"
 #include "tools/cli/ExitStatus.h"
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
   std::string command;
   const Args args = WithLeadingOptionsMoved(argc, argv, command);
   if (command.empty()) return UsageError("no command (try --help)");
+  // The device this run works on (several hosts run as worker processes, each with its
+  // own). The commands still reach it as the current session.
+  dsptune::DeviceSession device;
+  dsptune::SetCurrentSession(&device);
   return CheckStandardOutput(command, Run(command, args));
 }
 
