@@ -238,6 +238,55 @@ std::vector<double> BandRecordsResponseDb(const std::vector<BandRecord>& records
   return out;
 }
 
+namespace {
+
+// The EQ as it will play: the fitted bands and the EQ's own bands kept beside them.
+std::vector<BandRecord> WholeEq(const std::vector<BandRecord>& fitted, const FitSetup& setup) {
+  std::vector<BandRecord> all = fitted;
+  for (const FixedBand& b : setup.fixed)
+    if (b.eq == setup.eq) all.push_back(b.record);
+  return all;
+}
+
+// Where the EQ's largest boost is looked for: the audio band, and every band's own
+// frequency, where a narrow peak is.
+std::vector<double> BoostProbe(const std::vector<BandRecord>& bands) {
+  std::vector<double> probe = LogGrid(kFitMinHz, kFitMaxHz, 96);
+  for (const BandRecord& b : bands) probe.push_back(b.frequency);
+  return probe;
+}
+
+// The solver holds the boost limit on the bands' sum as a penalty, and the storable
+// 0.1 dB steps can add to it, so the stored bands may boost a little beyond the limit
+// (3.1 dB for a 3 dB limit). Takes the band that adds most where the EQ boosts most down
+// a step at a time until the whole EQ, as stored, keeps to the limit.
+void HoldBoostLimit(std::vector<BandRecord>& records, const FitSetup& setup, double maxBoostDb) {
+  constexpr double kShown = 0.05;  // the report shows tenths: a limit of 3.0 dB allows 3.04
+  constexpr int kMaxSteps = 2000;  // 15 bands from +15 dB down to 0 in tenths is 2250 at worst
+  for (int step = 0; step < kMaxSteps; ++step) {
+    const std::vector<BandRecord> all = WholeEq(records, setup);
+    const std::vector<double> probe = BoostProbe(all);
+    const std::vector<double> levels = BandRecordsResponseDb(all, probe);
+    const auto peak = std::max_element(levels.begin(), levels.end());
+    if (peak == levels.end() || *peak < maxBoostDb + kShown) return;
+    const std::vector<double> at{probe[std::size_t(peak - levels.begin())]};
+    BandRecord* loudest = nullptr;
+    double most = 0.0;
+    for (BandRecord& b : records) {
+      if (b.gainField <= 150) continue;  // a cut or a flat band adds no boost to lower
+      const double own = BandRecordsResponseDb({b}, at)[0];
+      if (own > most) {
+        most = own;
+        loudest = &b;
+      }
+    }
+    if (!loudest) return;  // the boost is the kept bands' own: nothing fitted to lower
+    --loudest->gainField;
+  }
+}
+
+}  // namespace
+
 FitResult FitEq(const Measurement& measurement, const Target& target, const FitSetup& setup,
                 const FitOptions& options, const std::vector<BilingualText>& preparationNotes) {
   const double lo = options.lowHz, hi = options.highHz;
@@ -319,6 +368,7 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
   std::vector<BandRecord> records;
   for (const BandParams& b : bands) records.push_back(Quantised(b, limits));
   PolishRecords(problem, limits, records);
+  HoldBoostLimit(records, setup, problem.maxGainDb);
   // A band that ends at 0 dB (peaking or shelf) plays nothing: the slot stays flat.
   records.erase(std::remove_if(records.begin(), records.end(), [](const BandRecord& b) { return b.gainField == 150; }),
                 records.end());
@@ -352,12 +402,8 @@ FitResult FitEq(const Measurement& measurement, const Target& target, const FitS
 
   // The whole EQ as it will play (the fitted bands and the EQ's own bands kept beside
   // them) over the audio band and at every band's own frequency, where a narrow peak is.
-  std::vector<BandRecord> eqBands = records;
-  for (const FixedBand& b : setup.fixed)
-    if (b.eq == setup.eq) eqBands.push_back(b.record);
-  std::vector<double> probe = LogGrid(kFitMinHz, kFitMaxHz, 96);
-  for (const BandRecord& b : eqBands) probe.push_back(b.frequency);
-  for (double level : BandRecordsResponseDb(eqBands, probe)) r.peakBoostDb = std::max(r.peakBoostDb, level);
+  const std::vector<BandRecord> eqBands = WholeEq(records, setup);
+  for (double level : BandRecordsResponseDb(eqBands, BoostProbe(eqBands))) r.peakBoostDb = std::max(r.peakBoostDb, level);
   if (r.peakBoostDb >= 0.05) r.suggestedPreampDb = -std::ceil(r.peakBoostDb * 10.0 - 1e-9) / 10.0;
   else r.peakBoostDb = 0.0;
   return r;

@@ -166,7 +166,9 @@ TEST(EqFitTest, CutsOnlyNeverBoostsAndADeepNullGetsNoHugeBoost) {
         EXPECT_EQ(r.peakBoostDb, 0.0);
         EXPECT_EQ(r.suggestedPreampDb, 0.0);
       } else {
-        EXPECT_LE(highest, maxBoost + 0.3);  // the limit holds the bands' sum, not only each band
+        // The limit holds the stored bands' sum, not only each band, as the report shows
+        // it in tenths (a 1/192-octave probe may find a hair more than the fit's own).
+        EXPECT_LE(highest, maxBoost + 0.06);
         EXPECT_NEAR(r.peakBoostDb, highest, 0.05);
         EXPECT_LE(r.suggestedPreampDb, -highest + 1e-9);
       }
