@@ -221,7 +221,7 @@ MainWindow::MainWindow(AppSettings& settings, ProgressWindows& progress, QtNotif
   connect(&progress_, &ProgressWindows::syncTimedOut, this, &MainWindow::OnSyncTimedOut);
   connect(view_, &MainView::firstUsbAttempt, this, &MainWindow::OnFirstUsbAttempt);
   connect(&view_->Host(), &EditorHost::editorChanged, this, &MainWindow::UpdateEqControls);
-  InstallSyncJobs();
+  InstallSyncJobs(session_);
 
   // Arrival and removal come on the monitor's thread; they are handled on this one.
   hotplug_ = std::make_unique<UsbHotplug>();
@@ -258,7 +258,7 @@ MainWindow::~MainWindow() {
   if (machineSettingsHotkey_) qApp->removeEventFilter(machineSettingsHotkey_.get());
   keeper_->Stop();
   if (hotplug_) hotplug_->Stop();
-  ShutdownSyncJobs();
+  ShutdownSyncJobs(session_);
 }
 
 void MainWindow::BuildRibbon() {
@@ -494,7 +494,7 @@ void MainWindow::ShowUsbPermissionProblem(QString& paneText) {
 
 void MainWindow::OnFirstUsbAttempt() {
   if (session_.Link().connected) return;
-  if (OpenLink(&bridge_, LinkKind::Usb) == 1) {
+  if (OpenLink(session_, &bridge_, LinkKind::Usb) == 1) {
     OnDeviceConnected(kConnectNoticeMs);
     return;
   }
@@ -511,15 +511,16 @@ int MainWindow::OpenNetwork(const QString& host, int port) {
   const std::string workingAddress = NetworkPeerAddress();
   const std::uint16_t workingPort = NetworkPeerPort();
   if (!link.connected) link.kind = LinkKind::Network;
-  SetNetworkPeer(host.toStdString(), std::uint16_t(port));
+  SetNetworkPeer(session_, host.toStdString(), std::uint16_t(port));
   // The working link (of either kind) stays until the new one is open: a mistyped
   // address must not cost the device the user is working with.
-  const int result = OpenLink(&bridge_, LinkKind::Network, [this] {
-    if (session_.Link().connected && session_.Link().kind == LinkKind::Usb) CloseUsbLink(false);
+  const int result = OpenLink(session_, &bridge_, LinkKind::Network, [this] {
+    if (session_.Link().connected && session_.Link().kind == LinkKind::Usb) CloseUsbLink(session_, false);
     view_->StopLinkTimers();
   });
   // A lost working link is brought back from where it was, not from the failed address.
-  if (result != 1 && link.connected && link.kind == LinkKind::Network) SetNetworkPeer(workingAddress, workingPort);
+  if (result != 1 && link.connected && link.kind == LinkKind::Network)
+    SetNetworkPeer(session_, workingAddress, workingPort);
   return result;
 }
 
@@ -603,7 +604,7 @@ void MainWindow::OnDeviceConnected(int noticeMs) {
   if (noticeMs > 0 && first) tray_->Show(PickText("信息", "Information"), DeviceConnectedNoticeText(), noticeMs);
   else if (noticeMs > 0) ShowStatusNotice(&DeviceConnectedNoticeText, noticeMs);
   justConnected_ = true;
-  StartReadJob();
+  StartReadJob(session_);
   progress_.RunSyncDialog(QString());
   // The end of synchronisation runs inside the dialog's loop; when it closed the link
   // (a foreign device) there is nothing to poll.
@@ -612,7 +613,7 @@ void MainWindow::OnDeviceConnected(int noticeMs) {
 
 void MainWindow::OnUsbArrival() {
   if (session_.Link().connected) return;
-  if (OpenLink(&bridge_, LinkKind::Usb) != 1) return;
+  if (OpenLink(session_, &bridge_, LinkKind::Usb) != 1) return;
   DropDeviceDialogs();
   OnDeviceConnected(kArrivalNoticeMs);
 }
@@ -633,7 +634,7 @@ void MainWindow::OnLinkClosed() {
   const LinkKind kind = session_.Link().kind;
   if (kind == LinkKind::Usb) {
     if (!session_.Link().connected) return;  // already closed (removal, Disconnect)
-    CloseUsbLink(false);
+    CloseUsbLink(session_, false);
   } else if (session_.Link().connected) {
     return;  // a newer link is up already
   }
@@ -695,13 +696,13 @@ void MainWindow::MachineReset() {
 }
 
 void MainWindow::CloseActiveLink(bool sendNotice) {
-  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(sendNotice);
-  else CloseUsbLink(sendNotice);
+  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(session_, sendNotice);
+  else CloseUsbLink(session_, sendNotice);
 }
 
 void MainWindow::OnSyncDone(int wParam, int outcome) {
   progress_.CloseSyncDialog();
-  const SyncResult result = LastSyncResult();
+  const SyncResult result = LastSyncResult(session_);
   if (static_cast<SyncOutcome>(outcome) != SyncOutcome::Done &&
       static_cast<SyncOutcome>(outcome) != SyncOutcome::IdentityMismatch) {
     OnSyncFailed(result.job == wParam && int(result.outcome) == outcome
@@ -720,7 +721,7 @@ void MainWindow::OnSyncDone(int wParam, int outcome) {
         if (writeAgain && session_.Link().connected) {
           // The user already chose to write again after the failed write.
           CommitLiveBlock();
-          StartWriteJob();
+          StartWriteJob(session_);
           QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
         } else {
           Reconcile();
@@ -791,7 +792,7 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
                                        SyncFailureText(result) + PickText("\n是否重新读取？", "\nRead again?"),
                                        QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes &&
         session_.Link().connected) {
-      StartReadJob();
+      StartReadJob(session_);
       progress_.RunSyncDialog();
       return;
     }
@@ -817,7 +818,7 @@ void MainWindow::OnSyncFailed(const SyncResult& result) {
     modes_->DropPendingModeSlot();
     return;
   }
-  StartWriteJob();
+  StartWriteJob(session_);
   progress_.RunSyncDialog();
 }
 
@@ -839,7 +840,7 @@ void MainWindow::OnHostBusy() {
   progress_.CloseSyncDialog();
   linkLossShown_ = true;  // the busy notice says it; the link's close need not again
   view_->StopLinkTimers();
-  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(false);
+  if (session_.Link().kind == LinkKind::Network) CloseNetworkLink(session_, false);
   keeper_->LinkLost(LinkKind::Network);
   const bool announce = keeper_->DeviceBusy();
   RefreshStatusPanes();
@@ -886,7 +887,7 @@ void MainWindow::Reconcile() {
       LoadSettings(merged);
       record();
       CommitLiveBlock();
-      StartWriteJob();
+      StartWriteJob(session_);
       QTimer::singleShot(0, this, [this] { progress_.RunSyncDialog(); });
       return;
     }
@@ -1062,7 +1063,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   view_->StopLinkTimers();
   paneRefresh_.stop();
   if (session_.Link().connected) CloseActiveLink(true);
-  ShutdownSyncJobs();
+  ShutdownSyncJobs(session_);
   event->accept();
 }
 
