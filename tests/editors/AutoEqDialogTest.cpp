@@ -264,7 +264,7 @@ class AutoEqDialogTest : public QObject {
   }
   void KeepPictures(AutoEqDialog& dialog) {
     if (qEnvironmentVariable("DSPTUNE_GRAPH_PICTURES").isEmpty()) return;
-    const auto shoot = [this](AutoEqDialog& d, const char* name) {
+    const auto shoot = [](AutoEqDialog& d, const char* name) {
       d.TargetBox().setCurrentIndex(AutoEqDialog::kTargetHouse);
       d.MaxBoost().setValue(3.0);
       d.Fit();
